@@ -1,0 +1,49 @@
+// IDispatch served from the module's type library for a dual interface of the module.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+// Type information of a module interface (library version 1.0), loaded on first use and kept until
+// the module terminates. Returns null when the library cannot be loaded.
+ITypeInfo* ModuleTypeInfo(REFIID iid);
+void ReleaseModuleTypeInfo();
+
+template <class Interface>
+class DispatchImpl : public Interface {
+public:
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        *count = 1;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override
+    {
+        if (!info)
+            return E_POINTER;
+        *info = nullptr;
+        if (index != 0)
+            return DISP_E_BADINDEX;
+        ITypeInfo* cached = ModuleTypeInfo(__uuidof(Interface));
+        if (!cached)
+            return TYPE_E_ELEMENTNOTFOUND;
+        cached->AddRef();
+        *info = cached;
+        return S_OK;
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
+    {
+        ITypeInfo* cached = ModuleTypeInfo(__uuidof(Interface));
+        return cached ? cached->GetIDsOfNames(names, count, ids) : TYPE_E_ELEMENTNOTFOUND;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argumentError) override
+    {
+        ITypeInfo* cached = ModuleTypeInfo(__uuidof(Interface));
+        if (!cached)
+            return TYPE_E_ELEMENTNOTFOUND;
+        return cached->Invoke(static_cast<Interface*>(this), id, flags, params, result, exception, argumentError);
+    }
+};

@@ -1,0 +1,288 @@
+#include "module/registrar.h"
+
+#include <cctype>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct ScriptValue {
+    std::string Name;
+    std::string Text;
+};
+
+struct ScriptKey {
+    std::string Name;
+    bool NoRemove = false;
+    bool ForceRemove = false;
+    bool HasDefault = false;
+    std::string Default;
+    std::vector<ScriptValue> Values;
+    std::vector<ScriptKey> Keys;
+};
+
+class ScriptParser {
+public:
+    ScriptParser(const std::string& text, const std::string& modulePath) : text_(text), module_(modulePath) {}
+
+    // The root key must be HKCR (or its long name); its subkeys follow in braces.
+    bool ParseRoot(std::vector<ScriptKey>& keys)
+    {
+        std::string root;
+        if (!NextToken(root) || (root != "HKCR" && root != "HKEY_CLASSES_ROOT"))
+            return false;
+        return ParseBlock(keys) && AtEnd();
+    }
+
+private:
+    bool ParseBlock(std::vector<ScriptKey>& keys)
+    {
+        std::string token;
+        if (!NextToken(token) || token != "{")
+            return false;
+        for (;;) {
+            if (!PeekToken(token))
+                return false;
+            if (token == "}") {
+                NextToken(token);
+                return true;
+            }
+            ScriptKey key;
+            if (!ParseKey(key))
+                return false;
+            keys.push_back(std::move(key));
+        }
+    }
+
+    bool ParseKey(ScriptKey& key)
+    {
+        std::string token;
+        if (!NextToken(token))
+            return false;
+        if (token == "NoRemove") {
+            key.NoRemove = true;
+            if (!NextToken(token))
+                return false;
+        } else if (token == "ForceRemove") {
+            key.ForceRemove = true;
+            if (!NextToken(token))
+                return false;
+        }
+        key.Name = token;
+        if (PeekToken(token) && token == "=") {
+            NextToken(token);
+            if (!ParseStringValue(key.Default))
+                return false;
+            key.HasDefault = true;
+        }
+        if (PeekToken(token) && token == "{")
+            return ParseChildren(key);
+        return true;
+    }
+
+    bool ParseChildren(ScriptKey& key)
+    {
+        std::string token;
+        NextToken(token);  // "{"
+        for (;;) {
+            if (!PeekToken(token))
+                return false;
+            if (token == "}") {
+                NextToken(token);
+                return true;
+            }
+            if (token == "val") {
+                NextToken(token);
+                ScriptValue value;
+                if (!NextToken(value.Name) || !NextToken(token) || token != "=" || !ParseStringValue(value.Text))
+                    return false;
+                key.Values.push_back(std::move(value));
+                continue;
+            }
+            ScriptKey child;
+            if (!ParseKey(child))
+                return false;
+            key.Keys.push_back(std::move(child));
+        }
+    }
+
+    bool ParseStringValue(std::string& value)
+    {
+        std::string type;
+        if (!NextToken(type) || type != "s")
+            return false;
+        return NextToken(value);
+    }
+
+    bool AtEnd()
+    {
+        std::string token;
+        return !PeekToken(token);
+    }
+
+    bool PeekToken(std::string& token)
+    {
+        size_t saved = position_;
+        bool found = NextToken(token);
+        position_ = saved;
+        return found;
+    }
+
+    // Tokens: braces, "=", quoted texts ('' stands for one quote) and bare words.
+    bool NextToken(std::string& token)
+    {
+        token.clear();
+        while (position_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[position_])))
+            ++position_;
+        if (position_ >= text_.size())
+            return false;
+        char c = text_[position_];
+        if (c == '{' || c == '}' || c == '=') {
+            token = c;
+            ++position_;
+            return true;
+        }
+        if (c == '\'') {
+            ++position_;
+            while (position_ < text_.size()) {
+                if (text_[position_] == '\'') {
+                    if (position_ + 1 < text_.size() && text_[position_ + 1] == '\'') {
+                        token += '\'';
+                        position_ += 2;
+                        continue;
+                    }
+                    ++position_;
+                    Substitute(token);
+                    return true;
+                }
+                token += text_[position_++];
+            }
+            return false;
+        }
+        while (position_ < text_.size() && !std::isspace(static_cast<unsigned char>(text_[position_])) &&
+               text_[position_] != '{' && text_[position_] != '}' && text_[position_] != '=')
+            token += text_[position_++];
+        Substitute(token);
+        return true;
+    }
+
+    void Substitute(std::string& token) const
+    {
+        const std::string placeholder = "%MODULE%";
+        for (size_t at = token.find(placeholder); at != std::string::npos; at = token.find(placeholder, at + module_.size()))
+            token.replace(at, placeholder.size(), module_);
+    }
+
+    const std::string& text_;
+    const std::string& module_;
+    size_t position_ = 0;
+};
+
+class RegKey {
+public:
+    RegKey() = default;
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    ~RegKey()
+    {
+        if (key_)
+            RegCloseKey(key_);
+    }
+    HKEY* Put() { return &key_; }
+    HKEY Get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+HRESULT FromWin32(LONG error)
+{
+    return HRESULT_FROM_WIN32(static_cast<unsigned long>(error));
+}
+
+HRESULT SetString(HKEY key, const char* name, const std::string& text)
+{
+    return FromWin32(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                    static_cast<DWORD>(text.size() + 1)));
+}
+
+HRESULT RegisterKey(HKEY parent, const ScriptKey& key)
+{
+    if (key.ForceRemove)
+        RegDeleteTreeA(parent, key.Name.c_str());  // written afresh each time
+    RegKey opened;
+    LONG error = RegCreateKeyExA(parent, key.Name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                 KEY_READ | KEY_WRITE, nullptr, opened.Put(), nullptr);
+    if (error != ERROR_SUCCESS)
+        return FromWin32(error);
+    HRESULT hr = S_OK;
+    if (key.HasDefault && FAILED(hr = SetString(opened.Get(), nullptr, key.Default)))
+        return hr;
+    for (const ScriptValue& value : key.Values) {
+        if (FAILED(hr = SetString(opened.Get(), value.Name.c_str(), value.Text)))
+            return hr;
+    }
+    for (const ScriptKey& child : key.Keys) {
+        if (FAILED(hr = RegisterKey(opened.Get(), child)))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT UnregisterKey(HKEY parent, const ScriptKey& key)
+{
+    if (key.ForceRemove) {
+        LONG error = RegDeleteTreeA(parent, key.Name.c_str());
+        return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32(error);
+    }
+    if (key.NoRemove) {
+        RegKey opened;
+        if (RegOpenKeyExA(parent, key.Name.c_str(), 0, KEY_READ | KEY_WRITE, opened.Put()) != ERROR_SUCCESS)
+            return S_OK;
+        for (const ScriptKey& child : key.Keys) {
+            HRESULT hr = UnregisterKey(opened.Get(), child);
+            if (FAILED(hr))
+                return hr;
+        }
+        return S_OK;
+    }
+    // A plain key goes with everything under it.
+    LONG error = RegDeleteTreeA(parent, key.Name.c_str());
+    if (error == ERROR_SUCCESS)
+        error = RegDeleteKeyA(parent, key.Name.c_str());
+    return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32(error);
+}
+
+}  // namespace
+
+HRESULT RunRegistryScript(const std::string& script, const std::string& modulePath, bool registering)
+{
+    std::vector<ScriptKey> keys;
+    ScriptParser parser(script, modulePath);
+    if (!parser.ParseRoot(keys))
+        return E_FAIL;
+    for (const ScriptKey& key : keys) {
+        HRESULT hr = registering ? RegisterKey(HKEY_CLASSES_ROOT, key) : UnregisterKey(HKEY_CLASSES_ROOT, key);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+HRESULT RunRegistryResource(HMODULE module, UINT id, bool registering)
+{
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), "REGISTRY");
+    if (!found)
+        return HRESULT_FROM_WIN32(GetLastError());
+    HGLOBAL loaded = LoadResource(module, found);
+    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    if (!bytes)
+        return HRESULT_FROM_WIN32(GetLastError());
+    std::string script(bytes, SizeofResource(module, found));
+
+    char path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return E_FAIL;
+    return RunRegistryScript(script, path, registering);
+}

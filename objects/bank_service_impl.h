@@ -1,0 +1,50 @@
+// The members that both bank services share: display name, status and the two argument checks.
+#pragma once
+
+#include "core/com_ptr.h"
+#include "core/dispatch.h"
+#include "core/method_frame.h"
+
+template <class ServiceInterface>
+class IBankServiceImpl : public DispatchImpl<ServiceInterface> {
+public:
+    IBankServiceImpl() = default;
+    virtual ~IBankServiceImpl() { SysFreeString(DisplayName); }
+
+    STDMETHODIMP get_Name(BSTR* name) override
+    {
+        return MethodFrame([&] {
+            RequirePointer(name);
+            // An allocation failure gives null with S_OK.
+            *name = SysAllocStringByteLen(reinterpret_cast<const char*>(DisplayName), SysStringByteLen(DisplayName));
+        });
+    }
+
+    STDMETHODIMP get_Status(long* status) override
+    {
+        return MethodFrame([&] {
+            RequirePointer(status);
+            *status = Status;
+        });
+    }
+
+    STDMETHODIMP put_Status(long status) override
+    {
+        Status = status;
+        return S_OK;
+    }
+
+    STDMETHODIMP Prepare(IUnknown* host) override
+    {
+        return MethodFrame([&] { RequirePointer(host); });
+    }
+
+    STDMETHODIMP Query(IUnknown*, IUnknown* reply) override
+    {
+        return MethodFrame([&] { RequirePointer(reply); });
+    }
+
+protected:
+    BSTR DisplayName = nullptr;  // set by the service's constructor
+    long Status = 0;
+};

@@ -1,0 +1,9 @@
+#include "samplehost/call_log.h"
+
+std::string CallLog::Text() const
+{
+    std::string text;
+    for (const std::string& call : calls_)
+        text += call + "\n";
+    return text;
+}

@@ -1,0 +1,343 @@
+#include "support/cstring.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <memory>
+#include <new>
+
+#include "support/hresult.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <oleauto.h>
+#endif
+
+namespace {
+
+const char kEmptyText[] = "";
+
+// Wide text is converted through a stack buffer when it is short; longer texts use the heap.
+constexpr int kStackConversionBytes = 512;
+
+int FormatInto(char* out, size_t size, const char* format, va_list arguments)
+{
+#ifdef __MINGW32__
+    return __mingw_vsnprintf(out, size, format, arguments);
+#else
+    return std::vsnprintf(out, size, format, arguments);
+#endif
+}
+
+}  // namespace
+
+CString::CString(const CString& other)
+{
+    Assign(other.GetLength(), other);
+}
+
+CString::CString(const char* text)
+{
+    if (!text)
+        Raise(E_INVALIDARG);
+    Assign(static_cast<int>(std::strlen(text)), text);
+}
+
+CString::CString(const platform::WideChar* text)
+{
+    AssignWide(text, false);
+}
+
+CString::~CString()
+{
+    std::free(buffer_);
+}
+
+CString& CString::operator=(const CString& other)
+{
+    if (this != &other)
+        Assign(other.GetLength(), other);
+    return *this;
+}
+
+CString& CString::operator=(const char* text)
+{
+    if (!text)
+        Raise(E_INVALIDARG);
+    if (text == buffer_)
+        return *this;
+    Assign(static_cast<int>(std::strlen(text)), text);
+    return *this;
+}
+
+CString& CString::operator=(const platform::WideChar* text)
+{
+    AssignWide(text, false);
+    return *this;
+}
+
+CString& CString::Append(const CString& other)
+{
+    AppendBytes(other.GetLength(), other);
+    return *this;
+}
+
+CString& CString::Append(const char* text)
+{
+    if (!text)
+        Raise(E_INVALIDARG);
+    AppendBytes(static_cast<int>(std::strlen(text)), text);
+    return *this;
+}
+
+CString& CString::Append(const platform::WideChar* text)
+{
+    if (!text)
+        Raise(E_INVALIDARG);
+    AssignWide(text, true);
+    return *this;
+}
+
+CString CString::operator+(const char* text) const
+{
+    CString result(*this);
+    result.Append(text);
+    return result;
+}
+
+CString::operator const char*() const
+{
+    return buffer_ ? buffer_ : kEmptyText;
+}
+
+int CString::GetLength() const
+{
+    return buffer_ ? static_cast<int>(std::strlen(buffer_)) : 0;
+}
+
+char CString::GetAt(int position) const
+{
+    if (position < 0 || position >= GetLength())
+        Raise(E_INVALIDARG);
+    return buffer_[position];
+}
+
+char* CString::GetBuffer(int minCapacity)
+{
+    Reserve(minCapacity);
+    return buffer_ ? buffer_ : const_cast<char*>(kEmptyText);
+}
+
+void CString::Empty()
+{
+    std::free(buffer_);
+    buffer_ = nullptr;
+    capacity_ = 0;
+}
+
+int CString::Compare(const char* text) const
+{
+    if (!text)
+        Raise(E_INVALIDARG);
+    return platform::MbCompare(*this, text);
+}
+
+int CString::CompareNoCase(const char* text) const
+{
+    if (!text)
+        Raise(E_INVALIDARG);
+    return platform::MbCompareNoCase(*this, text);
+}
+
+int CString::Find(int character) const
+{
+    if (!buffer_ || !*buffer_)
+        return -1;
+    const char* found = platform::MbFindChar(buffer_, static_cast<unsigned char>(character));
+    return found ? static_cast<int>(found - buffer_) : -1;
+}
+
+int CString::ReverseFind(int character) const
+{
+    if (!buffer_ || !*buffer_)
+        return -1;
+    const char* found = platform::MbFindLastChar(buffer_, static_cast<unsigned char>(character));
+    return found ? static_cast<int>(found - buffer_) : -1;
+}
+
+CString CString::Left(int count) const
+{
+    const int length = GetLength();
+    if (count > length)
+        count = length;
+    CString result;
+    result.Assign(count < 0 ? 0 : count, *this);
+    return result;
+}
+
+CString CString::Mid(int first, int count) const
+{
+    const int length = GetLength();
+    if (first < 0 || first > length)
+        Raise(E_INVALIDARG);
+    if (count > length - first)
+        count = length - first;
+    CString result;
+    result.Assign(count < 0 ? 0 : count, static_cast<const char*>(*this) + first);
+    return result;
+}
+
+void CString::TrimRight()
+{
+    if (!buffer_)
+        return;
+    int length = GetLength();
+    while (length > 0 && buffer_[length - 1] == ' ')
+        --length;
+    buffer_[length] = '\0';
+}
+
+void CString::Format(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    try {
+        FormatV(format, arguments);
+    } catch (...) {
+        va_end(arguments);
+        throw;
+    }
+    va_end(arguments);
+}
+
+void CString::FormatV(const char* format, va_list arguments)
+{
+    if (!format)
+        Raise(E_INVALIDARG);
+    char work[256];
+    va_list again;
+    va_copy(again, arguments);
+    const int needed = FormatInto(work, sizeof work, format, arguments);
+    if (needed < 0) {
+        va_end(again);
+        Raise(E_INVALIDARG);
+    }
+    if (needed < static_cast<int>(sizeof work)) {
+        va_end(again);
+        Assign(needed, work);
+        return;
+    }
+    // A result longer than the work buffer (a message naming two long folders) is never cut.
+    std::unique_ptr<char[]> large(new (std::nothrow) char[needed + 1]);
+    if (!large) {
+        va_end(again);
+        Raise(E_OUTOFMEMORY);
+    }
+    FormatInto(large.get(), needed + 1, format, again);
+    va_end(again);
+    Assign(needed, large.get());
+}
+
+bool CString::LoadString(void* moduleInstance, unsigned int id)
+{
+    char work[256] = {};
+    const int length = platform::LoadResourceString(moduleInstance, id, work, sizeof work);
+    Assign(length > 0 ? length : 0, work);
+    return length > 0;
+}
+
+platform::WideChar* CString::AllocSysString() const
+{
+#ifdef _WIN32
+    const int length = GetLength();
+    if (length == 0)
+        return SysAllocStringLen(L"", 0);
+    const int wideLength = platform::AnsiToWide(*this, length, nullptr, 0);
+    BSTR text = SysAllocStringLen(nullptr, wideLength);
+    if (!text)
+        return nullptr;
+    platform::AnsiToWide(*this, length, text, wideLength);
+    return text;
+#else
+    return nullptr;
+#endif
+}
+
+void CString::Reserve(int count)
+{
+    if (count <= capacity_)
+        return;
+    std::free(buffer_);
+    buffer_ = nullptr;
+    capacity_ = 0;
+    char* fresh = static_cast<char*>(std::malloc(static_cast<size_t>(count) + 1));
+    if (!fresh)
+        Raise(E_OUTOFMEMORY);
+    fresh[0] = '\0';
+    buffer_ = fresh;
+    capacity_ = count;
+}
+
+void CString::Assign(int count, const char* source)
+{
+    Reserve(count);
+    if (count == 0) {
+        if (buffer_)
+            buffer_[0] = '\0';
+        return;
+    }
+    if (capacity_ < count || !source)
+        Raise(E_INVALIDARG);
+    std::memmove(buffer_, source, static_cast<size_t>(count));
+    buffer_[count] = '\0';
+}
+
+void CString::AppendBytes(int count, const char* source)
+{
+    if (count == 0)
+        return;
+    if (!source)
+        Raise(E_INVALIDARG);
+    const int length = GetLength();
+    if (length + count > capacity_) {
+        char* old = buffer_;
+        buffer_ = nullptr;
+        capacity_ = 0;
+        struct FreeOld {
+            char* p;
+            ~FreeOld() { std::free(p); }
+        } freeOld{old};
+        Reserve(length + count);
+        if (length)
+            std::memcpy(buffer_, old, static_cast<size_t>(length));
+    }
+    std::memmove(buffer_ + length, source, static_cast<size_t>(count));
+    buffer_[length + count] = '\0';
+}
+
+void CString::AssignWide(const platform::WideChar* text, bool append)
+{
+    if (!text) {
+        if (!append)
+            Assign(0, kEmptyText);
+        return;
+    }
+    const int wideLength = static_cast<int>(std::wcslen(text));
+    const int capacity = wideLength * 2 + 2;
+    char stackBuffer[kStackConversionBytes];
+    std::unique_ptr<char[]> heapBuffer;
+    char* converted = stackBuffer;
+    if (capacity > kStackConversionBytes) {
+        heapBuffer.reset(new (std::nothrow) char[capacity]);
+        if (!heapBuffer)
+            Raise(E_OUTOFMEMORY);
+        converted = heapBuffer.get();
+    }
+    int bytes = platform::WideToAnsi(text, -1, converted, capacity);
+    const int length = bytes > 0 ? bytes - 1 : 0;  // the count includes the terminator
+    if (append)
+        AppendBytes(length, converted);
+    else
+        Assign(length, converted);
+}

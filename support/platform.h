@@ -1,0 +1,33 @@
+// The few platform services that the portable parts of the module (text string, statement record
+// and reader, payment checks) need. Everything else in those parts is standard C++.
+#pragma once
+
+#include <cstddef>
+
+namespace platform {
+
+using WideChar = wchar_t;
+
+// Converts wide text (len characters, or up to and including the terminator when len is -1) to the
+// ANSI code page. Returns the number of bytes written, 0 on failure.
+int WideToAnsi(const WideChar* text, int len, char* out, int outSize);
+
+// Converts ANSI text to wide text. Returns the number of wide characters written, 0 on failure.
+int AnsiToWide(const char* text, int len, WideChar* out, int outSize);
+
+// Multi-byte aware comparisons and searches in the process's multi-byte code page.
+int MbCompare(const char* left, const char* right);
+int MbCompareNoCase(const char* left, const char* right);
+const char* MbFindChar(const char* text, unsigned int character);
+const char* MbFindLastChar(const char* text, unsigned int character);
+
+// One line of developer diagnostics to the debugger output channel.
+void DebugOutput(const char* text);
+
+// Loads a string-table entry of the given module; returns its length, 0 when it is missing.
+int LoadResourceString(void* moduleInstance, unsigned int id, char* out, int outSize);
+
+// The module whose resources the module's texts come from.
+void* ResourceModule();
+
+}  // namespace platform

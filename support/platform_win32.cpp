@@ -1,0 +1,61 @@
+#include "support/platform.h"
+
+#include <windows.h>
+#include <mbstring.h>
+
+namespace platform {
+
+int WideToAnsi(const WideChar* text, int len, char* out, int outSize)
+{
+    return WideCharToMultiByte(CP_ACP, 0, text, len, out, outSize, nullptr, nullptr);
+}
+
+int AnsiToWide(const char* text, int len, WideChar* out, int outSize)
+{
+    return MultiByteToWideChar(CP_ACP, 0, text, len, out, outSize);
+}
+
+int MbCompare(const char* left, const char* right)
+{
+    return _mbscmp(reinterpret_cast<const unsigned char*>(left),
+                   reinterpret_cast<const unsigned char*>(right));
+}
+
+int MbCompareNoCase(const char* left, const char* right)
+{
+    return _mbsicmp(reinterpret_cast<const unsigned char*>(left),
+                    reinterpret_cast<const unsigned char*>(right));
+}
+
+const char* MbFindChar(const char* text, unsigned int character)
+{
+    return reinterpret_cast<const char*>(
+        _mbschr(reinterpret_cast<const unsigned char*>(text), character));
+}
+
+const char* MbFindLastChar(const char* text, unsigned int character)
+{
+    return reinterpret_cast<const char*>(
+        _mbsrchr(reinterpret_cast<const unsigned char*>(text), character));
+}
+
+void DebugOutput(const char* text)
+{
+    OutputDebugStringA(text);
+}
+
+int LoadResourceString(void* moduleInstance, unsigned int id, char* out, int outSize)
+{
+    return LoadStringA(static_cast<HINSTANCE>(moduleInstance), id, out, outSize);
+}
+
+void* ResourceModule()
+{
+    // The module that holds this code: the DLL in production, the test program in unit tests.
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&ResourceModule), &module);
+    return module;
+}
+
+}  // namespace platform
