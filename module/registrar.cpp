@@ -137,6 +137,15 @@ private:
         if (position_ >= text_.size())
             return false;
         char c = text_[position_];
+        // A key named by a GUID in braces is one word, not a block.
+        if (c == '{' && position_ + 1 < text_.size() && std::isxdigit(static_cast<unsigned char>(text_[position_ + 1]))) {
+            const size_t close = text_.find('}', position_);
+            if (close == std::string::npos)
+                return false;
+            token = text_.substr(position_, close - position_ + 1);
+            position_ = close + 1;
+            return true;
+        }
         if (c == '{' || c == '}' || c == '=') {
             token = c;
             ++position_;

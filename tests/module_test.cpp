@@ -1,0 +1,277 @@
+// The built DLL as a host meets it: registration with the system's regsvr32, class objects, the
+// module lock, creation by ProgID and aggregation.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TolvarBrenmarkLintrove.h"
+#include "tests/support/com_test.h"
+
+namespace {
+
+std::wstring DllPath()
+{
+    return BuildPath(L"TolvarBrenmarkLintrove.dll");
+}
+
+DWORD RunRegsvr32(const std::wstring& arguments)
+{
+    std::wstring command = L"regsvr32.exe /s " + arguments + L" \"" + DllPath() + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return 0xFFFFFFFF;
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD exitCode = 0xFFFFFFFF;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
+}
+
+std::wstring GuidText(const GUID& guid)
+{
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+bool KeyExists(const std::wstring& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::wstring ReadValue(const std::wstring& path, const wchar_t* name = nullptr)
+{
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    return value;
+}
+
+struct ClassKeys {
+    const CLSID* classId;
+    const wchar_t* progId;
+    const wchar_t* description;
+};
+
+const ClassKeys kRegisteredClasses[] = {
+    {&CLSID_Bank, L"TolvarBrenmarkLintrove.Bank", L"Bank Class"},
+    {&CLSID_BankServices, L"TolvarBrenmarkLintrove.BankServices", L"BankServices Class"},
+    {&CLSID_BankPaymentService, L"TolvarBrenmarkLintrove.BankPaymentService", L"BankPaymentService Class"},
+};
+
+void ExpectRegistered()
+{
+    const std::wstring library = GuidText(LIBID_TOLVARBRENMARKLINTROVELib);
+    for (const ClassKeys& item : kRegisteredClasses) {
+        SCOPED_TRACE(Narrow(item.progId));
+        const std::wstring classKey = L"CLSID\\" + GuidText(*item.classId);
+        const std::wstring versioned = std::wstring(item.progId) + L".1";
+        EXPECT_EQ(item.description, ReadValue(versioned));
+        EXPECT_EQ(GuidText(*item.classId), ReadValue(versioned + L"\\CLSID"));
+        EXPECT_EQ(item.description, ReadValue(item.progId));
+        EXPECT_EQ(GuidText(*item.classId), ReadValue(std::wstring(item.progId) + L"\\CLSID"));
+        EXPECT_EQ(versioned, ReadValue(std::wstring(item.progId) + L"\\CurVer"));
+        EXPECT_EQ(item.description, ReadValue(classKey));
+        EXPECT_EQ(versioned, ReadValue(classKey + L"\\ProgID"));
+        EXPECT_EQ(item.progId, ReadValue(classKey + L"\\VersionIndependentProgID"));
+        EXPECT_TRUE(KeyExists(classKey + L"\\Programmable"));
+        EXPECT_EQ(L"Apartment", ReadValue(classKey + L"\\InprocServer32", L"ThreadingModel"));
+        EXPECT_EQ(library, ReadValue(classKey + L"\\TypeLib"));
+        std::wstring server = ReadValue(classKey + L"\\InprocServer32");
+        EXPECT_NE(std::wstring::npos, server.find(L"TolvarBrenmarkLintrove.dll")) << Narrow(server);
+    }
+    EXPECT_TRUE(KeyExists(L"CLSID\\" + GuidText(CLSID_Bank) + L"\\Implemented Categories\\" + GuidText(CATID_TolvarBankModules)));
+    EXPECT_FALSE(KeyExists(L"CLSID\\" + GuidText(CLSID_BankPaymentService) + L"\\Implemented Categories"));
+    // The statement service is made only inside the module: nothing of it is registered.
+    EXPECT_FALSE(KeyExists(L"CLSID\\" + GuidText(CLSID_BankStatementService)));
+    EXPECT_FALSE(KeyExists(L"BrenmarkLintrove.BankStatementService"));
+    EXPECT_FALSE(KeyExists(L"BrenmarkLintrove.BankStatementService.1"));
+    EXPECT_TRUE(KeyExists(L"TypeLib\\" + library + L"\\1.0"));
+}
+
+using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
+
+class LoadedModule {
+public:
+    LoadedModule() : module_(LoadLibraryW(DllPath().c_str()))
+    {
+        if (module_) {
+            getClassObject = reinterpret_cast<GetClassObjectFunction>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+            canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+            registerServer = reinterpret_cast<CanUnloadNowFunction>(reinterpret_cast<void*>(GetProcAddress(module_, "DllRegisterServer")));
+        }
+    }
+    ~LoadedModule()
+    {
+        if (module_)
+            FreeLibrary(module_);
+    }
+    explicit operator bool() const { return module_ && getClassObject && canUnloadNow; }
+    GetClassObjectFunction getClassObject = nullptr;
+    CanUnloadNowFunction canUnloadNow = nullptr;
+    CanUnloadNowFunction registerServer = nullptr;
+
+private:
+    HMODULE module_;
+};
+
+// An outer object for aggregation: it only owns the inner object's non-delegating IUnknown.
+class Outer final : public IUnknown {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (InlineIsEqualGUID(iid, IID_IUnknown)) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
+        return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override { return --references; }
+    ComPtr<IUnknown> inner;
+    ULONG references = 1;
+};
+
+}  // namespace
+
+class ModuleTest : public ComTest {};
+
+TEST_F(ModuleTest, DllRegisterServerSucceeds)
+{
+    LoadedModule module;
+    ASSERT_TRUE(module);
+    EXPECT_EQ(S_OK, module.registerServer());
+}
+
+TEST_F(ModuleTest, Regsvr32RegistersClassesCategoryAndTypeLibrary)
+{
+    ASSERT_EQ(0u, RunRegsvr32(L""));
+    ExpectRegistered();
+    // Registering again leaves the same keys: the class keys are rewritten from scratch.
+    ASSERT_EQ(0u, RunRegsvr32(L""));
+    ExpectRegistered();
+}
+
+TEST_F(ModuleTest, Regsvr32UnregisterRemovesKeysButKeepsClsid)
+{
+    ASSERT_EQ(0u, RunRegsvr32(L""));
+    ASSERT_EQ(0u, RunRegsvr32(L"/u"));
+    for (const ClassKeys& item : kRegisteredClasses) {
+        SCOPED_TRACE(Narrow(item.progId));
+        EXPECT_FALSE(KeyExists(item.progId));
+        EXPECT_FALSE(KeyExists(std::wstring(item.progId) + L".1"));
+        EXPECT_FALSE(KeyExists(L"CLSID\\" + GuidText(*item.classId)));
+    }
+    EXPECT_TRUE(KeyExists(L"CLSID"));
+    EXPECT_FALSE(KeyExists(L"TypeLib\\" + GuidText(LIBID_TOLVARBRENMARKLINTROVELib) + L"\\1.0"));
+    // Leave the module registered for the tests that follow.
+    ASSERT_EQ(0u, RunRegsvr32(L""));
+}
+
+TEST_F(ModuleTest, HostCreatesPaymentServiceByProgId)
+{
+    ASSERT_EQ(0u, RunRegsvr32(L""));
+    CLSID classId = {};
+    ASSERT_EQ(S_OK, CLSIDFromProgID(L"TolvarBrenmarkLintrove.BankPaymentService", &classId));
+    EXPECT_TRUE(InlineIsEqualGUID(classId, CLSID_BankPaymentService));
+    ComPtr<ITolvarBankPaymentService> service;
+    ASSERT_EQ(S_OK, CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ITolvarBankPaymentService, service.PutVoid()));
+    Bstr name;
+    EXPECT_EQ(S_OK, service->get_Name(name.Put()));
+    EXPECT_EQ(std::wstring(L"Bank Payment Service"), name.Text());
+
+    ComPtr<IBank> bank;
+    ASSERT_EQ(S_OK, CLSIDFromProgID(L"TolvarBrenmarkLintrove.Bank", &classId));
+    ASSERT_EQ(S_OK, CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IBank, bank.PutVoid()));
+    ComPtr<ITolvarBankServices> services;
+    ASSERT_EQ(S_OK, bank->get_Services(services.Put()));
+    long count = 0;
+    EXPECT_EQ(S_OK, services->get_Count(&count));
+    EXPECT_EQ(2, count);
+}
+
+TEST_F(ModuleTest, ClassObjects)
+{
+    LoadedModule module;
+    ASSERT_TRUE(module);
+    ComPtr<IClassFactory> factory, again;
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, module.getClassObject(CLSID_BankStatementService, IID_IClassFactory, factory.PutVoid()));
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, module.getClassObject(IID_IBank, IID_IClassFactory, factory.PutVoid()));
+    EXPECT_EQ(nullptr, factory.Get());
+
+    ASSERT_EQ(S_OK, module.getClassObject(CLSID_Bank, IID_IClassFactory, factory.PutVoid()));
+    ASSERT_EQ(S_OK, module.getClassObject(CLSID_Bank, IID_IClassFactory, again.PutVoid()));
+    EXPECT_EQ(factory.Get(), again.Get());
+    EXPECT_EQ(S_FALSE, module.canUnloadNow());  // a client holds the class object
+    again.Reset();
+
+    Outer outer;
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CLASS_E_NOAGGREGATION, factory->CreateInstance(&outer, IID_IBank, &out));
+    EXPECT_EQ(nullptr, out);
+    EXPECT_EQ(E_POINTER, factory->CreateInstance(nullptr, IID_IBank, nullptr));
+    ASSERT_EQ(S_OK, factory->CreateInstance(&outer, IID_IUnknown, outer.inner.PutVoid()));
+    {
+        ComPtr<IBank> bank;
+        ASSERT_EQ(S_OK, outer.QueryInterface(IID_IBank, bank.PutVoid()));
+        ComPtr<IUnknown> identity;
+        ASSERT_EQ(S_OK, bank->QueryInterface(IID_IUnknown, identity.PutVoid()));
+        EXPECT_EQ(static_cast<IUnknown*>(&outer), identity.Get());  // IUnknown calls go to the outer object
+        Bstr name;
+        EXPECT_EQ(S_OK, bank->get_Name(name.Put()));
+        EXPECT_EQ(std::wstring(L"Brenmark Fenlow Online Plus"), name.Text());
+    }
+    outer.inner.Reset();
+    EXPECT_EQ(1u, outer.references);
+
+    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
+    factory.Reset();
+    EXPECT_EQ(S_FALSE, module.canUnloadNow());  // LockServer(TRUE) holds the module
+    ASSERT_EQ(S_OK, module.getClassObject(CLSID_Bank, IID_IClassFactory, factory.PutVoid()));
+    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+    factory.Reset();
+    EXPECT_EQ(S_OK, module.canUnloadNow());
+}
+
+TEST_F(ModuleTest, ThousandsOfCreateUseReleaseCyclesLeaveNothingAlive)
+{
+    LoadedModule module;
+    ASSERT_TRUE(module);
+    ComPtr<IClassFactory> bankFactory, paymentFactory;
+    ASSERT_EQ(S_OK, module.getClassObject(CLSID_Bank, IID_IClassFactory, bankFactory.PutVoid()));
+    ASSERT_EQ(S_OK, module.getClassObject(CLSID_BankPaymentService, IID_IClassFactory, paymentFactory.PutVoid()));
+    for (int cycle = 0; cycle < 3000; ++cycle) {
+        ComPtr<IBank> bank;
+        ASSERT_EQ(S_OK, bankFactory->CreateInstance(nullptr, IID_IBank, bank.PutVoid()));
+        ComPtr<ITolvarBankServices> services;
+        ASSERT_EQ(S_OK, bank->get_Services(services.Put()));
+        ComPtr<IUnknown> unknown;
+        ASSERT_EQ(S_OK, services->get__NewEnum(unknown.Put()));
+        ComPtr<IEnumVARIANT> walker = unknown.As<IEnumVARIANT>();
+        VARIANT slots[2];
+        ULONG fetched = 0;
+        walker->Next(2, slots, &fetched);
+        VariantClear(&slots[0]);
+        VariantClear(&slots[1]);
+        ComPtr<IBankPaymentService> payments;
+        ASSERT_EQ(S_OK, paymentFactory->CreateInstance(nullptr, IID_IBankPaymentService, payments.PutVoid()));
+        Bstr name;
+        payments->get_Name(name.Put());
+        bank.Reset();
+        EXPECT_EQ(S_FALSE, module.canUnloadNow());
+    }
+    EXPECT_EQ(S_FALSE, module.canUnloadNow());  // class objects still held
+    bankFactory.Reset();
+    paymentFactory.Reset();
+    EXPECT_EQ(S_OK, module.canUnloadNow());
+}
