@@ -6,6 +6,7 @@
 
 #include "TolvarBrenmarkLintrove.h"
 #include "tests/support/com_test.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -14,20 +15,9 @@ std::wstring DllPath()
     return BuildPath(L"TolvarBrenmarkLintrove.dll");
 }
 
-DWORD RunRegsvr32(const std::wstring& arguments)
+DWORD RunRegsvr32(const std::wstring& options)
 {
-    std::wstring command = L"regsvr32.exe /s " + arguments + L" \"" + DllPath() + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return 0xFFFFFFFF;
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD exitCode = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return exitCode;
+    return RegisterBuiltModule(options);
 }
 
 std::wstring GuidText(const GUID& guid)
