@@ -165,7 +165,7 @@ struct TransactionData {
 };
 
 // The host's statement for bank reconciliation; each AddTransaction makes a recorded transaction.
-// Reset empties it. Members of the transaction that the module does not use are recorded and
+// Reset empties it; Item(i) gives Transaction[i + 1]. Members of the transaction that the module does not use are recorded and
 // otherwise answer empty values.
 class Statement {
 public:
@@ -176,12 +176,18 @@ public:
     ITolvarBankStatement* Get() const;
     Behaviour& Self();                   // "Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction"
     Behaviour& Transaction(long number); // "Transaction[n].*" calls, made on first use
+    // What each transaction since the last Reset received, the first at [0] (Transaction[1]).
     const std::vector<TransactionData>& Transactions() const;
+    // How many transactions were added since the last Reset (also when they are not kept).
+    long TransactionCount() const;
     double Balance() const;
     long ResetCount() const;
     // Whether transaction-level call recording is on (off for benchmarks); off also leaves out
     // Statement.AddTransaction, which comes once per transaction.
     void RecordTransactionCalls(bool on);
+    // Whether the statement keeps what each transaction received (off for very large runs:
+    // Transactions() then stays empty and each transaction keeps its data only while referenced).
+    void KeepTransactions(bool on);
 
 private:
     struct State;

@@ -298,3 +298,146 @@ TEST_F(StandinHostTest, ReleasedPaymentsGoAwayAndObjectsOutliveTheirOwnerWhileRe
     EXPECT_EQ(S_OK, kept->get_Amount(&amount));
     EXPECT_EQ(3, amount);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Statement
+
+TEST_F(StandinHostTest, StatementRecordsTheImportAndKeepsWhatEachTransactionReceived)
+{
+    Statement statement(log_);
+    EXPECT_EQ(S_OK, statement.Get()->Reset());
+    EXPECT_EQ(S_OK, statement.Get()->put_Balance(0));
+    for (long sequence = 1; sequence <= 2; ++sequence) {
+        ComPtr<ITolvarBankTransaction> transaction;
+        ASSERT_EQ(S_OK, statement.Get()->AddTransaction(transaction.Put()));
+        VARIANT value;
+        VariantInit(&value);
+        V_VT(&value) = VT_I4;
+        V_I4(&value) = sequence;
+        EXPECT_EQ(S_OK, transaction->put_Sequence(&value));
+        EXPECT_EQ(S_OK, transaction->put_Amount(sequence == 1 ? -12.5 : 1234.5));
+        EXPECT_EQ(S_OK, transaction->put_Receipt(sequence == 1 ? 0 : 1));
+        EXPECT_EQ(S_OK, transaction->put_Date(45292.25));
+        EXPECT_EQ(S_OK, transaction->put_Details(Bstr(sequence == 1 ? L"CARD PAYMENT" : L"SALARY").Get()));
+        EXPECT_EQ(S_OK, transaction->put_Reference(Bstr(sequence == 1 ? L"" : L"000123").Get()));
+        if (sequence == 2) {
+            EXPECT_EQ(S_OK, transaction->put_ChequeNumber(Bstr(L"000123").Get()));
+        }
+    }
+
+    EXPECT_EQ(Calls({"Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction",
+                     "Transaction[1].put_Sequence(VT_I4 1)", "Transaction[1].put_Amount(-12.5)",
+                     "Transaction[1].put_Receipt(0)", "Transaction[1].put_Date(45292.25)",
+                     "Transaction[1].put_Details(CARD PAYMENT)", "Transaction[1].put_Reference()",
+                     "Statement.AddTransaction", "Transaction[2].put_Sequence(VT_I4 2)",
+                     "Transaction[2].put_Amount(1234.5)", "Transaction[2].put_Receipt(1)",
+                     "Transaction[2].put_Date(45292.25)", "Transaction[2].put_Details(SALARY)",
+                     "Transaction[2].put_Reference(000123)", "Transaction[2].put_ChequeNumber(000123)"}),
+              log_->Calls())
+        << log_->Text();
+
+    ASSERT_EQ(2u, statement.Transactions().size());
+    const TransactionData& first = statement.Transactions()[0];
+    EXPECT_EQ(VT_I4, first.SequenceType);
+    EXPECT_EQ(1, first.Sequence);
+    EXPECT_EQ(-12.5, first.Amount);
+    EXPECT_EQ(0, first.Receipt);
+    EXPECT_EQ(45292.25, first.Date);
+    EXPECT_EQ(L"CARD PAYMENT", first.Details);
+    EXPECT_EQ(L"", first.Reference);
+    EXPECT_FALSE(first.HasChequeNumber);
+    const TransactionData& second = statement.Transactions()[1];
+    EXPECT_EQ(2, second.Sequence);
+    EXPECT_EQ(L"000123", second.ChequeNumber);
+    EXPECT_TRUE(second.HasChequeNumber);
+    EXPECT_EQ(1, statement.ResetCount());
+    EXPECT_EQ(0, statement.Balance());
+}
+
+TEST_F(StandinHostTest, StatementResetEmptiesItAndTransactionsOfEarlierRunsWriteNowhere)
+{
+    Statement statement(log_);
+    ComPtr<ITolvarBankTransaction> old;
+    ASSERT_EQ(S_OK, statement.Get()->AddTransaction(old.Put()));
+    EXPECT_EQ(S_OK, statement.Get()->Reset());
+    EXPECT_TRUE(statement.Transactions().empty());
+    ComPtr<ITolvarBankTransaction> fresh;
+    ASSERT_EQ(S_OK, statement.Get()->AddTransaction(fresh.Put()));
+    EXPECT_EQ(S_OK, old->put_Amount(99));
+    EXPECT_EQ(S_OK, fresh->put_Amount(5));
+    ASSERT_EQ(1u, statement.Transactions().size());
+    EXPECT_EQ(5, statement.Transactions()[0].Amount);
+    long count = 0;
+    EXPECT_EQ(S_OK, statement.Get()->get_Count(&count));
+    EXPECT_EQ(1, count);
+}
+
+TEST_F(StandinHostTest, SequenceVariantsOfOtherTypesAreRecordedWithTheirType)
+{
+    Statement statement(log_);
+    ComPtr<ITolvarBankTransaction> transaction;
+    ASSERT_EQ(S_OK, statement.Get()->AddTransaction(transaction.Put()));
+    log_->Clear();
+    Variant text;
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = SysAllocString(L"17");
+    EXPECT_EQ(S_OK, transaction->put_Sequence(&text));
+    EXPECT_EQ(VT_BSTR, statement.Transactions()[0].SequenceType);
+    EXPECT_EQ(17, statement.Transactions()[0].Sequence);
+    Variant real;
+    V_VT(&real) = VT_R8;
+    V_R8(&real) = 2.5;
+    EXPECT_EQ(S_OK, transaction->put_Sequence(&real));
+    Variant empty;
+    EXPECT_EQ(S_OK, transaction->put_Sequence(&empty));
+    EXPECT_EQ(E_POINTER, transaction->put_Sequence(nullptr));
+    EXPECT_EQ(Calls({"Transaction[1].put_Sequence(VT_BSTR 17)", "Transaction[1].put_Sequence(VT_R8 2.5)",
+                     "Transaction[1].put_Sequence(VT_EMPTY)", "Transaction[1].put_Sequence(null)"}),
+              log_->Calls())
+        << log_->Text();
+}
+
+TEST_F(StandinHostTest, StatementAndTransactionFailuresPostErrorInformation)
+{
+    Statement statement(log_);
+    statement.Self().FailOn("Reset", {E_ACCESSDENIED, L"Statement is locked"});
+    statement.Transaction(2).FailOn("put_Amount", {E_FAIL, L"Amount refused"});
+    EXPECT_EQ(E_ACCESSDENIED, statement.Get()->Reset());
+    EXPECT_EQ(L"Statement is locked", TakeErrorDescription());
+    EXPECT_EQ(0, statement.ResetCount());
+
+    ComPtr<ITolvarBankTransaction> first, second;
+    ASSERT_EQ(S_OK, statement.Get()->AddTransaction(first.Put()));
+    ASSERT_EQ(S_OK, statement.Get()->AddTransaction(second.Put()));
+    EXPECT_EQ(S_OK, first->put_Amount(1));
+    EXPECT_EQ(E_FAIL, second->put_Amount(2));
+    EXPECT_EQ(L"Amount refused", TakeErrorDescription());
+    EXPECT_EQ(0, statement.Transactions()[1].Amount);
+    EXPECT_EQ(S_OK, second.As<ISupportErrorInfo>()->InterfaceSupportsErrorInfo(IID_ITolvarBankTransaction));
+    EXPECT_EQ(S_FALSE, first.As<ISupportErrorInfo>()->InterfaceSupportsErrorInfo(IID_ITolvarBankTransaction));
+
+    statement.Self().FailOn("AddTransaction", {E_OUTOFMEMORY, L""});
+    ITolvarBankTransaction* none = reinterpret_cast<ITolvarBankTransaction*>(1);
+    EXPECT_EQ(E_OUTOFMEMORY, statement.Get()->AddTransaction(&none));
+    EXPECT_EQ(nullptr, none);
+    EXPECT_EQ(2, statement.TransactionCount());
+}
+
+TEST_F(StandinHostTest, LargeStatementCanRunWithoutRecordsOrKeptTransactions)
+{
+    Statement statement(log_);
+    statement.RecordTransactionCalls(false);
+    statement.KeepTransactions(false);
+    EXPECT_EQ(S_OK, statement.Get()->Reset());
+    for (int i = 0; i < 1000; ++i) {
+        ComPtr<ITolvarBankTransaction> transaction;
+        ASSERT_EQ(S_OK, statement.Get()->AddTransaction(transaction.Put()));
+        EXPECT_EQ(S_OK, transaction->put_Amount(i));
+        double amount = -1;
+        EXPECT_EQ(S_OK, transaction->get_Amount(&amount));
+        EXPECT_EQ(i, amount);
+    }
+    EXPECT_EQ(1000, statement.TransactionCount());
+    EXPECT_TRUE(statement.Transactions().empty());
+    EXPECT_EQ(Calls({"Statement.Reset"}), log_->Calls()) << log_->Text();
+}
