@@ -441,3 +441,230 @@ TEST_F(StandinHostTest, LargeStatementCanRunWithoutRecordsOrKeptTransactions)
     EXPECT_TRUE(statement.Transactions().empty());
     EXPECT_EQ(Calls({"Statement.Reset"}), log_->Calls()) << log_->Text();
 }
+
+// ---------------------------------------------------------------------------------------------
+// Settings object
+
+namespace {
+
+// The bank name buffer as the module hands it over: the name and zero bytes up to its size.
+template <size_t Size>
+struct NameBuffer {
+    explicit NameBuffer(const char* name) { std::strncpy(bytes, name, Size - 1); }
+    char bytes[Size] = {};
+};
+
+}  // namespace
+
+TEST_F(StandinHostTest, SettingsFillTheDefaultBuffersWithinTheirSizes)
+{
+    Settings settings(log_);
+    settings.DefaultFileName = "BACS.CSV";
+    settings.FileExtension = "html";  // one character more than the buffer holds
+    settings.DefaultDirectory = "C:\\Payments";
+    NameBuffer<100> name("Brenmark Fenlow Online Plus");
+    char fileName[1024 + 8], extension[4 + 8], directory[1024 + 8];
+    std::memset(fileName, 'x', sizeof fileName);
+    std::memset(extension, 'x', sizeof extension);
+    std::memset(directory, 'x', sizeof directory);
+
+    EXPECT_EQ(S_OK, settings.Get()->GetPaymentFileDefaults(name.bytes, fileName, extension, directory));
+    EXPECT_STREQ("BACS.CSV", fileName);
+    EXPECT_STREQ("htm", extension);
+    EXPECT_STREQ("C:\\Payments", directory);
+    // Zero-filled to the size and not a byte beyond.
+    EXPECT_EQ(std::string(1024 - 8, '\0'), std::string(fileName + 8, 1024 - 8));
+    EXPECT_EQ(std::string(8, 'x'), std::string(fileName + 1024, 8));
+    EXPECT_EQ(std::string(8, 'x'), std::string(extension + 4, 8));
+    EXPECT_EQ(std::string(8, 'x'), std::string(directory + 1024, 8));
+    EXPECT_EQ(std::vector<unsigned char>(name.bytes, name.bytes + 100), settings.LastBankName);
+    EXPECT_EQ(Calls({"Settings.GetPaymentFileDefaults(Brenmark Fenlow Online Plus)"}), log_->Calls()) << log_->Text();
+}
+
+TEST_F(StandinHostTest, SettingsCanHandOutUnterminatedBuffers)
+{
+    Settings settings(log_);
+    settings.RawExtension = {'c', 's', 'v', 'x', 'y'};
+    settings.RawFileName = std::vector<char>(1030, 'F');
+    NameBuffer<100> name("Brenmark Fenlow Online Plus");
+    char fileName[1024 + 1], extension[4 + 1], directory[1024];
+    fileName[1024] = extension[4] = '#';
+    EXPECT_EQ(S_OK, settings.Get()->GetPaymentFileDefaults(name.bytes, fileName, extension, directory));
+    EXPECT_EQ("csvx#", std::string(extension, 5));
+    EXPECT_EQ(std::string(1024, 'F') + "#", std::string(fileName, 1025));
+    EXPECT_STREQ("C:\\", directory);
+}
+
+TEST_F(StandinHostTest, RefusedDefaultsLeaveEmptyBuffersAndErrorInformation)
+{
+    Settings settings(log_);
+    settings.Self().FailOn("GetPaymentFileDefaults", {E_ACCESSDENIED, L"Settings are locked"});
+    NameBuffer<100> name("Brenmark Fenlow Online Plus");
+    char fileName[1024], extension[4], directory[1024];
+    std::memset(fileName, 'x', sizeof fileName);
+    std::memset(extension, 'x', sizeof extension);
+    std::memset(directory, 'x', sizeof directory);
+    EXPECT_EQ(E_ACCESSDENIED, settings.Get()->GetPaymentFileDefaults(name.bytes, fileName, extension, directory));
+    EXPECT_EQ(std::string(1024, '\0'), std::string(fileName, 1024));
+    EXPECT_EQ(std::string(4, '\0'), std::string(extension, 4));
+    EXPECT_EQ(std::string(1024, '\0'), std::string(directory, 1024));
+    EXPECT_EQ(L"Settings", PeekErrorSource());
+    EXPECT_EQ(L"Settings are locked", TakeErrorDescription());
+    ComPtr<ISupportErrorInfo> support = ComPtr<ITolvarBankSettings>(settings.Get()).As<ISupportErrorInfo>();
+    ASSERT_TRUE(support);
+    EXPECT_EQ(S_OK, support->InterfaceSupportsErrorInfo(IID_ITolvarBankSettings));
+    EXPECT_EQ(S_FALSE, support->InterfaceSupportsErrorInfo(IID_ITolvarFileChooser));
+}
+
+TEST_F(StandinHostTest, SettingsConfigureBankAndFillTheWholeChooserRecord)
+{
+    Settings settings(log_);
+    NameBuffer<1024> configureName("Brenmark Fenlow Online Plus");
+    EXPECT_EQ(S_OK, settings.Get()->ConfigureBank(configureName.bytes, 3));
+    EXPECT_EQ(std::vector<unsigned char>(configureName.bytes, configureName.bytes + 1024), settings.LastConfigureBuffer);
+    EXPECT_EQ(3, settings.LastConfigureValue);
+
+    NameBuffer<100> name("Brenmark Fenlow Online Plus");
+    FileChooserSettings record;
+    std::memset(&record, 0xEE, sizeof record);
+    EXPECT_EQ(S_OK, settings.Get()->GetFileChooserSettings(name.bytes, &record));
+    EXPECT_EQ(0, record.Filter);
+    EXPECT_EQ(0, std::memcmp(settings.ChooserHostData.data(), record.HostData, sizeof record.HostData));
+    EXPECT_EQ(1, record.HostData[0]);
+    EXPECT_EQ(396u, settings.ChooserHostData.size());
+
+    EXPECT_EQ(Calls({"Settings.ConfigureBank(Brenmark Fenlow Online Plus, 3)",
+                     "Settings.GetFileChooserSettings(Brenmark Fenlow Online Plus)"}),
+              log_->Calls())
+        << log_->Text();
+
+    settings.Self().FailOn("GetFileChooserSettings", {E_FAIL, L""});
+    std::memset(&record, 0xEE, sizeof record);
+    EXPECT_EQ(E_FAIL, settings.Get()->GetFileChooserSettings(name.bytes, &record));
+    const FileChooserSettings zero = {};
+    EXPECT_EQ(0, std::memcmp(&zero, &record, sizeof record));
+}
+
+// ---------------------------------------------------------------------------------------------
+// File chooser
+
+namespace {
+
+int AcceptStatements(char* description, const char* fileName)
+{
+    if (std::strcmp(fileName, "statement.csv") != 0)
+        return 0;
+    std::strcpy(description, "Statement Transaction file (CSV format)");
+    return 1;
+}
+
+}  // namespace
+
+TEST_F(StandinHostTest, ChooserKeepsTheRecordAndAsksItsFilter)
+{
+    FileChooser chooser(log_);
+    std::string description = "stale";
+    EXPECT_EQ(nullptr, chooser.Filter());
+    EXPECT_EQ(0, chooser.AskFilter("statement.csv", &description));
+    EXPECT_EQ("", description);
+
+    FileChooserSettings record = {};
+    record.Filter = reinterpret_cast<LONG_PTR>(&AcceptStatements);
+    record.HostData[395] = 0x5A;
+    EXPECT_EQ(S_OK, chooser.Get()->SetSettings(&record));
+    EXPECT_TRUE(chooser.HasSettings());
+    EXPECT_EQ(&AcceptStatements, chooser.Filter());
+    EXPECT_EQ(0x5A, chooser.LastSettings().HostData[395]);
+
+    EXPECT_EQ(1, chooser.AskFilter("statement.csv", &description));
+    EXPECT_EQ("Statement Transaction file (CSV format)", description);
+    EXPECT_EQ(0, chooser.AskFilter("other.csv", &description));
+    EXPECT_EQ("", description);
+    EXPECT_EQ(Calls({"Chooser.SetSettings"}), log_->Calls()) << log_->Text();
+}
+
+TEST_F(StandinHostTest, ChooserShowsItsResultAndOwnsTheFileName)
+{
+    FileChooser chooser(log_);
+    chooser.ShowResult = 0;
+    chooser.FileName = L"C:\\Bank\\statement.csv";
+    EXPECT_EQ(S_OK, chooser.Get()->put_Title(Bstr(L"Choose a statement").Get()));
+    long result = -1;
+    EXPECT_EQ(S_OK, chooser.Get()->Show(&result));
+    EXPECT_EQ(0, result);
+    LPWSTR fileName = nullptr;
+    EXPECT_EQ(S_OK, chooser.Get()->get_FileName(&fileName));
+    ASSERT_NE(nullptr, fileName);
+    EXPECT_STREQ(L"C:\\Bank\\statement.csv", fileName);
+    EXPECT_EQ(L"Choose a statement", chooser.Title);
+
+    chooser.ShowResult = 2;
+    EXPECT_EQ(S_OK, chooser.Get()->Show(&result));
+    EXPECT_EQ(2, result);
+
+    chooser.Self().FailOn("Show", {E_FAIL, L"No desktop"});
+    result = 0;
+    EXPECT_EQ(E_FAIL, chooser.Get()->Show(&result));
+    EXPECT_EQ(1, result);
+    EXPECT_EQ(L"No desktop", TakeErrorDescription());
+    chooser.Self().FailOn("get_FileName", {E_FAIL, L""});
+    fileName = reinterpret_cast<LPWSTR>(1);
+    EXPECT_EQ(E_FAIL, chooser.Get()->get_FileName(&fileName));
+    EXPECT_EQ(nullptr, fileName);
+
+    EXPECT_EQ(Calls({"Chooser.put_Title(Choose a statement)", "Chooser.Show", "Chooser.get_FileName", "Chooser.Show",
+                     "Chooser.Show", "Chooser.get_FileName"}),
+              log_->Calls())
+        << log_->Text();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Class registration
+
+TEST_F(StandinHostTest, RegisteredClassesAreReachedOverEveryServerContextWithOleRun)
+{
+    Settings settings(log_);
+    FileChooser chooser(log_);
+    {
+        HostClassRegistration registration(&settings, &chooser);
+        ASSERT_TRUE(registration.Registered());
+
+        ComPtr<IUnknown> unknown;
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_TolvarBankSettings, nullptr, 0x17, IID_IUnknown, unknown.PutVoid()));
+        EXPECT_EQ(S_OK, OleRun(unknown.Get()));
+        ComPtr<ITolvarBankSettings> created = unknown.As<ITolvarBankSettings>();
+        ASSERT_TRUE(created);
+        EXPECT_EQ(settings.Get(), created.Get());
+        unknown.Reset();
+
+        ComPtr<ITolvarFileChooser> createdChooser;
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_TolvarFileChooser, nullptr, 0x17, IID_ITolvarFileChooser,
+                                         createdChooser.PutVoid()));
+        EXPECT_EQ(chooser.Get(), createdChooser.Get());
+        EXPECT_EQ(1, registration.SettingsCreations());
+        EXPECT_EQ(1, registration.ChooserCreations());
+        // Only the two host objects themselves and their class objects are alive.
+        EXPECT_EQ(liveAtStart_ + 4, LiveObjects());
+    }
+
+    ComPtr<IUnknown> unknown;
+    EXPECT_NE(S_OK, CoCreateInstance(CLSID_TolvarBankSettings, nullptr, 0x17, IID_IUnknown, unknown.PutVoid()));
+    EXPECT_FALSE(unknown);
+    EXPECT_NE(S_OK, CoCreateInstance(CLSID_TolvarFileChooser, nullptr, 0x17, IID_IUnknown, unknown.PutVoid()));
+    EXPECT_TRUE(log_->Calls().empty()) << log_->Text();
+    // The class objects are gone with the registration; the host objects stay with their owners.
+    EXPECT_EQ(liveAtStart_ + 2, LiveObjects());
+    EXPECT_EQ(1u, ReferenceCount(settings.Get()));
+    EXPECT_EQ(1u, ReferenceCount(chooser.Get()));
+}
+
+TEST_F(StandinHostTest, ClassNotGivenToTheRegistrationIsNotServed)
+{
+    Settings settings(log_);
+    HostClassRegistration registration(&settings, nullptr);
+    ASSERT_TRUE(registration.Registered());
+    ComPtr<IUnknown> unknown;
+    EXPECT_EQ(REGDB_E_CLASSNOTREG,
+              CoCreateInstance(CLSID_TolvarFileChooser, nullptr, 0x17, IID_IUnknown, unknown.PutVoid()));
+    EXPECT_EQ(S_OK, CoCreateInstance(CLSID_TolvarBankSettings, nullptr, 0x17, IID_IUnknown, unknown.PutVoid()));
+}
