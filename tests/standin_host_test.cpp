@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "core/method_frame.h"
 #include "samplehost/standin_host.h"
 #include "tests/support/com_test.h"
 
@@ -667,4 +668,73 @@ TEST_F(StandinHostTest, ClassNotGivenToTheRegistrationIsNotServed)
     EXPECT_EQ(REGDB_E_CLASSNOTREG,
               CoCreateInstance(CLSID_TolvarFileChooser, nullptr, 0x17, IID_IUnknown, unknown.PutVoid()));
     EXPECT_EQ(S_OK, CoCreateInstance(CLSID_TolvarBankSettings, nullptr, 0x17, IID_IUnknown, unknown.PutVoid()));
+}
+
+TEST_F(StandinHostTest, ModuleCreatesRegisteredHostObjectsAndReadsTheirErrorInformation)
+{
+    Settings settings(log_);
+    FileChooser chooser(log_);
+    {
+        HostClassRegistration registration(&settings, &chooser);
+        ComPtr<ITolvarBankSettings> created = CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings);
+        ASSERT_TRUE(created);
+        ComPtr<ITolvarFileChooser> createdChooser = CreateHostObject<ITolvarFileChooser>(CLSID_TolvarFileChooser);
+        ASSERT_TRUE(createdChooser);
+
+        settings.Self().FailOn("ConfigureBank", {E_ACCESSDENIED, L"Bank not licensed"});
+        char name[1024] = "Brenmark Fenlow Online Plus";
+        try {
+            HostCall(created, [&](ITolvarBankSettings* s) { return s->ConfigureBank(name, 3); });
+            ADD_FAILURE() << "the refused call was not raised";
+        } catch (const HostCallFailure& failure) {
+            EXPECT_EQ(E_ACCESSDENIED, failure.Result);
+            ASSERT_TRUE(failure.Info);
+            Bstr description;
+            failure.Info->GetDescription(description.Put());
+            EXPECT_STREQ(L"Bank not licensed", description.Text());
+            GUID iid = GUID_NULL;
+            failure.Info->GetGUID(&iid);
+            EXPECT_TRUE(InlineIsEqualGUID(IID_ITolvarBankSettings, iid));
+        }
+    }
+    EXPECT_FALSE(CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings));
+    EXPECT_EQ(Calls({"Settings.ConfigureBank(Brenmark Fenlow Online Plus, 3)"}), log_->Calls()) << log_->Text();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Call records
+
+TEST_F(StandinHostTest, NumbersAreRecordedInTheirShortestExactForm)
+{
+    Statement statement(log_);
+    ComPtr<ITolvarBankTransaction> transaction;
+    ASSERT_EQ(S_OK, statement.Get()->AddTransaction(transaction.Put()));
+    log_->Clear();
+    for (double amount : {1234.5, 0.0, -12.5, 0.1, 1000000.0, 1e-07, 0.1 + 0.2, -99999999.99})
+        transaction->put_Amount(amount);
+    EXPECT_EQ(Calls({"Transaction[1].put_Amount(1234.5)", "Transaction[1].put_Amount(0)",
+                     "Transaction[1].put_Amount(-12.5)", "Transaction[1].put_Amount(0.1)",
+                     "Transaction[1].put_Amount(1000000)", "Transaction[1].put_Amount(1e-07)",
+                     "Transaction[1].put_Amount(0.30000000000000004)", "Transaction[1].put_Amount(-99999999.99)"}),
+              log_->Calls())
+        << log_->Text();
+}
+
+TEST_F(StandinHostTest, PlannedFailureByMemberNameCoversEveryArgumentUnlessOneIsNamed)
+{
+    PaymentBatch batch(log_);
+    for (int i = 0; i < 3; ++i)
+        batch.Add(SamplePayment(L"401122", i));
+    batch.Batch().FailOn("Item", {E_FAIL, L"Any item"});
+    batch.Batch().FailOn("Item(2)", {E_ABORT, L"Item two"});
+    ComPtr<ITolvarBankPayment> payment;
+    EXPECT_EQ(E_FAIL, batch.Get()->Item(0, payment.Put()));
+    EXPECT_EQ(L"Any item", TakeErrorDescription());
+    EXPECT_EQ(E_ABORT, batch.Get()->Item(2, payment.Put()));
+    EXPECT_EQ(L"Item two", TakeErrorDescription());
+    batch.Batch().ClearFailures();
+    EXPECT_EQ(S_OK, batch.Get()->Item(1, payment.Put()));
+    EXPECT_EQ(S_FALSE,
+              ComPtr<ITolvarBankPayments>(batch.Get()).As<ISupportErrorInfo>()->InterfaceSupportsErrorInfo(
+                  IID_ITolvarBankPayments));
 }
