@@ -1,0 +1,208 @@
+#include "payments/options_dialog.h"
+
+#include <commctrl.h>
+#include <oleauto.h>
+
+#include "settings/settings_store.h"
+#include "support/platform.h"
+
+namespace {
+
+const char kSettingsKeyPrefix[] = "BMBUseLWFmt";
+const char kDateFormat[] = "dd/MM/yyyy";
+const char kChangesCaption[] = "Changes have been made";
+const char kChangesQuestion[] = "Do you wish to ignore these changes?";
+
+using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+
+}  // namespace
+
+CLintroveInfoDialog::CLintroveInfoDialog(DATE debitDate, int remittanceAdviceRequired, const CString& accountKeySuffix,
+                                         int useLedgerwayLayout)
+    : debitDate_(debitDate),
+      remittanceAdviceRequired_(remittanceAdviceRequired),
+      useLedgerwayLayout_(useLedgerwayLayout),
+      settingsKey_(kSettingsKeyPrefix)
+{
+    settingsKey_ += accountKeySuffix;
+
+    // The date picker's window class is registered by the common controls; without them the dialog
+    // still shows, with whatever the system has registered.
+    commonControlsModule_ = LoadLibraryA("comctl32.dll");
+    if (commonControlsModule_) {
+        const auto initialise = reinterpret_cast<InitCommonControlsExFunction>(
+            reinterpret_cast<void (*)()>(GetProcAddress(commonControlsModule_, "InitCommonControlsEx")));
+        if (initialise) {
+            INITCOMMONCONTROLSEX classes{sizeof classes, ICC_DATE_CLASSES};
+            initialise(&classes);
+        }
+    }
+}
+
+CLintroveInfoDialog::~CLintroveInfoDialog()
+{
+    if (commonControlsModule_)
+        FreeLibrary(commonControlsModule_);
+}
+
+INT_PTR CLintroveInfoDialog::DoModal(HWND owner)
+{
+    return CModalDialogImpl::DoModal(static_cast<HINSTANCE>(platform::ResourceModule()), owner);
+}
+
+bool CLintroveInfoDialog::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        result = OnInitDialog();
+        return true;
+    case WM_CTLCOLORSTATIC: {
+        // The two texts over the group boxes are drawn without a background of their own.
+        const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+        if (id != IDC_DEBIT_DATE_LABEL && id != IDC_LAYOUT_EXPLANATION)
+            return false;
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+        return true;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_LEDGERWAY_LAYOUT:
+        case IDC_LINTROVE_LAYOUT:
+            OnLayoutChosen(LOWORD(wParam));
+            return true;
+        case IDC_REMITTANCE_ADVICE:
+            if (HIWORD(wParam) == BN_CLICKED)
+                OnRemittanceClicked();
+            return true;
+        case IDOK:
+            OnOk();
+            return true;
+        case IDCANCEL:
+            OnCancel();
+            return true;
+        default:
+            return false;
+        }
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (!header || header->code != DTN_DATETIMECHANGE)
+            return false;
+        OnDateTimeChange(*reinterpret_cast<const NMDATETIMECHANGE*>(lParam));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+LRESULT CLintroveInfoDialog::OnInitDialog()
+{
+    CenterOnOwner();
+
+    datePicker_ = GetDlgItem(IDC_DEBIT_DATE);
+    remittanceCheckBox_ = GetDlgItem(IDC_REMITTANCE_ADVICE);
+
+    datePicker_.SendMessage(DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>(kDateFormat));
+    // A date the picker cannot show leaves it on its own (today's) date.
+    SYSTEMTIME date{};
+    if (VariantTimeToSystemTime(debitDate_, &date))
+        datePicker_.SendMessage(DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&date));
+
+    remittanceCheckBox_.SendMessage(BM_SETCHECK, remittanceAdviceRequired_ ? BST_CHECKED : BST_UNCHECKED);
+
+    // The account's stored choice wins over the caller's starting value.
+    ReadSettingFlag(settingsKey_, &useLedgerwayLayout_);
+    CheckRadioButton(m_hWnd, IDC_LEDGERWAY_LAYOUT, IDC_LINTROVE_LAYOUT,
+                     useLedgerwayLayout_ ? IDC_LEDGERWAY_LAYOUT : IDC_LINTROVE_LAYOUT);
+    EnableLedgerwayOptions();
+
+    // 0: the system does not move the keyboard focus.
+    return 0;
+}
+
+void CLintroveInfoDialog::EnableLedgerwayOptions()
+{
+    datePicker_.EnableWindow(useLedgerwayLayout_ != 0);
+    remittanceCheckBox_.EnableWindow(useLedgerwayLayout_ != 0);
+}
+
+void CLintroveInfoDialog::OnLayoutChosen(int id)
+{
+    const int chosen = id == IDC_LEDGERWAY_LAYOUT ? 1 : 0;
+    const bool changed = chosen != (useLedgerwayLayout_ ? 1 : 0);
+    useLedgerwayLayout_ = chosen;
+    EnableLedgerwayOptions();
+    if (changed)
+        changesMade_ = 1;
+}
+
+void CLintroveInfoDialog::OnRemittanceClicked()
+{
+    changesMade_ = 1;
+    // The check box has already toggled its own mark; the flag follows what it shows.
+    remittanceAdviceRequired_ = remittanceCheckBox_.SendMessage(BM_GETCHECK) == BST_CHECKED ? 1 : 0;
+}
+
+void CLintroveInfoDialog::OnOk()
+{
+    // A failed write only means the choice is not remembered; this run still uses it.
+    WriteSettingFlag(settingsKey_, useLedgerwayLayout_);
+    EndDialog(IDOK);
+}
+
+void CLintroveInfoDialog::OnCancel()
+{
+    if (changesMade_ &&
+        MessageBoxA(m_hWnd, kChangesQuestion, kChangesCaption, MB_ICONQUESTION | MB_YESNO) != IDYES)
+        return;
+    EndDialog(IDCANCEL);
+}
+
+void CLintroveInfoDialog::OnDateTimeChange(const NMDATETIMECHANGE& change)
+{
+    // GDT_NONE carries no date (only a picker with a "none" box sends it).
+    if (change.dwFlags != GDT_VALID)
+        return;
+    SYSTEMTIME date = change.st;
+    DATE converted = 0;
+    if (SystemTimeToVariantTime(&date, &converted))
+        debitDate_ = converted;
+    changesMade_ = 1;
+}
+
+void CLintroveInfoDialog::CenterOnOwner(HWND centreOn)
+{
+    HWND reference = centreOn ? centreOn : GetWindow(m_hWnd, GW_OWNER);
+    if (reference && (!IsWindowVisible(reference) || IsIconic(reference)))
+        reference = nullptr;
+
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    const HMONITOR nearest = MonitorFromWindow(reference ? reference : m_hWnd, MONITOR_DEFAULTTONEAREST);
+    if (!nearest || !GetMonitorInfoA(nearest, &monitor))
+        return;
+    const RECT work = monitor.rcWork;
+
+    RECT area = work;
+    if (reference)
+        GetWindowRect(reference, &area);
+    RECT dialog{};
+    GetWindowRect(m_hWnd, &dialog);
+    const int width = dialog.right - dialog.left;
+    const int height = dialog.bottom - dialog.top;
+
+    int x = (area.left + area.right) / 2 - width / 2;
+    int y = (area.top + area.bottom) / 2 - height / 2;
+    // The left and top edges win when the dialog is larger than the work area.
+    if (x + width > work.right)
+        x = work.right - width;
+    if (x < work.left)
+        x = work.left;
+    if (y + height > work.bottom)
+        y = work.bottom - height;
+    if (y < work.top)
+        y = work.top;
+
+    SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

@@ -1,0 +1,57 @@
+// The payment options dialog: the user picks the payment file layout (Ledgerway or Lintrove) and,
+// for the Ledgerway layout, the debit date and whether remittance advice is required. The layout
+// choice is remembered per paying account ("BMBUseLWFmt" followed by the account key suffix) and
+// stored only when the user presses OK.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <oleauto.h>
+
+#include "module/resource.h"
+#include "payments/modal_dialog.h"
+#include "support/cstring.h"
+
+class CLintroveInfoDialog : public CModalDialogImpl<CLintroveInfoDialog> {
+public:
+    enum { IDD = IDD_PAYMENT_OPTIONS };
+
+    // The debit date and flags the dialog starts from; useLedgerwayLayout gives way to a choice
+    // stored for the account.
+    CLintroveInfoDialog(DATE debitDate, int remittanceAdviceRequired, const CString& accountKeySuffix,
+                        int useLedgerwayLayout);
+    ~CLintroveInfoDialog() override;
+
+    // Shows the dialog modally: 1 after OK, 2 after Cancel, otherwise it could not be shown.
+    INT_PTR DoModal(HWND owner);
+
+    DATE DebitDate() const { return debitDate_; }
+    int RemittanceAdviceRequired() const { return remittanceAdviceRequired_; }
+    int UseLedgerwayLayout() const { return useLedgerwayLayout_; }
+    int ChangesMade() const { return changesMade_; }
+    const CString& SettingsKey() const { return settingsKey_; }
+
+    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+    // Centres the dialog on the given window, on its owner when none is given, or on the work
+    // area of the nearest monitor when that window is hidden or minimised; keeps it on that work area.
+    void CenterOnOwner(HWND centreOn = nullptr);
+
+private:
+    LRESULT OnInitDialog();
+    void OnLayoutChosen(int id);
+    void OnRemittanceClicked();
+    void OnOk();
+    void OnCancel();
+    void OnDateTimeChange(const NMDATETIMECHANGE& change);
+    void EnableLedgerwayOptions();
+
+    CWindow datePicker_;
+    CWindow remittanceCheckBox_;
+    int changesMade_ = 0;
+    DATE debitDate_;
+    int remittanceAdviceRequired_;
+    int useLedgerwayLayout_;
+    HMODULE commonControlsModule_ = nullptr;
+    CString settingsKey_;
+};
