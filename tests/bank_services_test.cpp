@@ -4,6 +4,7 @@
 #include "core/com_object.h"
 #include "objects/bank.h"
 #include "objects/bank_services.h"
+#include "samplehost/standin_host.h"
 #include "tests/support/com_test.h"
 
 class BankServicesTest : public ComTest {
@@ -250,4 +251,39 @@ TEST(BankArrayTest, GrowsByEightInsertsAndRemoves)
     array.RemoveAll();
     EXPECT_EQ(0, array.GetSize());
     EXPECT_EQ(0, array.GetCapacity());
+}
+
+class BankConfigureTest : public ComTest {};
+
+TEST_F(BankConfigureTest, ConfigureHandsTheNameAndThreeToTheHostSettings)
+{
+    standin::Settings settings;
+    standin::HostClassRegistration served(&settings, nullptr);
+    ComPtr<CBank> bank = MakeObject<CBank>();
+    EXPECT_EQ(S_OK, static_cast<IBank*>(bank.Get())->Configure(12345));
+    ASSERT_EQ(1024u, settings.LastConfigureBuffer.size());
+    const std::string name = "Brenmark Fenlow Online Plus";
+    EXPECT_EQ(name, std::string(reinterpret_cast<const char*>(settings.LastConfigureBuffer.data())));
+    for (size_t i = name.size(); i < settings.LastConfigureBuffer.size(); ++i)
+        ASSERT_EQ(0, settings.LastConfigureBuffer[i]) << "byte " << i;
+    EXPECT_EQ(3, settings.LastConfigureValue);
+    EXPECT_EQ(1, served.SettingsCreations());
+}
+
+TEST_F(BankConfigureTest, MissingSettingsClassIsDispatchException)
+{
+    standin::HostClassRegistration nothing(nullptr, nullptr);
+    ComPtr<CBank> bank = MakeObject<CBank>();
+    EXPECT_EQ(DISP_E_EXCEPTION, static_cast<IBank*>(bank.Get())->Configure(0));
+    EXPECT_FALSE(TakeHasErrorInfo());
+}
+
+TEST_F(BankConfigureTest, FailingConfigureBankIsDispatchExceptionWithoutErrorInfo)
+{
+    standin::Settings settings;
+    settings.Self().FailOn("ConfigureBank", {E_ACCESSDENIED, L"settings are locked"});
+    standin::HostClassRegistration served(&settings, nullptr);
+    ComPtr<CBank> bank = MakeObject<CBank>();
+    EXPECT_EQ(DISP_E_EXCEPTION, static_cast<IBank*>(bank.Get())->Configure(0));
+    EXPECT_FALSE(TakeHasErrorInfo());  // the host's error information was taken, not left behind
 }
