@@ -6,7 +6,8 @@
 #include "settings/host_text.h"
 #include "support/hresult.h"
 
-const char kLedgerwayHeader[] = "DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,BenRef,Amount,RemAdvReq";
+const char kLedgerwayHeader[] =
+    "DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,BenRef,Amount,RemAdvReq";
 
 namespace {
 
@@ -74,11 +75,10 @@ void Trace(const char* text)
     platform::DebugOutput(text);
 }
 
-void WriteRecord(FILE* file, const CString& record)
+void RequireFile(FILE* file)
 {
     if (!file)
         Raise(E_INVALIDARG);
-    std::fputs(record, file);
 }
 
 // Lintrove field 6: the RTI reference when the payment is an RTI payment, else the details.
@@ -109,11 +109,14 @@ void AppendLintroveLastField(CString& record, ITolvarBankPayment* payment, Resul
 
 void WriteLedgerwayHeader(FILE* file)
 {
-    WriteRecord(file, CString(kLedgerwayHeader) + "\n");
+    RequireFile(file);
+    std::fputs(kLedgerwayHeader, file);
+    std::fputs("\n", file);
 }
 
 bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment)
 {
+    RequireFile(file);
     ResultKeeper result(payment);
     CString record;
 
@@ -145,7 +148,8 @@ bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment)
     const HostText rollNumber(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeRollNumber(t); });
     const bool fromRollNumber = !rollNumber.IsEmpty();
     const HostText bacsReference =
-        fromRollNumber ? HostText() : HostText(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeBacsReference(t); });
+        fromRollNumber ? HostText()
+                       : HostText(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeBacsReference(t); });
     const HostText& reference = fromRollNumber ? rollNumber : bacsReference;
     CString referenceText = reference.Narrow();
     UpperCaseLetters(referenceText);
@@ -155,12 +159,13 @@ bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment)
         Trace("Bacs Reference not valid");
 
     AppendLintroveLastField(record, payment, result);
-    WriteRecord(file, record);
+    std::fputs(record, file);
     return result.Valid();
 }
 
 bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, CString debitDateText, char remittanceCharacter)
 {
+    RequireFile(file);
     ResultKeeper result(payment);
     CString record = debitDateText + ",";
 
@@ -195,7 +200,8 @@ bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, CString debit
     const HostText rollNumber(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeRollNumber(t); });
     const bool fromRollNumber = !rollNumber.IsEmpty();
     const HostText payerName =
-        fromRollNumber ? HostText() : HostText(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayerAccountName(t); });
+        fromRollNumber ? HostText()
+                       : HostText(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayerAccountName(t); });
     const HostText& benRefSource = fromRollNumber ? rollNumber : payerName;
     CString benRef = benRefSource.Narrow();
     if (fromRollNumber)
@@ -212,6 +218,6 @@ bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, CString debit
 
     const char remittance[2] = {remittanceCharacter, '\0'};
     record += remittance;
-    WriteRecord(file, record);
+    std::fputs(record, file);
     return result.Valid();
 }

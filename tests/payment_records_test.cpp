@@ -281,3 +281,17 @@ TEST_F(LedgerwayRecordTest, HostTextsLongerThanTheConversionBufferAreCut)
                   std::string(18, 'p') + ",99.90,Y\r\n",
               written.Bytes);
 }
+
+TEST_F(LintroveRecordTest, NoFileIsRefusedBeforeAnyCallOnThePayment)
+{
+    auto log = std::make_shared<CallLog>();
+    PaymentBatch batch(log);
+    batch.Add(LintroveExample());
+    ComPtr<ITolvarBankPayment> payment;
+    ASSERT_EQ(S_OK, batch.Get()->Item(0, payment.Put()));
+    log->Clear();
+    EXPECT_THROW(WriteLintroveRecord(nullptr, payment.Get()), HRESULT);
+    EXPECT_THROW(WriteLedgerwayRecord(nullptr, payment.Get(), CString("07/12/2026"), 'N'), HRESULT);
+    EXPECT_THROW(WriteLedgerwayHeader(nullptr), HRESULT);
+    EXPECT_TRUE(log->Calls().empty()) << log->Text();
+}
