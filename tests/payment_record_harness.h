@@ -173,7 +173,7 @@ private:
     long liveAtStart_ = 0;
 };
 
-// A Lintrove payment that passes every check: the design's example.
+// A Lintrove payment that passes every check.
 inline standin::PaymentData LintroveExample()
 {
     standin::PaymentData payment;
