@@ -1,11 +1,23 @@
 #include "payments/payment_service.h"
 
-STDMETHODIMP CBankPaymentService::GetResultText(long, BSTR* text)
+#include "module/resource.h"
+#include "payments/payment_checks.h"
+#include "support/cstring.h"
+
+STDMETHODIMP CBankPaymentService::GetResultText(long code, BSTR* text)
 {
-    // Not built yet: the result texts arrive with the payment checks.
     return MethodFrame([&] {
         RequirePointer(text);
-        Raise(E_NOTIMPL);
+        // Codes without a text (unknown ones, and 2 to 19) leave the caller's value as it was.
+        if (code < 0 || code > kLastResultCode)
+            return;
+        CString resultText;
+        if (!resultText.LoadString(platform::ResourceModule(), IDS_RESULT_BASE + static_cast<unsigned int>(code)))
+            return;
+        BSTR converted = resultText.AllocSysString();
+        if (!converted)
+            Raise(E_OUTOFMEMORY);
+        *text = converted;
     });
 }
 

@@ -1,0 +1,19 @@
+// How payment values are written into a payment file. Everything here is independent of the
+// process's locale: the files must be the same on every machine.
+#pragma once
+
+#include "support/cstring.h"
+
+// The amount as "%.2f" writes it in the classic locale: "." as decimal point, no grouping, "-" when
+// negative, rounded to nearest from the double's exact binary value with exact ties to even
+// (0.125 gives "0.12", 1.005 gives "1.00"). Infinities and NaN give "inf", "-inf" and "nan".
+CString FormatAmount(double amount);
+
+// text with "0" characters in front up to width characters; a longer text is returned whole.
+CString PadWithZeros(const char* text, int width);
+
+// Upper-cases the letters a to z in place; every other byte stays.
+void UpperCaseLetters(CString& text);
+
+// An OLE Automation date as day/month/four-digit year ("07/12/2026"); the time of day is ignored.
+CString FormatDebitDate(double date);

@@ -1,0 +1,31 @@
+// The default payment directory: its check, the fallback to the user's documents folder, and the
+// path of the payment file built from it.
+#pragma once
+
+#include <cstddef>
+
+#include "support/cstring.h"
+
+// Paths are at most this many bytes, terminator included.
+constexpr std::size_t kPathBufferSize = 260;
+
+// Appends "\" unless the text already ends with one. Returns false, leaving the text unchanged,
+// when the backslash does not fit in the buffer of bufferSize bytes.
+bool AppendBackslash(char* path, std::size_t bufferSize);
+
+// The user's documents folder (no trailing backslash), or "C:\" when the shell has none. Asked once
+// and kept while the module is loaded.
+CString GetRootDirectory();
+
+// Fills output (kPathBufferSize bytes) with directory, backslash and file name. A directory that
+// does not exist, or that would not leave room for the file name in a path, is replaced by the root
+// directory after telling the user so in an "Invalid default path" message box; a file name too
+// long even for the root directory is cut to fit.
+void ResolvePaymentFilePath(const char* fileName, const char* directory, char* output);
+
+namespace payment_directory_testing {
+// Replaces the shell's documents-folder lookup and forgets the cached root directory; null restores
+// the shell. The lookup fills a kPathBufferSize buffer and returns an HRESULT-style value.
+using DocumentsFolderLookup = long (*)(char* folder);
+void UseDocumentsFolderLookup(DocumentsFolderLookup lookup);
+}  // namespace payment_directory_testing

@@ -1,0 +1,202 @@
+// Writes one stand-in host payment as a payment-file record, as the export run does: into a file
+// opened with mode "w+", followed by the run's "\n", and reads back the file's bytes, the calls the
+// payment received, the result code left on it and the lines sent to the debugger output.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "payments/payment_records.h"
+#include "samplehost/standin_host.h"
+#include "tests/support/com_test.h"
+
+// Collects what the thread sends to the debugger output while it lives. OutputDebugStringA raises
+// DBG_PRINTEXCEPTION_C with the text; a first vectored handler sees it before anyone else.
+class DebugOutputCapture {
+public:
+    DebugOutputCapture()
+    {
+        current_ = this;
+        handler_ = AddVectoredExceptionHandler(1, Handler);
+    }
+    ~DebugOutputCapture()
+    {
+        RemoveVectoredExceptionHandler(handler_);
+        current_ = nullptr;
+    }
+    DebugOutputCapture(const DebugOutputCapture&) = delete;
+    DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
+    const std::vector<std::string>& Lines() const { return lines_; }
+
+private:
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS* exception)
+    {
+        const EXCEPTION_RECORD* record = exception->ExceptionRecord;
+        if (current_ && record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
+            const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+            const size_t length = static_cast<size_t>(record->ExceptionInformation[0]);
+            current_->lines_.emplace_back(text, length > 0 ? length - 1 : 0);
+        }
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+
+    static inline DebugOutputCapture* current_ = nullptr;
+    PVOID handler_ = nullptr;
+    std::vector<std::string> lines_;
+};
+
+// A file in the temporary folder, removed again at the end.
+class TemporaryFile {
+public:
+    TemporaryFile()
+    {
+        char folder[MAX_PATH];
+        char name[MAX_PATH];
+        GetTempPathA(sizeof folder, folder);
+        GetTempFileNameA(folder, "pay", 0, name);
+        path_ = name;
+    }
+    ~TemporaryFile() { DeleteFileA(path_.c_str()); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string Bytes() const
+    {
+        std::string bytes;
+        if (FILE* file = std::fopen(path_.c_str(), "rb")) {
+            char chunk[4096];
+            size_t read = 0;
+            while ((read = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+                bytes.append(chunk, read);
+            std::fclose(file);
+        }
+        return bytes;
+    }
+
+private:
+    std::string path_;
+};
+
+struct WrittenRecord {
+    std::string Bytes;                // the whole file
+    bool Valid = false;               // what the writer reported
+    long ResultCode = -1;             // the last code put on the payment
+    std::vector<std::string> Calls;   // the payment's calls, in order
+    std::vector<long> PutCodes;       // the codes put, in order
+    std::vector<std::string> Traces;  // debugger output lines
+
+    // The record without the line end that the run adds.
+    std::string Record() const
+    {
+        return Bytes.size() >= 2 && Bytes.compare(Bytes.size() - 2, 2, "\r\n") == 0 ? Bytes.substr(0, Bytes.size() - 2)
+                                                                                     : "<no CR LF line end: " + Bytes + ">";
+    }
+};
+
+class PaymentRecordTest : public ComTest {
+protected:
+    using Prepare = std::function<void(standin::PaymentBatch&)>;
+
+    void SetUp() override
+    {
+        ComTest::SetUp();
+        liveAtStart_ = standin::LiveObjects();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(liveAtStart_, standin::LiveObjects()) << "stand-in objects left alive";
+        ComTest::TearDown();
+    }
+
+    WrittenRecord Lintrove(const standin::PaymentData& data, const Prepare& prepare = {})
+    {
+        return Write(data, prepare, false, [](FILE* file, ITolvarBankPayment* payment) {
+            return WriteLintroveRecord(file, payment);
+        });
+    }
+
+    WrittenRecord Ledgerway(const standin::PaymentData& data, const Prepare& prepare = {}, bool withHeader = false,
+                            const char* debitDate = "07/12/2026", char remittance = 'Y')
+    {
+        return Write(data, prepare, withHeader, [&](FILE* file, ITolvarBankPayment* payment) {
+            return WriteLedgerwayRecord(file, payment, CString(debitDate), remittance);
+        });
+    }
+
+private:
+    template <class Writer>
+    WrittenRecord Write(const standin::PaymentData& data, const Prepare& prepare, bool withHeader, Writer&& writer)
+    {
+        WrittenRecord written;
+        auto log = std::make_shared<CallLog>();
+        standin::PaymentBatch batch(log);
+        batch.Add(data);
+        if (prepare)
+            prepare(batch);
+        ComPtr<ITolvarBankPayment> payment;
+        EXPECT_EQ(S_OK, batch.Get()->Item(0, payment.Put()));
+        log->Clear();
+
+        TemporaryFile path;
+        FILE* file = std::fopen(path.Path().c_str(), "w+");
+        EXPECT_NE(nullptr, file);
+        if (!file)
+            return written;
+        {
+            DebugOutputCapture capture;
+            if (withHeader)
+                WriteLedgerwayHeader(file);
+            written.Valid = writer(file, payment.Get());
+            written.Traces = capture.Lines();
+        }
+        std::fputs("\n", file);
+        std::fclose(file);
+
+        written.Bytes = path.Bytes();
+        written.ResultCode = batch.ResultCode(0);
+        written.Calls = log->Calls();
+        const std::string put = "Payment[0].put_ResultCode(";
+        for (const std::string& call : written.Calls) {
+            if (call.compare(0, put.size(), put) == 0)
+                written.PutCodes.push_back(std::stol(call.substr(put.size())));
+        }
+        return written;
+    }
+
+    long liveAtStart_ = 0;
+};
+
+// A Lintrove payment that passes every check.
+inline standin::PaymentData LintroveExample()
+{
+    standin::PaymentData payment;
+    payment.PayeeSortCode = L"12-34-56";
+    payment.PayeeAccountNumber = L"1234567";
+    payment.PayeeAccountName = L"J. Smith & Co";
+    payment.Amount = 1234.5;
+    payment.PayeeBacsReference = L"inv 1001";
+    payment.Details = L"March invoice";
+    return payment;
+}
+
+// A Ledgerway payment that passes every check.
+inline standin::PaymentData LedgerwayExample()
+{
+    standin::PaymentData payment;
+    payment.PayeeBacsReference = L"12";
+    payment.PayerAccountNumber = L"87654321";
+    payment.PayerSortCode = L"40-11-22";
+    payment.PayeeAccountName = L"J. Smith";
+    payment.PayeeAccountNumber = L"12345678";
+    payment.PayeeSortCode = L"12-34-56";
+    payment.PayerAccountName = L"Acme Ltd";
+    payment.Amount = 99.9;
+    return payment;
+}

@@ -1,0 +1,297 @@
+// Payment-file records byte for byte, and the calls each record makes on the host payment.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "tests/payment_record_harness.h"
+
+using standin::Failure;
+using standin::PaymentBatch;
+using standin::PaymentData;
+
+namespace {
+
+std::vector<std::string> PaymentCalls(std::initializer_list<const char*> members)
+{
+    std::vector<std::string> calls;
+    for (const char* member : members)
+        calls.push_back(std::string("Payment[0].") + member);
+    return calls;
+}
+
+class LintroveRecordTest : public PaymentRecordTest {};
+class LedgerwayRecordTest : public PaymentRecordTest {};
+
+}  // namespace
+
+TEST_F(LintroveRecordTest, ExampleRecord)
+{
+    const WrittenRecord written = Lintrove(LintroveExample());
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,March invoice\r\n", written.Bytes);
+    EXPECT_TRUE(written.Valid);
+    EXPECT_EQ(0, written.ResultCode);
+    EXPECT_TRUE(written.Traces.empty());
+}
+
+TEST_F(LintroveRecordTest, GettersAreCalledOnceEachInFieldOrder)
+{
+    EXPECT_EQ(PaymentCalls({"put_ResultCode(0)", "get_PayeeSortCode", "get_PayeeAccountNumber", "get_PayeeAccountName",
+                            "get_Amount", "get_PayeeRollNumber", "get_PayeeBacsReference",
+                            "QueryInterface(ITolvarBankPayment2)", "get_Details"}),
+              Lintrove(LintroveExample()).Calls);
+
+    // With a roll number the BACS reference is not asked for.
+    PaymentData payment = LintroveExample();
+    payment.PayeeRollNumber = L"ab12";
+    EXPECT_EQ(PaymentCalls({"put_ResultCode(0)", "get_PayeeSortCode", "get_PayeeAccountNumber", "get_PayeeAccountName",
+                            "get_Amount", "get_PayeeRollNumber", "QueryInterface(ITolvarBankPayment2)", "get_Details"}),
+              Lintrove(payment).Calls);
+
+    // An RTI payment gives its RTI reference instead of the details.
+    payment.OffersRti = true;
+    payment.IsRti = 1;
+    payment.RtiReference = L"/A1B";
+    EXPECT_EQ(PaymentCalls({"put_ResultCode(0)", "get_PayeeSortCode", "get_PayeeAccountNumber", "get_PayeeAccountName",
+                            "get_Amount", "get_PayeeRollNumber", "QueryInterface(ITolvarBankPayment2)", "get_IsRti",
+                            "get_RtiReference"}),
+              Lintrove(payment).Calls);
+
+    // A payment that could be RTI but is not.
+    payment.IsRti = 0;
+    EXPECT_EQ(PaymentCalls({"put_ResultCode(0)", "get_PayeeSortCode", "get_PayeeAccountNumber", "get_PayeeAccountName",
+                            "get_Amount", "get_PayeeRollNumber", "QueryInterface(ITolvarBankPayment2)", "get_IsRti",
+                            "get_Details"}),
+              Lintrove(payment).Calls);
+}
+
+TEST_F(LintroveRecordTest, FieldFormatting)
+{
+    PaymentData payment = LintroveExample();
+    payment.PayeeAccountName = L"a very long payee name of thirty";  // 32 characters
+    payment.PayeeRollNumber = L"ab12";
+    payment.Details = std::wstring(79, L'd') + L"XYZ";
+    EXPECT_EQ("123456,01234567,A VERY LONG PAYEE ,1234.50,AB12," + std::string(79, 'd') + "X\r\n",
+              Lintrove(payment).Bytes);
+
+    // Trailing spaces of the name stay inside the 18 characters; the account loses its own.
+    payment = LintroveExample();
+    payment.PayeeAccountName = L"Ann Lee       ";
+    payment.PayeeAccountNumber = L"123   ";
+    payment.PayeeBacsReference = L"";
+    payment.Details = L"";
+    EXPECT_EQ("123456,00000123,ANN LEE       ,1234.50,,\r\n", Lintrove(payment).Bytes);
+
+    // Sort code digits as they come; the details keep their case.
+    payment = LintroveExample();
+    payment.PayeeSortCode = L"12-34-5X";
+    payment.Details = L"Mixed Case details";
+    EXPECT_EQ("12345,01234567,J. SMITH & CO,1234.50,INV 1001,Mixed Case details\r\n", Lintrove(payment).Bytes);
+}
+
+TEST_F(LintroveRecordTest, AmountIsCutToElevenCharacters)
+{
+    PaymentData payment = LintroveExample();
+    payment.Amount = 123456789.99;
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,123456789.9,INV 1001,March invoice\r\n", Lintrove(payment).Bytes);
+    payment.Amount = 2.675;
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,2.67,INV 1001,March invoice\r\n", Lintrove(payment).Bytes);
+    payment.Amount = 0.125;
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,0.12,INV 1001,March invoice\r\n", Lintrove(payment).Bytes);
+    payment.Amount = -5;
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,-5.00,INV 1001,March invoice\r\n", Lintrove(payment).Bytes);
+    payment.Amount = std::numeric_limits<double>::infinity();
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,inf,INV 1001,March invoice\r\n", Lintrove(payment).Bytes);
+}
+
+TEST_F(LintroveRecordTest, RtiReferenceIsPaddedToFourCharacters)
+{
+    PaymentData payment = LintroveExample();
+    payment.OffersRti = true;
+    payment.IsRti = 1;
+    payment.RtiReference = L"/A1B";
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,/A1B\r\n", Lintrove(payment).Bytes);
+    payment.RtiReference = L"/AB";
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,/AB \r\n", Lintrove(payment).Bytes);
+    payment.RtiReference = L"/ABCD";
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,/ABCD\r\n", Lintrove(payment).Bytes);
+    payment.RtiReference = L"";
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,    \r\n", Lintrove(payment).Bytes);
+}
+
+TEST_F(LintroveRecordTest, HostTextsAreWrittenUnquoted)
+{
+    PaymentData payment = LintroveExample();
+    payment.PayeeAccountName = L"Smith, J";
+    payment.PayeeRollNumber = L"AB,12";
+    EXPECT_EQ("123456,01234567,SMITH, J,1234.50,AB,12,March invoice\r\n", Lintrove(payment).Bytes);
+}
+
+TEST_F(LintroveRecordTest, FailingGettersCountAsEmptyTextsAndZero)
+{
+    const WrittenRecord written = Lintrove(LintroveExample(), [](PaymentBatch& batch) {
+        for (const char* member : {"get_PayeeSortCode", "get_PayeeAccountNumber", "get_PayeeAccountName", "get_Amount",
+                                   "get_PayeeRollNumber", "get_PayeeBacsReference", "get_Details"})
+            batch.Payment(0).FailOn(member, Failure{E_FAIL, L"Not available"});
+    });
+    EXPECT_EQ("," "00000000" "," "," "0.00" "," "," "\r\n", written.Bytes);
+    EXPECT_FALSE(written.Valid);
+    EXPECT_EQ((std::vector<long>{0, 28, 29, 30, 21}), written.PutCodes);
+    // Every getter was still called once, in order.
+    EXPECT_EQ(PaymentCalls({"put_ResultCode(0)", "get_PayeeSortCode", "put_ResultCode(28)", "get_PayeeAccountNumber",
+                            "put_ResultCode(29)", "get_PayeeAccountName", "put_ResultCode(30)", "get_Amount",
+                            "put_ResultCode(21)", "get_PayeeRollNumber", "get_PayeeBacsReference",
+                            "QueryInterface(ITolvarBankPayment2)", "get_Details"}),
+              written.Calls);
+}
+
+TEST_F(LintroveRecordTest, FailingRtiGettersFallBackToTheDetails)
+{
+    PaymentData payment = LintroveExample();
+    payment.OffersRti = true;
+    payment.IsRti = 1;
+    payment.RtiReference = L"/A1B";
+    const WrittenRecord written =
+        Lintrove(payment, [](PaymentBatch& batch) { batch.Payment(0).FailOn("get_IsRti", Failure{E_FAIL, L""}); });
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,March invoice\r\n", written.Bytes);
+
+    const WrittenRecord noReference =
+        Lintrove(payment, [](PaymentBatch& batch) { batch.Payment(0).FailOn("get_RtiReference", Failure{E_FAIL, L""}); });
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,    \r\n", noReference.Bytes);
+    EXPECT_EQ(36, noReference.ResultCode);
+}
+
+TEST_F(LintroveRecordTest, HostTextsLongerThanTheConversionBufferAreCut)
+{
+    PaymentData payment = LintroveExample();
+    payment.PayeeAccountName = std::wstring(1000, L'n');
+    payment.PayeeRollNumber = std::wstring(1000, L'r');
+    payment.Details = std::wstring(1000, L'd');
+    payment.PayeeAccountNumber = std::wstring(1000, L'1');
+    payment.PayeeSortCode = std::wstring(1000, L'2');
+    const WrittenRecord written = Lintrove(payment);
+    // The digit texts stop at 255 characters; names and references at their field widths.
+    EXPECT_EQ(std::string(255, '2') + "," + std::string(255, '1') + "," + std::string(18, 'N') + ",1234.50," +
+                  std::string(18, 'R') + "," + std::string(80, 'd') + "\r\n",
+              written.Bytes);
+    EXPECT_EQ((std::vector<long>{0, 28, 29}), written.PutCodes);
+}
+
+TEST_F(LedgerwayRecordTest, ExampleRecordAfterTheHeader)
+{
+    const WrittenRecord written = Ledgerway(LedgerwayExample(), {}, true);
+    EXPECT_EQ("DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,BenRef,Amount,RemAdvReq\r\n"
+              "07/12/2026,0012,87654321,00,401122,J. Smith,12345678,00,123456,Acme Ltd,99.90,Y\r\n",
+              written.Bytes);
+    EXPECT_TRUE(written.Valid);
+    EXPECT_EQ(0, written.ResultCode);
+    EXPECT_TRUE(written.Traces.empty());
+}
+
+TEST_F(LedgerwayRecordTest, GettersAreCalledOnceEachInFieldOrder)
+{
+    EXPECT_EQ(PaymentCalls({"put_ResultCode(0)", "get_PayeeBacsReference", "get_PayerAccountNumber", "get_PayerSortCode",
+                            "get_PayeeAccountName", "get_PayeeAccountNumber", "get_PayeeSortCode", "get_PayeeRollNumber",
+                            "get_PayerAccountName", "get_Amount"}),
+              Ledgerway(LedgerwayExample()).Calls);
+
+    // No payer account name with a roll number, and nothing from the RTI interface.
+    PaymentData payment = LedgerwayExample();
+    payment.PayeeRollNumber = L"ab12";
+    payment.OffersRti = true;
+    payment.IsRti = 1;
+    payment.RtiReference = L"/A1B";
+    EXPECT_EQ(PaymentCalls({"put_ResultCode(0)", "get_PayeeBacsReference", "get_PayerAccountNumber", "get_PayerSortCode",
+                            "get_PayeeAccountName", "get_PayeeAccountNumber", "get_PayeeSortCode", "get_PayeeRollNumber",
+                            "get_Amount"}),
+              Ledgerway(payment).Calls);
+}
+
+TEST_F(LedgerwayRecordTest, FieldFormatting)
+{
+    PaymentData payment = LedgerwayExample();
+    payment.PayeeBacsReference = L"";
+    payment.PayeeRollNumber = L"ab12";
+    payment.PayeeAccountName = L"a payee name of exactly thirty";
+    payment.PayeeAccountNumber = L"1234567";
+    payment.Amount = 123456789.99;
+    EXPECT_EQ("07/12/2026,0000,87654321,00,401122,a payee name of exactly thirty,1234567,00,123456,AB12,123456789.99,N\r\n",
+              Ledgerway(payment, {}, false, "07/12/2026", 'N').Bytes);
+
+    // A long bank reference is written whole; the payer account name keeps its case, cut to 18.
+    payment = LedgerwayExample();
+    payment.PayeeBacsReference = L"12345";
+    payment.PayerAccountName = L"Acme Holdings and Trading Ltd";
+    payment.PayeeSortCode = L"12-34-5X";
+    EXPECT_EQ("07/12/2026,12345,87654321,00,401122,J. Smith,12345678,00,12345,Acme Holdings and ,99.90,Y\r\n",
+              Ledgerway(payment).Bytes);
+
+    // Account numbers go in as the host gave them.
+    payment = LedgerwayExample();
+    payment.PayerAccountNumber = L"ABCDEFGH";
+    payment.PayeeAccountNumber = L" 1234567";
+    payment.PayeeBacsReference = L"7";
+    EXPECT_EQ("07/12/2026,0007,ABCDEFGH,00,401122,J. Smith, 1234567,00,123456,Acme Ltd,99.90,Y\r\n",
+              Ledgerway(payment).Bytes);
+}
+
+TEST_F(LedgerwayRecordTest, AmountIsWrittenWhole)
+{
+    PaymentData payment = LedgerwayExample();
+    for (const auto& [amount, text] : std::vector<std::pair<double, std::string>>{
+             {1234.5, "1234.50"}, {1.005, "1.00"}, {2.675, "2.67"}, {0.125, "0.12"}, {-5, "-5.00"}, {1e11, "100000000000.00"}}) {
+        payment.Amount = amount;
+        EXPECT_EQ("07/12/2026,0012,87654321,00,401122,J. Smith,12345678,00,123456,Acme Ltd," + text + ",Y\r\n",
+                  Ledgerway(payment).Bytes)
+            << amount;
+    }
+}
+
+TEST_F(LedgerwayRecordTest, HeaderWithoutRecords)
+{
+    TemporaryFile path;
+    FILE* file = std::fopen(path.Path().c_str(), "w+");
+    ASSERT_NE(nullptr, file);
+    WriteLedgerwayHeader(file);
+    std::fclose(file);
+    EXPECT_EQ("DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,BenRef,Amount,RemAdvReq\r\n", path.Bytes());
+}
+
+TEST_F(LedgerwayRecordTest, FailingGettersCountAsEmptyTextsAndZero)
+{
+    const WrittenRecord written = Ledgerway(LedgerwayExample(), [](PaymentBatch& batch) {
+        for (const char* member : {"get_PayeeBacsReference", "get_PayerAccountNumber", "get_PayerSortCode",
+                                   "get_PayeeAccountName", "get_PayeeAccountNumber", "get_PayeeSortCode",
+                                   "get_PayeeRollNumber", "get_PayerAccountName", "get_Amount"})
+            batch.Payment(0).FailOn(member, Failure{E_FAIL, L""});
+    });
+    EXPECT_EQ("07/12/2026,0000,,00,,,,00,,,0.00,Y\r\n", written.Bytes);
+    EXPECT_EQ((std::vector<long>{0, 24, 23, 29, 28, 21}), written.PutCodes);
+    EXPECT_FALSE(written.Valid);
+}
+
+TEST_F(LedgerwayRecordTest, HostTextsLongerThanTheConversionBufferAreCut)
+{
+    PaymentData payment = LedgerwayExample();
+    payment.PayeeAccountName = std::wstring(1000, L'n');
+    payment.PayerAccountName = std::wstring(1000, L'p');
+    const WrittenRecord written = Ledgerway(payment);
+    EXPECT_EQ("07/12/2026,0012,87654321,00,401122," + std::string(255, 'n') + ",12345678,00,123456," +
+                  std::string(18, 'p') + ",99.90,Y\r\n",
+              written.Bytes);
+}
+
+TEST_F(LintroveRecordTest, NoFileIsRefusedBeforeAnyCallOnThePayment)
+{
+    auto log = std::make_shared<CallLog>();
+    PaymentBatch batch(log);
+    batch.Add(LintroveExample());
+    ComPtr<ITolvarBankPayment> payment;
+    ASSERT_EQ(S_OK, batch.Get()->Item(0, payment.Put()));
+    log->Clear();
+    EXPECT_THROW(WriteLintroveRecord(nullptr, payment.Get()), HRESULT);
+    EXPECT_THROW(WriteLedgerwayRecord(nullptr, payment.Get(), CString("07/12/2026"), 'N'), HRESULT);
+    EXPECT_THROW(WriteLedgerwayHeader(nullptr), HRESULT);
+    EXPECT_TRUE(log->Calls().empty()) << log->Text();
+}
