@@ -189,7 +189,13 @@ ModalDriver::~ModalDriver()
 
 Script& ModalDriver::On(const std::string& caption)
 {
-    scripts_.push_back(Script(caption));
+    scripts_.push_back(Script(caption, false));
+    return scripts_.back();
+}
+
+Script& ModalDriver::OnNext()
+{
+    scripts_.push_back(Script("(any caption)", true));
     return scripts_.back();
 }
 
@@ -326,6 +332,12 @@ void ModalDriver::Snapshot(HWND window, WindowRecord& record) const
             break;
         }
     }
+    record.Icons = 0;
+    for (const ControlState& control : record.Controls) {
+        if ((control.Style & SS_TYPEMASK) == SS_ICON && control.Visible &&
+            SendMessageA(control.Window, STM_GETICON, 0, 0))
+            ++record.Icons;
+    }
 }
 
 void ModalDriver::Begin(Tracked& tracked)
@@ -333,7 +345,7 @@ void ModalDriver::Begin(Tracked& tracked)
     tracked.Begun = true;
     Snapshot(tracked.Window, *tracked.Record);
     for (Script& script : scripts_) {
-        if (!script.used_ && script.caption_ == tracked.Record->Caption) {
+        if (script.Matches(tracked.Record->Caption)) {
             script.used_ = true;
             tracked.Answer = &script;
             tracked.Record->Scripted = true;

@@ -46,6 +46,7 @@ struct WindowRecord {
     std::string Class;
     std::string Caption;
     std::string Text;  // the first non-empty static text: a message box's message
+    int Icons = 0;     // static controls showing an icon: a message box's MB_ICON... choice
     DWORD Style = 0;
     DWORD ExStyle = 0;
     RECT Rect{};  // screen coordinates when the driver first turned to it
@@ -87,6 +88,7 @@ public:
     Script& Run(std::function<void(HWND window, WindowRecord& record)> action);
 
     const std::string& Caption() const { return caption_; }
+    bool AnyCaption() const { return anyCaption_; }
     bool Used() const { return used_; }
 
 private:
@@ -102,10 +104,12 @@ private:
         std::function<void(HWND, WindowRecord&)> Action;
     };
 
-    explicit Script(std::string caption) : caption_(std::move(caption)) {}
+    Script(std::string caption, bool anyCaption) : caption_(std::move(caption)), anyCaption_(anyCaption) {}
     Script& Add(Step step);
+    bool Matches(const std::string& caption) const { return !used_ && (anyCaption_ || caption == caption_); }
 
     std::string caption_;
+    bool anyCaption_;
     std::vector<Step> steps_;
     bool used_ = false;
 };
@@ -121,6 +125,9 @@ public:
     // The script for the next window whose caption is exactly this; scripts are taken in the order
     // they were added, each by one window.
     Script& On(const std::string& caption);
+    // The script for the next window whatever its caption (for windows whose caption differs from
+    // one system to another, such as a common dialog's own questions).
+    Script& OnNext();
 
     // Every dialog window seen so far, in the order they opened.
     const std::deque<WindowRecord>& Windows() const { return records_; }

@@ -191,9 +191,24 @@ TEST_F(ModalDriverTest, MessageBoxesAreRecordedAndAnsweredInScriptOrder)
     EXPECT_TRUE(first.Style & WS_CAPTION);
     EXPECT_FALSE(first.Style & WS_CHILD);
 
+    EXPECT_EQ(1, first.Icons);
     EXPECT_EQ("Second?", driver.Windows()[1].Text);
+    EXPECT_EQ(0, driver.Windows()[1].Icons);
     EXPECT_EQ(nullptr, driver.Windows()[1].Owner);
     EXPECT_EQ(0, driver.UnexpectedCount());
+    EXPECT_TRUE(driver.UnusedScripts().empty());
+}
+
+TEST_F(ModalDriverTest, AnyCaptionScriptsTakeWindowsInTurnWithTheNamedOnes)
+{
+    ModalDriver driver;
+    driver.On("Named").Press(IDOK);
+    driver.OnNext().Press(IDNO);
+
+    EXPECT_EQ(IDNO, MessageBoxA(nullptr, "?", "Whatever the system calls it", MB_YESNO));
+    EXPECT_EQ(IDOK, MessageBoxA(nullptr, "!", "Named", MB_OKCANCEL));
+
+    EXPECT_EQ(0, driver.UnexpectedCount()) << driver.Summary();
     EXPECT_TRUE(driver.UnusedScripts().empty());
 }
 

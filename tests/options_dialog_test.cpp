@@ -411,6 +411,7 @@ TEST_F(OptionsDialogTest, AChangedDateSurvivesNoToTheQuestionAndYesCloses)
         EXPECT_NE(nullptr, question->Control(IDNO));
         EXPECT_EQ(nullptr, question->Control(IDCANCEL));
         EXPECT_EQ(nullptr, question->Control(IDOK));
+        EXPECT_EQ(1, question->Icons);
     }
     EXPECT_EQ(IDCANCEL, outcome.Result);
     EXPECT_EQ(1, outcome.ChangesMade);
