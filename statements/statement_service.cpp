@@ -1,12 +1,16 @@
 #include "statements/statement_service.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "TolvarEBanking.h"
 #include "statements/balance_file.h"
 #include "statements/transaction_record.h"
 
 const char StatementFileDescription[40] = "Statement Transaction file (CSV format)";
+
+static_assert(std::is_same_v<decltype(&StatementFileFilter), TolvarFileFilter>,
+              "the filter must have the calling convention the host's chooser calls it with");
 
 namespace {
 
