@@ -1,5 +1,6 @@
 #include "statements/balance_file.h"
 
+#include <limits>
 #include <string>
 
 #include "support/hresult.h"
@@ -14,6 +15,10 @@ namespace {
 
 // Spreadsheet programs put this before the first line when they save CSV as UTF-8.
 const char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
+
+// The chooser asks about every candidate file, binary ones too: a first line longer than this can
+// never be a column-name line, so no more of it is kept.
+constexpr std::string::size_type kLongestHeaderKept = 1024;
 
 }  // namespace
 
@@ -45,7 +50,14 @@ int CBBM2BalanceFile::ReadFieldNamesHeader()
 {
     platform::DebugOutput("ReadFieldNamesHeader");
     if (stream_.is_open()) {
-        std::string line = ReadStatementLine(stream_);
+        std::string line;
+        char c = 0;
+        while (line.size() < kLongestHeaderKept && stream_.get(c) && c != '\n')
+            line += c;
+        if (line.size() == kLongestHeaderKept)
+            stream_.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         if (line.compare(0, sizeof kUtf8ByteOrderMark - 1, kUtf8ByteOrderMark) == 0)
             line.erase(0, sizeof kUtf8ByteOrderMark - 1);
         FieldNamesHeader = line.c_str();

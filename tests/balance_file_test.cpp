@@ -155,6 +155,10 @@ TEST(BalanceFileTest, LongColumnNameLineIsNotMistakenForTheNames)
 {
     // A long first line must not be cut down into something that compares equal.
     EXPECT_EQ(0, HeaderAccepted(std::string(kPlainNames) + std::string(600, ' ') + "\n"));
+    EXPECT_EQ(0, HeaderAccepted(std::string(kPlainNames) + std::string(5000, ' ') + "\n"));
+    // Its end is still found: the transactions after it are read.
+    EXPECT_THAT(ReadAll(std::string(kPlainNames) + std::string(5000, ',') + "\n" + Transaction(1) + "\n"),
+                ElementsAre("LINE 1"));
 }
 
 TEST(BalanceFileTest, CarriageReturnLineFeedLineEnds)
