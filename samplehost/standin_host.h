@@ -5,9 +5,27 @@
 // class objects registered with CoRegisterClassObject, so the module reaches them by class exactly
 // as it does in the host product.
 //
-// Call records read like "Payments.Item(1)", "Payment[1].get_PayeeSortCode",
-// "Payment[1].put_ResultCode(28)", "Settings.GetPaymentFileDefaults(Brenmark Fenlow Online Plus)",
-// "Statement.Reset", "Transaction[1].put_Amount(-12.5)".
+// Call records are "Object.member" or "Object.member(arguments)", arguments separated by ", ":
+//   Payments.get_Count                      Payments.Item(1)
+//   Payment[1].get_PayeeSortCode            Payment[1].put_ResultCode(28)
+//   Payment[1].QueryInterface(ITolvarBankPayment2)   (the one query recorded: it is the module's
+//                                                     own question whether the host offers RTI)
+//   Context.get_BankAccount                 Account.get_SortCode     Account.get_AccountNumber
+//   Statement.Reset                         Statement.put_Balance(0) Statement.AddTransaction
+//   Transaction[1].put_Sequence(VT_I4 1)    Transaction[1].put_Date(45292.5)
+//   Transaction[1].put_Amount(-12.5)        Transaction[1].put_Details(CARD PAYMENT)
+//   Settings.ConfigureBank(Brenmark Fenlow Online Plus, 3)
+//   Settings.GetFileChooserSettings(Brenmark Fenlow Online Plus)
+//   Settings.GetPaymentFileDefaults(Brenmark Fenlow Online Plus)
+//   Chooser.SetSettings   Chooser.Show   Chooser.get_FileName   Chooser.put_Title(Choose a file)
+// Payment[i] is the payment that Item(i) gives (0-based, as the batch counts); Transaction[n] is
+// the n-th transaction that AddTransaction made since the last Reset, counting from 1.
+// Numbers are written in their shortest exact form: 1234.5, 0, -12.5, 0.1, 1e-07 (integers in
+// full: 1000000). Texts are written as they are, in UTF-8, without quotes; a null BSTR reads as
+// empty. ANSI buffers are read up to their first zero byte or their size. A VARIANT is written as
+// its type and value: "VT_I4 1", "VT_BSTR 12", "VT_R8 2.5", "VT_EMPTY", "VT_NULL", or "VT 0x4003"
+// for types without a short form. A null VARIANT or record pointer reads as "null".
+// IUnknown and IDispatch members are not recorded (IDispatch members answer E_NOTIMPL).
 #pragma once
 
 #include <windows.h>
@@ -25,6 +43,9 @@
 
 namespace standin {
 
+// How many stand-in COM objects are alive in the process (for leak checks).
+long LiveObjects();
+
 // A member told to fail: the HRESULT it returns and, when Description is not empty, the error
 // information it posts first (the object then answers ISupportErrorInfo with S_OK for its interface).
 struct Failure {
@@ -35,21 +56,34 @@ struct Failure {
 // What every stand-in object shares: its name in the call log and its planned failures.
 class Behaviour {
 public:
-    Behaviour(std::shared_ptr<CallLog> log, std::string name) : log_(std::move(log)), name_(std::move(name)) {}
+    // iid is the interface whose identifier goes into posted error information.
+    Behaviour(std::shared_ptr<CallLog> log, std::string name, const IID& iid = GUID_NULL)
+        : log_(std::move(log)), name_(std::move(name)), iid_(iid)
+    {
+    }
     // member is the call as it appears in the log without the object name, e.g. "Item(1)" or
     // "get_Count"; a member without arguments also matches its calls with arguments.
-    void FailOn(const std::string& member, Failure failure) { failures_[member] = std::move(failure); }
+    void FailOn(const std::string& member, Failure failure);
+    void ClearFailures() { failures_.clear(); }
     const std::string& Name() const { return name_; }
     CallLog& Log() const { return *log_; }
     std::shared_ptr<CallLog> SharedLog() const { return log_; }
+    // Whether calls are written to the log (failures apply either way).
+    void SetRecording(bool on) { recording_ = on; }
+    // Whether some planned failure posts error information.
+    bool PostsErrorInfo() const;
 
     // Records "Name.call" and returns S_OK or the planned failure (posting its error information).
     HRESULT Record(const std::string& call) const;
+    // The same without writing to the log.
+    HRESULT Check(const std::string& call) const;
 
 private:
     std::shared_ptr<CallLog> log_;
     std::string name_;
+    IID iid_;
     std::map<std::string, Failure> failures_;
+    bool recording_ = true;
 };
 
 struct PaymentData {
@@ -71,8 +105,12 @@ public:
 
     explicit PaymentBatch(std::shared_ptr<CallLog> log = std::make_shared<CallLog>());
     ~PaymentBatch();
+    PaymentBatch(const PaymentBatch&) = delete;
+    PaymentBatch& operator=(const PaymentBatch&) = delete;
 
     void Add(const PaymentData& payment);
+    // Replaces the listed payments by count payments made by generator(index) on each Item call;
+    // no payment keeps state beyond its result code.
     void UseGenerator(long count, Generator generator);
     // The batch's COM face, for ExportPayments.
     ITolvarBankPayments* Get() const;
@@ -80,7 +118,10 @@ public:
     Behaviour& Payment(long index);    // "Payment[i].*" calls, made on first use
     // The last result code the module put on payment i (-1 when none was put).
     long ResultCode(long index) const;
-    // Whether payment-level call recording is on (off for benchmarks).
+    // The payment's data as the host holds it now (listed batches; puts from the module included).
+    const PaymentData& Listed(long index) const;
+    // Whether payment-level call recording is on (off for benchmarks); off also leaves out the
+    // batch's Item(i) calls, which come once per payment.
     void RecordPaymentCalls(bool on);
     CallLog& Log() const;
 
@@ -95,6 +136,9 @@ class PaymentContext {
 public:
     PaymentContext(std::wstring sortCode, std::wstring accountNumber,
                    std::shared_ptr<CallLog> log = std::make_shared<CallLog>());
+    ~PaymentContext();
+    PaymentContext(const PaymentContext&) = delete;
+    PaymentContext& operator=(const PaymentContext&) = delete;
     ITolvarBankPaymentContext* Get() const;
     Behaviour& Context();   // "Context.get_BankAccount"
     Behaviour& Account();   // "Account.get_SortCode", "Account.get_AccountNumber"
@@ -107,25 +151,38 @@ private:
 
 struct TransactionData {
     long SequenceType = VT_EMPTY;  // the VARIANT type given to put_Sequence
-    long Sequence = 0;
+    long Sequence = 0;             // its value as a long (0 when it has none)
     DATE Date = 0;
     double Amount = 0;
-    long Receipt = -1;
+    long Receipt = -1;             // -1 until put_Receipt
     std::wstring Details, Reference, ChequeNumber;
-    bool HasChequeNumber = false;
+    bool HasChequeNumber = false;  // whether put_ChequeNumber was called
 };
 
 // The host's statement for bank reconciliation; each AddTransaction makes a recorded transaction.
+// Reset empties it; Item(i) gives Transaction[i + 1]. Members of the transaction that the module does not use are recorded and
+// otherwise answer empty values.
 class Statement {
 public:
     explicit Statement(std::shared_ptr<CallLog> log = std::make_shared<CallLog>());
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
     ITolvarBankStatement* Get() const;
     Behaviour& Self();                   // "Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction"
+    Behaviour& Transaction(long number); // "Transaction[n].*" calls, made on first use
+    // What each transaction since the last Reset received, the first at [0] (Transaction[1]).
     const std::vector<TransactionData>& Transactions() const;
+    // How many transactions were added since the last Reset (also when they are not kept).
+    long TransactionCount() const;
     double Balance() const;
     long ResetCount() const;
-    // Whether transaction-level call recording is on (off for benchmarks).
+    // Whether transaction-level call recording is on (off for benchmarks); off also leaves out
+    // Statement.AddTransaction, which comes once per transaction.
     void RecordTransactionCalls(bool on);
+    // Whether the statement keeps what each transaction received (off for very large runs:
+    // Transactions() then stays empty and each transaction keeps its data only while referenced).
+    void KeepTransactions(bool on);
 
 private:
     struct State;
@@ -137,14 +194,21 @@ private:
 class Settings {
 public:
     explicit Settings(std::shared_ptr<CallLog> log = std::make_shared<CallLog>());
+    ~Settings();
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
     ITolvarBankSettings* Get() const;
     Behaviour& Self();
 
     std::string DefaultFileName = "PAYMENTS.CSV";
     std::string FileExtension = "csv";
     std::string DefaultDirectory = "C:\\";
-    // When set, GetPaymentFileDefaults writes these raw bytes instead (to test unterminated buffers).
+    // When set, GetPaymentFileDefaults writes these raw bytes instead (to test unterminated
+    // buffers); bytes beyond a buffer's size are dropped.
     std::vector<char> RawFileName, RawExtension, RawDirectory;
+    // What GetFileChooserSettings puts after the filter member (a recognisable pattern by default,
+    // so tests can see it handed on unchanged); the filter member itself is null.
+    std::vector<unsigned char> ChooserHostData;
 
     // What ConfigureBank and the other calls received.
     std::vector<unsigned char> LastConfigureBuffer;  // all 1024 bytes
@@ -157,18 +221,27 @@ private:
     ComPtr<ITolvarBankSettings> settings_;
 };
 
-// The host file chooser ("Chooser.*" calls).
+// The host file chooser ("Chooser.*" calls). Show writes ShowResult; get_FileName then gives
+// FileName in a buffer that the chooser owns until its next get_FileName or its end.
 class FileChooser {
 public:
     explicit FileChooser(std::shared_ptr<CallLog> log = std::make_shared<CallLog>());
+    ~FileChooser();
+    FileChooser(const FileChooser&) = delete;
+    FileChooser& operator=(const FileChooser&) = delete;
     ITolvarFileChooser* Get() const;
     Behaviour& Self();
 
     long ShowResult = 0;         // 0: the user chose FileName
     std::wstring FileName;
+    std::wstring Title;          // what put_Title left
     // The filter the module put in the settings record (null before SetSettings).
     TolvarFileFilter Filter() const;
+    // The whole record that SetSettings received last (zero before).
+    const FileChooserSettings& LastSettings() const;
+    bool HasSettings() const;
     // Asks the module's filter about a file as the chooser would; description gets its text.
+    // Answers 0 when no filter was set.
     int AskFilter(const std::string& fileName, std::string* description) const;
 
 private:
@@ -180,6 +253,7 @@ private:
 // Serves the given settings object and file chooser to CoCreateInstance for the host classes
 // TolvarBankSettings and TolvarFileChooser (CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE) for as long as
 // it lives. Either may be null: that class is then not served (creation fails as when missing).
+// The settings and chooser must outlive the registration.
 class HostClassRegistration {
 public:
     HostClassRegistration(Settings* settings, FileChooser* chooser);
@@ -188,6 +262,8 @@ public:
     HostClassRegistration& operator=(const HostClassRegistration&) = delete;
     long SettingsCreations() const;   // how often the module created the settings object
     long ChooserCreations() const;
+    // Whether both requested classes were registered.
+    bool Registered() const;
 
 private:
     struct State;

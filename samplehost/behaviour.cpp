@@ -1,0 +1,61 @@
+#include "samplehost/standin_host.h"
+
+namespace standin {
+
+namespace {
+
+void PostErrorInfo(const IID& iid, const std::string& source, const std::wstring& description)
+{
+    ComPtr<ICreateErrorInfo> creator;
+    if (FAILED(CreateErrorInfo(creator.Put())))
+        return;
+    const std::wstring wideSource(source.begin(), source.end());
+    creator->SetGUID(iid);
+    creator->SetSource(const_cast<LPOLESTR>(wideSource.c_str()));
+    creator->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+    if (ComPtr<IErrorInfo> info = creator.As<IErrorInfo>())
+        SetErrorInfo(0, info.Get());
+}
+
+}  // namespace
+
+void Behaviour::FailOn(const std::string& member, Failure failure)
+{
+    failures_[member] = std::move(failure);
+}
+
+bool Behaviour::PostsErrorInfo() const
+{
+    for (const auto& planned : failures_) {
+        if (!planned.second.Description.empty())
+            return true;
+    }
+    return false;
+}
+
+HRESULT Behaviour::Record(const std::string& call) const
+{
+    if (recording_)
+        log_->Add(name_ + "." + call);
+    return Check(call);
+}
+
+HRESULT Behaviour::Check(const std::string& call) const
+{
+    if (failures_.empty())
+        return S_OK;
+    auto planned = failures_.find(call);
+    if (planned == failures_.end()) {
+        const size_t open = call.find('(');
+        if (open != std::string::npos)
+            planned = failures_.find(call.substr(0, open));
+    }
+    if (planned == failures_.end())
+        return S_OK;
+    const Failure& failure = planned->second;
+    if (!failure.Description.empty())
+        PostErrorInfo(iid_, name_, failure.Description);
+    return failure.Result;
+}
+
+}  // namespace standin

@@ -1,0 +1,158 @@
+// The host file chooser: takes the settings record with the module's filter, "shows" itself by
+// answering with the result and file name that the test or host program set.
+#include <cstring>
+#include <utility>
+
+#include "samplehost/call_text.h"
+#include "samplehost/host_object.h"
+#include "samplehost/standin_host.h"
+
+namespace standin {
+
+namespace {
+
+// Room the chooser gives the filter for its description of a file type.
+constexpr size_t kFilterDescriptionSize = MAX_PATH;
+
+struct ChooserLink {
+    explicit ChooserLink(std::shared_ptr<CallLog> log) : self(std::move(log), "Chooser", IID_ITolvarFileChooser)
+    {
+        std::memset(&settings, 0, sizeof settings);
+    }
+    Behaviour self;
+    FileChooser* owner = nullptr;
+    FileChooserSettings settings;
+    bool hasSettings = false;
+    std::wstring fileName;  // what get_FileName handed out last; the chooser owns it
+};
+
+class ChooserObject final : public HostObject<ITolvarFileChooser> {
+public:
+    explicit ChooserObject(std::shared_ptr<ChooserLink> link) : link_(std::move(link)) {}
+
+    STDMETHODIMP SetSettings(FileChooserSettings* settings) override
+    {
+        const HRESULT hr = link_->self.Record("SetSettings");
+        if (FAILED(hr))
+            return hr;
+        if (!settings)
+            return E_POINTER;
+        link_->settings = *settings;
+        link_->hasSettings = true;
+        return S_OK;
+    }
+
+    STDMETHODIMP get_Title(BSTR* title) override
+    {
+        if (title)
+            *title = nullptr;
+        const HRESULT hr = link_->self.Record("get_Title");
+        if (FAILED(hr))
+            return hr;
+        if (!title)
+            return E_POINTER;
+        const std::wstring text = link_->owner ? link_->owner->Title : std::wstring();
+        *title = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        return *title ? S_OK : E_OUTOFMEMORY;
+    }
+
+    STDMETHODIMP put_Title(BSTR title) override
+    {
+        const HRESULT hr = link_->self.Record(CallText("put_Title", BstrText(title)));
+        if (SUCCEEDED(hr) && link_->owner)
+            link_->owner->Title.assign(title ? title : L"", title ? SysStringLen(title) : 0);
+        return hr;
+    }
+
+    STDMETHODIMP get_FileName(LPWSTR* fileName) override
+    {
+        if (fileName)
+            *fileName = nullptr;
+        const HRESULT hr = link_->self.Record("get_FileName");
+        if (FAILED(hr))
+            return hr;
+        if (!fileName)
+            return E_POINTER;
+        link_->fileName = link_->owner ? link_->owner->FileName : std::wstring();
+        *fileName = &link_->fileName[0];
+        return S_OK;
+    }
+
+    // A refused Show leaves 1 in the result: nothing chosen.
+    STDMETHODIMP Show(long* result) override
+    {
+        if (result)
+            *result = 1;
+        const HRESULT hr = link_->self.Record("Show");
+        if (FAILED(hr))
+            return hr;
+        if (!result)
+            return E_POINTER;
+        *result = link_->owner ? link_->owner->ShowResult : 1;
+        return S_OK;
+    }
+
+protected:
+    bool PostsErrorInfo() const override { return link_->self.PostsErrorInfo(); }
+
+private:
+    std::shared_ptr<ChooserLink> link_;
+};
+
+}  // namespace
+
+struct FileChooser::State : ChooserLink {
+    using ChooserLink::ChooserLink;
+};
+
+FileChooser::FileChooser(std::shared_ptr<CallLog> log)
+    : state_(std::make_shared<State>(std::move(log))), chooser_(MakeHostObject<ChooserObject>(state_))
+{
+    state_->owner = this;
+}
+
+FileChooser::~FileChooser()
+{
+    state_->owner = nullptr;
+}
+
+ITolvarFileChooser* FileChooser::Get() const
+{
+    return chooser_.Get();
+}
+
+Behaviour& FileChooser::Self()
+{
+    return state_->self;
+}
+
+TolvarFileFilter FileChooser::Filter() const
+{
+    return reinterpret_cast<TolvarFileFilter>(state_->settings.Filter);
+}
+
+const FileChooserSettings& FileChooser::LastSettings() const
+{
+    return state_->settings;
+}
+
+bool FileChooser::HasSettings() const
+{
+    return state_->hasSettings;
+}
+
+int FileChooser::AskFilter(const std::string& fileName, std::string* description) const
+{
+    if (description)
+        description->clear();
+    const TolvarFileFilter filter = Filter();
+    if (!filter)
+        return 0;
+    char text[kFilterDescriptionSize] = {};
+    const int accepted = filter(text, fileName.c_str());
+    if (description)
+        *description = BufferText(text, sizeof text);
+    return accepted;
+}
+
+}  // namespace standin
