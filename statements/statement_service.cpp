@@ -19,12 +19,6 @@ const char kBankDisplayName[] = "Brenmark Fenlow Online Plus";
 constexpr size_t kBankNameBytes = 100;
 static_assert(sizeof kBankDisplayName <= kBankNameBytes, "the bank name must fit the host's record");
 
-// Owner of the wide text that the chooser hands out through get_FileName.
-struct TaskMemText {
-    LPWSTR Text = nullptr;
-    ~TaskMemText() { CoTaskMemFree(Text); }
-};
-
 Bstr ToBstr(const CString& text)
 {
     Bstr result = Bstr::Attach(text.AllocSysString());
@@ -52,11 +46,12 @@ bool ChooseStatementFile(CString& fileName)
     // Neither answer is checked: a chooser that says nothing counts as cancelled.
     long shown = 1;
     chooser->Show(&shown);
-    TaskMemText chosen;
-    chooser->get_FileName(&chosen.Text);
+    // The chooser keeps the text it hands out: it is copied at once and never freed here.
+    LPWSTR chosen = nullptr;
+    chooser->get_FileName(&chosen);
     if (shown != 0)
         return false;
-    fileName = static_cast<const platform::WideChar*>(chosen.Text);
+    fileName = static_cast<const platform::WideChar*>(chosen);
     return true;
 }
 

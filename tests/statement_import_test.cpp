@@ -250,6 +250,29 @@ TEST_F(StatementImportTest, LongLineDoesNotDropTheTransactionsAfterIt)
     EXPECT_EQ(2, transactions[1].Sequence);
 }
 
+TEST_F(StatementImportTest, HostFailuresOnTheStatementDoNotStopTheImport)
+{
+    statement_.Self().FailOn("Reset", {E_FAIL, L"cannot reset"});
+    statement_.Self().FailOn("put_Balance", {E_FAIL, L""});
+    statement_.Transaction(1).FailOn("put_Details", {E_FAIL, L"details refused"});
+    TempStatementFile file(std::string(kPlainNames) + "\n2019-03-01,2019-03-01,Y,1,ONE,C,R,1\n2019-03-02,2019-03-02,Y,2,TWO,C,R,2\n");
+    EXPECT_EQ(S_OK, Import(file.Path()));
+    EXPECT_EQ(0, Status());
+    ASSERT_EQ(2, statement_.TransactionCount());
+    EXPECT_EQ(L"1", statement_.Transactions()[0].ChequeNumber);
+    EXPECT_EQ(L"TWO", statement_.Transactions()[1].Details);
+}
+
+TEST_F(StatementImportTest, StatementGivingNoTransactionEndsTheRunQuietly)
+{
+    statement_.Self().FailOn("AddTransaction", {E_OUTOFMEMORY, L""});
+    TempStatementFile file(std::string(kPlainNames) + "\n2019-03-01,2019-03-01,Y,1,ONE,C,R,1\n2019-03-02,2019-03-02,Y,2,TWO,C,R,2\n");
+    EXPECT_EQ(S_OK, Import(file.Path()));
+    EXPECT_EQ(0, Status());
+    EXPECT_THAT(StatementCalls(), ElementsAre("Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction"));
+    EXPECT_FALSE(TakeHasErrorInfo());
+}
+
 TEST_F(StatementImportTest, NullStatementIsRefusedBeforeTheChoice)
 {
     EXPECT_EQ(static_cast<HRESULT>(0x800AFFFC), service_->ImportStatement(nullptr, nullptr));
@@ -270,13 +293,12 @@ TEST_F(StatementImportTest, FilterRecognisesStatementFiles)
     TempStatementFile missing("");
     missing.Remove();
 
-    std::string description = "unchanged";
+    std::string description;
     EXPECT_EQ(1, chooser_.AskFilter(small.Path(), &description));
     EXPECT_EQ("Statement Transaction file (CSV format)", description);
     for (const TempStatementFile* rejected : {&ninthColumn, &empty, &missing}) {
-        description = "unchanged";
         EXPECT_EQ(0, chooser_.AskFilter(rejected->Path(), &description)) << rejected->Path();
-        EXPECT_EQ("unchanged", description);
+        EXPECT_EQ("", description);
     }
 }
 
