@@ -16,8 +16,6 @@
 
 namespace {
 
-PlacementPlatform* placementPlatform = nullptr;
-
 PaymentFile OpenChosenFile(OutputPlacement& placement)
 {
     return placement.Open();
@@ -85,11 +83,6 @@ struct RunOptions {
 }  // namespace
 
 namespace export_run_testing {
-void UsePlacementPlatform(PlacementPlatform* platform)
-{
-    placementPlatform = platform;
-}
-
 void UsePaymentFileOpener(PaymentFile (*opener)(OutputPlacement& placement))
 {
     openPaymentFile = opener ? opener : &OpenChosenFile;
@@ -113,7 +106,7 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
     ResolvePaymentFilePath(defaults.FileName, defaults.Directory, initialPath);
     status = ExportWrittenAllPassed;
 
-    OutputPlacement placement(placementPlatform ? *placementPlatform : PlacementPlatform::System());
+    OutputPlacement placement;
     placement.BuildFilter(defaults.Extension);
 
     RequirePointer(payments);

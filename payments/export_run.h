@@ -8,7 +8,6 @@
 
 class OutputPlacement;
 class PaymentFile;
-class PlacementPlatform;
 
 // The outcome left in the payment service's Status.
 enum ExportStatus : long {
@@ -24,8 +23,6 @@ enum ExportStatus : long {
 HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBankPaymentContext* context);
 
 namespace export_run_testing {
-// Replaces the shell and registry services of file placement (null restores the system's).
-void UsePlacementPlatform(PlacementPlatform* platform);
 // Replaces the opening of the chosen payment file (null restores it), e.g. with a file whose writes fail.
 void UsePaymentFileOpener(PaymentFile (*opener)(OutputPlacement& placement));
 }  // namespace export_run_testing
