@@ -105,8 +105,10 @@ std::string StatementLine(long number)
     std::string line;
     if (u % 2 == 0) {
         const std::string details = "CARD PAYMENT, SHOP " + std::to_string(u % 5000);
-        line = std::string("\"") + date + "\",\"" + valueDate + "\",\"" + inToday + "\"," + amount + ",\"" + details +
-               "\",\"" + code + "\",\"" + reference + "\",\"" + cheque + "\"";
+        // Some banks quote the amount too.
+        const std::string amountField = u % 4 == 0 ? std::string("\"") + amount + "\"" : std::string(amount);
+        line = std::string("\"") + date + "\",\"" + valueDate + "\",\"" + inToday + "\"," + amountField + ",\"" +
+               details + "\",\"" + code + "\",\"" + reference + "\",\"" + cheque + "\"";
     } else {
         const std::string details = "DIRECT DEBIT " + std::to_string(u % 5000);
         line = std::string(date) + "," + valueDate + "," + inToday + "," + amount + "," + details + "," + code + "," +

@@ -19,8 +19,8 @@ void OnFirstPaymentMade(void (*notice)());
 extern const char kStatementColumnNames[];
 
 // Transaction line number (0-based) of a generated statement, without its line end. Lines alternate
-// between quoted and unquoted fields; some details hold a comma inside quotes, some have a cheque
-// number, some amounts are negative or zero.
+// between quoted and unquoted fields (some amounts quoted too); some details hold a comma inside
+// quotes, some have a cheque number, some amounts are negative or zero.
 std::string StatementLine(long number);
 
 // Writes a statement of count transaction lines (text mode: CR LF line ends). False on failure.

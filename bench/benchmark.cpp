@@ -3,6 +3,7 @@
 //
 //   brenmark_benchmark setup                                    registers the host's type libraries
 //   brenmark_benchmark check WORKDIR                            the floors make the module's calls and bytes
+//   brenmark_benchmark profile WORKDIR [N]                      the module's allocations per item
 //   brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS]
 //   brenmark_benchmark import N WORKDIR [REPEATS]
 //
@@ -35,6 +36,7 @@
 #include "TolvarEBanking.h"
 #include "bench/bench_data.h"
 #include "bench/floors.h"
+#include "bench/import_counter.h"
 #include "core/com_ptr.h"
 #include "samplehost/modal_driver.h"
 #include "samplehost/standin_host.h"
@@ -187,9 +189,13 @@ ComPtr<ITolvarBankStatementService> StatementServiceOfBank()
 
 double firstPaymentAt = 0;
 Memory atFirstPayment;
+long long heapAllocationsAtFirstPayment = 0;
+long long stringAllocationsAtFirstPayment = 0;
 
 void NoteFirstPayment()
 {
+    heapAllocationsAtFirstPayment = ImportCounter::HeapAllocations();
+    stringAllocationsAtFirstPayment = ImportCounter::StringAllocations();
     atFirstPayment = ReadMemory();
     firstPaymentAt = Now();
 }
@@ -291,7 +297,8 @@ int MeasureExport(Layout layout, long count, const std::string& folder, int repe
     DeleteFileA(floorOutput.c_str());
 
     std::printf("RESULT op=export layout=%s n=%ld call_seconds=%.6f loop_seconds=%.6f floor_seconds=%.6f "
-                "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld peak_raised=%s "
+                "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
+                "peak_raised=%s "
                 "same_bytes=%s status=%ld repeats=%d\n",
                 LayoutName(layout), count, callSeconds, loopSeconds, floorSeconds, first.Before.WorkingSet / 1024,
                 first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024, first.After.Peak / 1024,
@@ -365,7 +372,8 @@ int MeasureImport(long count, const std::string& folder, int repeats)
     DeleteFileA(path.c_str());
 
     std::printf("RESULT op=import layout=- n=%ld call_seconds=%.6f loop_seconds=%.6f floor_seconds=%.6f "
-                "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld peak_raised=%s "
+                "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
+                "peak_raised=%s "
                 "same_calls=%s status=%ld repeats=%d\n",
                 count, seconds, seconds, floorSeconds, first.Before.WorkingSet / 1024, first.Before.WorkingSet / 1024,
                 first.After.WorkingSet / 1024, first.After.Peak / 1024,
@@ -439,7 +447,8 @@ bool CheckExport(Layout layout, const std::string& folder)
     const std::vector<std::string> floorCalls = CallsFrom(floorBatch.Log(), "Payments.get_Count", false);
     const bool sameCalls = SameCalls(LayoutName(layout), moduleCalls, floorCalls);
     const bool sameBytes = SameFiles(moduleOutput, floorOutput);
-    std::printf("CHECK export layout=%s payments=%ld failed_checks=%ld calls=%zu same_calls=%s same_bytes=%s status=%ld\n",
+    std::printf("CHECK export layout=%s payments=%ld failed_checks=%ld calls=%zu same_calls=%s same_bytes=%s "
+                "status=%ld\n",
                 LayoutName(layout), kCount, failed, moduleCalls.size(), sameCalls ? "yes" : "no",
                 sameBytes ? "yes" : "no", call.Status);
     DeleteFileA(moduleOutput.c_str());
@@ -479,6 +488,51 @@ int Check(const std::string& folder)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Profile: the module's heap and BSTR allocations per item
+
+void PrintAllocations(const char* what, long count, long long heap, long long strings)
+{
+    std::printf("PROFILE %s n=%ld heap_allocations_per_item=%.2f bstr_allocations_per_item=%.2f\n", what, count,
+                static_cast<double>(heap) / count, static_cast<double>(strings) / count);
+}
+
+int Profile(const std::string& folder, long count)
+{
+    Apartment apartment;
+    // Loads the module, so that its imports can be counted.
+    ComPtr<ITolvarBankPaymentService> loaded = CreatePaymentService();
+    ImportCounter counter;
+    if (!counter.Install(GetModuleHandleA("TolvarBrenmarkLintrove.dll")))
+        Fail("the module's allocations cannot be counted");
+    bench::OnFirstPaymentMade(&NoteFirstPayment);
+
+    for (Layout layout : {Layout::Lintrove, Layout::Ledgerway}) {
+        const std::string output = folder + "\\profile.csv";
+        standin::PaymentBatch batch;
+        batch.RecordPaymentCalls(false);
+        batch.UseGenerator(count, &bench::MakePayment);
+        PrepareResultCodes(batch, count);
+        ExportThroughModule(batch.Get(), layout, folder, output);
+        DeleteFileA(output.c_str());
+        PrintAllocations(layout == Layout::Ledgerway ? "export-ledgerway-loop" : "export-lintrove-loop", count,
+                         ImportCounter::HeapAllocations() - heapAllocationsAtFirstPayment,
+                         ImportCounter::StringAllocations() - stringAllocationsAtFirstPayment);
+    }
+
+    const std::string path = folder + "\\profile-statement.csv";
+    if (!bench::WriteStatementFile(path, count))
+        Fail("could not write " + path);
+    standin::Statement statement;
+    statement.RecordTransactionCalls(false);
+    statement.KeepTransactions(false);
+    ImportCounter::Reset();
+    ImportThroughModule(statement, path);
+    DeleteFileA(path.c_str());
+    PrintAllocations("import-call", count, ImportCounter::HeapAllocations(), ImportCounter::StringAllocations());
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
 
 int Setup()
 {
@@ -509,6 +563,7 @@ int Usage()
     std::fprintf(stderr,
                  "usage: brenmark_benchmark setup\n"
                  "       brenmark_benchmark check WORKDIR\n"
+                 "       brenmark_benchmark profile WORKDIR [N]\n"
                  "       brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS]\n"
                  "       brenmark_benchmark import N WORKDIR [REPEATS]\n");
     return 2;
@@ -524,6 +579,8 @@ int main(int argc, char** argv)
         return Setup();
     if (command == "check" && argc == 3)
         return Check(WindowsPath(argv[2]));
+    if (command == "profile" && (argc == 3 || argc == 4))
+        return Profile(WindowsPath(argv[2]), argc == 4 ? Count(argv[3]) : 10000);
     if (command == "export" && (argc == 5 || argc == 6)) {
         const std::string layout = argv[2];
         if (layout != "lintrove" && layout != "ledgerway")

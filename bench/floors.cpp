@@ -268,8 +268,9 @@ double OleDate(Field field)
     return static_cast<double>(era * 146097 + dayOfEra - 693899);
 }
 
-double Amount(const Field& field)
+double Amount(Field field)
 {
+    field.StripQuotes();
     double value = 0;
     if (std::from_chars(field.Text, field.Text + field.Length, value).ec != std::errc())
         return 0;
