@@ -207,7 +207,8 @@ void WriteLedgerwayHeader(FILE* file)
 {
     RequireFile(file);
     std::fputs(kLedgerwayHeader, file);
-    std::fputs("\n", file);
+    // Not fputs: a one-character fputs becomes fputc, which some runtimes flush at a line end.
+    std::fwrite("\n", 1, 1, file);
 }
 
 bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment)
