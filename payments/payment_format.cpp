@@ -73,7 +73,8 @@ size_t Hundredths(double magnitude, char (&digits)[kDigitCapacity])
     // magnitude = mantissa * 2^exponent exactly, with a mantissa of at most 53 bits.
     int exponent = 0;
     const double fraction = std::frexp(magnitude, &exponent);
-    const std::uint64_t mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    // fraction * 2^53 is exact: fraction is below 1 with 53 significant bits.
+    const std::uint64_t mantissa = static_cast<std::uint64_t>(fraction * 9007199254740992.0);
     exponent -= 53;
     const std::uint64_t scaled = mantissa * 100;  // below 2^60
     if (exponent >= 0)

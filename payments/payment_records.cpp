@@ -36,8 +36,18 @@ private:
 // A converted host text of the record's own, so that the next conversion cannot overwrite it.
 class FieldText {
 public:
-    static FieldText Narrow(const HostText& text) { return FieldText(ToNarrowText(text.Text())); }
-    static FieldText Digits(const HostText& text) { return FieldText(ToDigitText(text.Text())); }
+    static FieldText Narrow(const HostText& text)
+    {
+        FieldText field;
+        field.length_ = ToNarrowTextInto(text.Text(), field.text_);
+        return field;
+    }
+    static FieldText Digits(const HostText& text)
+    {
+        FieldText field;
+        field.length_ = ToDigitTextInto(text.Text(), field.text_);
+        return field;
+    }
 
     const char* Text() const { return text_; }
     std::size_t Length() const { return length_; }
@@ -58,14 +68,10 @@ public:
     }
 
 private:
-    explicit FieldText(const char* converted) : length_(strnlen(converted, kHostTextMaxChars))
-    {
-        std::memcpy(text_, converted, length_);
-        text_[length_] = '\0';
-    }
+    FieldText() = default;
 
     char text_[kHostTextMaxChars + 1];
-    std::size_t length_;
+    std::size_t length_ = 0;
 };
 
 // One record on its way to the file: gathered in a fixed buffer and written with one call. A record

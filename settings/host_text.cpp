@@ -7,38 +7,52 @@ namespace {
 char narrowText[kHostTextMaxChars + 1];
 char digitText[kHostTextMaxChars + 1];
 
+}  // namespace
+
 // The classic-locale wide-to-narrow conversion: one byte per character up to U+00FF. Written out
 // rather than left to the C library, whose result depends on the process's locale.
-void Narrow(const platform::WideChar* text, char (&out)[kHostTextMaxChars + 1])
+std::size_t ToNarrowTextInto(const platform::WideChar* text, char (&out)[kHostTextMaxChars + 1])
 {
-    std::memset(out, 0, sizeof out);
-    if (!text)
-        return;
-    for (std::size_t i = 0; i < kHostTextMaxChars && text[i] != 0; ++i) {
-        const unsigned long unit = static_cast<unsigned long>(text[i]);
-        if (unit > 0xFF)
-            break;
-        out[i] = static_cast<char>(static_cast<unsigned char>(unit));
+    std::size_t length = 0;
+    if (text) {
+        for (; length < kHostTextMaxChars && text[length] != 0; ++length) {
+            const unsigned long unit = static_cast<unsigned long>(text[length]);
+            if (unit > 0xFF)
+                break;
+            out[length] = static_cast<char>(static_cast<unsigned char>(unit));
+        }
     }
+    out[length] = '\0';
+    return length;
 }
 
-}  // namespace
+std::size_t ToDigitTextInto(const platform::WideChar* text, char (&out)[kHostTextMaxChars + 1])
+{
+    std::size_t kept = 0;
+    if (text) {
+        for (std::size_t i = 0; i < kHostTextMaxChars && text[i] != 0; ++i) {
+            const unsigned long unit = static_cast<unsigned long>(text[i]);
+            if (unit > 0xFF)
+                break;
+            if (unit >= '0' && unit <= '9')
+                out[kept++] = static_cast<char>(unit);
+        }
+    }
+    out[kept] = '\0';
+    return kept;
+}
 
 const char* ToNarrowText(const platform::WideChar* text)
 {
-    Narrow(text, narrowText);
+    std::memset(narrowText, 0, sizeof narrowText);
+    ToNarrowTextInto(text, narrowText);
     return narrowText;
 }
 
 const char* ToDigitText(const platform::WideChar* text)
 {
-    Narrow(text, digitText);
-    std::size_t kept = 0;
-    for (std::size_t i = 0; digitText[i] != '\0'; ++i) {
-        if (digitText[i] >= '0' && digitText[i] <= '9')
-            digitText[kept++] = digitText[i];
-    }
-    digitText[kept] = '\0';
+    std::memset(digitText, 0, sizeof digitText);
+    ToDigitTextInto(text, digitText);
     return digitText;
 }
 

@@ -16,6 +16,11 @@ const char* ToNarrowText(const platform::WideChar* text);
 // The decimal digits of ToNarrowText(text), in order: "12-34-56" gives "123456".
 const char* ToDigitText(const platform::WideChar* text);
 
+// The same conversions into a caller's buffer, for callers that keep several results at once;
+// they return the length of the text written (which is terminated, the rest of out untouched).
+std::size_t ToNarrowTextInto(const platform::WideChar* text, char (&out)[kHostTextMaxChars + 1]);
+std::size_t ToDigitTextInto(const platform::WideChar* text, char (&out)[kHostTextMaxChars + 1]);
+
 // Whether the first length units of text hold a character that ToNarrowText cannot carry (above
 // U+00FF), so that the narrow text would silently lose the rest of the text.
 bool HoldsCharacterAboveNarrowRange(const platform::WideChar* text, std::size_t length);
