@@ -11,6 +11,7 @@ namespace {
 constexpr long kDistinctPayments = 4096;
 
 void (*firstPaymentNotice)() = nullptr;
+bool everyPaymentValid = false;
 
 std::wstring Wide(const std::string& text)
 {
@@ -24,7 +25,7 @@ std::string Digits(unsigned long value, int width)
     return text;
 }
 
-standin::PaymentData Template(long k)
+standin::PaymentData Template(long k, bool withFailures)
 {
     static const char* const kNames[] = {
         "J. Smith & Co",  "acme supplies ltd", "Northern Timber Merchants Limited", "R Patel",
@@ -38,7 +39,9 @@ standin::PaymentData Template(long k)
 
     p.PayeeSortCode = Wide(Digits(10 + u % 90, 2) + "-" + Digits(u * 37 % 100, 2) + "-" + Digits(u * 11 % 100, 2));
     const unsigned long account = (u * 7919 + 12345678) % 100000000;
-    p.PayeeAccountNumber = Wide(k % 50 == 3 ? Digits(account % 10000000, 7) : Digits(account, 8));
+    // A 7-digit account passes in the Lintrove layout (zeros in front) and fails in the Ledgerway one.
+    p.PayeeAccountNumber =
+        Wide(withFailures && k % 50 == 3 ? Digits(account % 10000000, 7) : Digits(account, 8));
     p.PayeeAccountName = Wide(kNames[u % 8]);
     p.Amount = 1 + static_cast<double>(u * 104729 % 9999999) / 100;
     p.PayeeBacsReference = Wide(std::to_string(u % 10000));
@@ -47,6 +50,8 @@ standin::PaymentData Template(long k)
     p.Details = Wide("Invoice " + std::to_string(1000 + u) + " March");
 
     // The failures: a short payee sort code (both layouts), a name the Lintrove layout refuses.
+    if (!withFailures)
+        return p;
     if (k % 100 == 99)
         p.PayeeSortCode = L"12-34-5";
     if (k % 100 == 49)
@@ -54,16 +59,20 @@ standin::PaymentData Template(long k)
     return p;
 }
 
+std::vector<standin::PaymentData> MakeTemplates(bool withFailures)
+{
+    std::vector<standin::PaymentData> made;
+    made.reserve(kDistinctPayments);
+    for (long k = 0; k < kDistinctPayments; ++k)
+        made.push_back(Template(k, withFailures));
+    return made;
+}
+
 const std::vector<standin::PaymentData>& Templates()
 {
-    static const std::vector<standin::PaymentData> templates = [] {
-        std::vector<standin::PaymentData> made;
-        made.reserve(kDistinctPayments);
-        for (long k = 0; k < kDistinctPayments; ++k)
-            made.push_back(Template(k));
-        return made;
-    }();
-    return templates;
+    static const std::vector<standin::PaymentData> withFailures = MakeTemplates(true);
+    static const std::vector<standin::PaymentData> valid = MakeTemplates(false);
+    return everyPaymentValid ? valid : withFailures;
 }
 
 }  // namespace
@@ -74,6 +83,12 @@ standin::PaymentData MakePayment(long index)
         firstPaymentNotice();
     const std::vector<standin::PaymentData>& templates = Templates();
     return templates[static_cast<size_t>(index < 0 ? 0 : index) % templates.size()];
+}
+
+void MakeEveryPaymentValid(bool on)
+{
+    everyPaymentValid = on;
+    Templates();  // made now, not inside a measured run
 }
 
 void OnFirstPaymentMade(void (*notice)())

@@ -4,7 +4,7 @@
 //   brenmark_benchmark setup                                    registers the host's type libraries
 //   brenmark_benchmark check WORKDIR                            the floors make the module's calls and bytes
 //   brenmark_benchmark profile WORKDIR [N]                      the module's allocations per item
-//   brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS]
+//   brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS [allvalid]]
 //   brenmark_benchmark import N WORKDIR [REPEATS]
 //
 // A measurement prints one line "RESULT key=value ..." (scripts/bench makes its table from them):
@@ -19,7 +19,8 @@
 //   extra_peak_ws_kib  the two differences; peak_raised=no means the process had peaked higher
 //                   before the call, so the figure is only an upper bound
 // With REPEATS above 1 the module's call and the floor run again, alternately, and the fastest of
-// each is reported (memory always comes from the first call).
+// each is reported (memory always comes from the first call). "allvalid" makes every payment pass
+// every check (op=export-allvalid): the difference is what the failed checks cost.
 #include <windows.h>
 #include <psapi.h>
 
@@ -263,9 +264,10 @@ const char* LayoutName(Layout layout)
     return layout == Layout::Ledgerway ? "ledgerway" : "lintrove";
 }
 
-int MeasureExport(Layout layout, long count, const std::string& folder, int repeats)
+int MeasureExport(Layout layout, long count, const std::string& folder, int repeats, bool everyPaymentValid)
 {
     Apartment apartment;
+    bench::MakeEveryPaymentValid(everyPaymentValid);
     const std::string moduleOutput = folder + "\\module-" + LayoutName(layout) + ".csv";
     const std::string floorOutput = folder + "\\floor-" + LayoutName(layout) + ".csv";
 
@@ -296,12 +298,12 @@ int MeasureExport(Layout layout, long count, const std::string& folder, int repe
     DeleteFileA(moduleOutput.c_str());
     DeleteFileA(floorOutput.c_str());
 
-    std::printf("RESULT op=export layout=%s n=%ld call_seconds=%.6f loop_seconds=%.6f floor_seconds=%.6f "
+    std::printf("RESULT op=%s layout=%s n=%ld call_seconds=%.6f loop_seconds=%.6f floor_seconds=%.6f "
                 "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
                 "peak_raised=%s "
                 "same_bytes=%s status=%ld repeats=%d\n",
-                LayoutName(layout), count, callSeconds, loopSeconds, floorSeconds, first.Before.WorkingSet / 1024,
-                first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024, first.After.Peak / 1024,
+                everyPaymentValid ? "export-allvalid" : "export", LayoutName(layout), count, callSeconds, loopSeconds,
+                floorSeconds, first.Before.WorkingSet / 1024, first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024, first.After.Peak / 1024,
                 (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
                 first.After.Peak > start.Peak ? "yes" : "no", sameBytes ? "yes" : "no", first.Status, repeats);
     return sameBytes ? 0 : 1;
@@ -564,7 +566,7 @@ int Usage()
                  "usage: brenmark_benchmark setup\n"
                  "       brenmark_benchmark check WORKDIR\n"
                  "       brenmark_benchmark profile WORKDIR [N]\n"
-                 "       brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS]\n"
+                 "       brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS [allvalid]]\n"
                  "       brenmark_benchmark import N WORKDIR [REPEATS]\n");
     return 2;
 }
@@ -581,12 +583,14 @@ int main(int argc, char** argv)
         return Check(WindowsPath(argv[2]));
     if (command == "profile" && (argc == 3 || argc == 4))
         return Profile(WindowsPath(argv[2]), argc == 4 ? Count(argv[3]) : 10000);
-    if (command == "export" && (argc == 5 || argc == 6)) {
+    if (command == "export" && argc >= 5 && argc <= 7) {
         const std::string layout = argv[2];
-        if (layout != "lintrove" && layout != "ledgerway")
+        const bool everyPaymentValid = argc == 7 && std::string(argv[6]) == "allvalid";
+        if ((layout != "lintrove" && layout != "ledgerway") || (argc == 7 && !everyPaymentValid))
             return Usage();
         return MeasureExport(layout == "ledgerway" ? Layout::Ledgerway : Layout::Lintrove, Count(argv[3]),
-                             WindowsPath(argv[4]), argc == 6 ? static_cast<int>(Count(argv[5])) : 1);
+                             WindowsPath(argv[4]), argc >= 6 ? static_cast<int>(Count(argv[5])) : 1,
+                             everyPaymentValid);
     }
     if (command == "import" && (argc == 4 || argc == 5))
         return MeasureImport(Count(argv[2]), WindowsPath(argv[3]), argc == 5 ? static_cast<int>(Count(argv[4])) : 1);

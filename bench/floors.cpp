@@ -1,6 +1,8 @@
 #include "bench/floors.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -33,6 +35,46 @@ struct Narrow {
 };
 
 constexpr size_t kWhole = ~size_t{0};
+
+// "%.2f" of the amount: its exact binary value rounded to hundredths, ties to even. Amounts below
+// 2^53 (all real ones) in integer arithmetic, others by the C library.
+size_t AmountText(double amount, char (&text)[400])
+{
+    const double magnitude = std::fabs(amount);
+    if (!(magnitude < 9007199254740992.0)) {
+        const int length = std::snprintf(text, sizeof text, "%.2f", amount);
+        return length > 0 ? static_cast<size_t>(length) : 0;
+    }
+    int exponent = 0;
+    const double fraction = std::frexp(magnitude, &exponent);
+    const std::uint64_t scaled = static_cast<std::uint64_t>(fraction * 9007199254740992.0) * 100;
+    const int shift = 53 - exponent;
+    std::uint64_t hundredths = shift == 0 ? scaled : 0;
+    if (shift > 0 && shift < 62) {
+        hundredths = scaled >> shift;
+        const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        if (rest > half || (rest == half && (hundredths & 1)))
+            ++hundredths;
+    }
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + hundredths % 10);
+        hundredths /= 10;
+    } while (hundredths);
+    while (count < 3)
+        digits[count++] = '0';
+    size_t length = 0;
+    if (std::signbit(amount))
+        text[length++] = '-';
+    for (int i = count - 1; i >= 2; --i)
+        text[length++] = digits[i];
+    text[length++] = '.';
+    text[length++] = digits[1];
+    text[length++] = digits[0];
+    return length;
+}
 
 // One record, built in place and written with one call.
 class Record {
@@ -69,9 +111,8 @@ public:
     void AddAmount(double amount, size_t most = kWhole)
     {
         char text[400];
-        const int length = std::snprintf(text, sizeof text, "%.2f", amount);
-        if (length > 0)
-            Add(text, static_cast<size_t>(length) < most ? static_cast<size_t>(length) : most);
+        const size_t length = AmountText(amount, text);
+        Add(text, length < most ? length : most);
     }
     void WriteLine(FILE* file)
     {
