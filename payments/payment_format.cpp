@@ -67,6 +67,20 @@ size_t DecimalDigits(BigNumber number, char (&digits)[kDigitCapacity])
     return count;
 }
 
+// The same for a number of 64 bits, as every amount below 2^53 is.
+size_t DecimalDigits(std::uint64_t number, char (&digits)[kDigitCapacity])
+{
+    char reversed[24];
+    size_t count = 0;
+    do {
+        reversed[count++] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number != 0);
+    for (size_t i = 0; i < count; ++i)
+        digits[i] = reversed[count - 1 - i];
+    return count;
+}
+
 // The amount in hundredths, rounded to nearest with ties to even, as decimal digits; returns how many.
 size_t Hundredths(double magnitude, char (&digits)[kDigitCapacity])
 {
@@ -90,7 +104,7 @@ size_t Hundredths(double magnitude, char (&digits)[kDigitCapacity])
             ++whole;
     }
     // From 62 bits of shift on, the value is below half a hundredth and rounds to zero.
-    return DecimalDigits(ShiftedLeft(whole, 0), digits);
+    return DecimalDigits(whole, digits);
 }
 
 int CopyText(const char* from, char (&to)[kAmountTextSize])
