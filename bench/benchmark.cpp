@@ -249,7 +249,6 @@ ExportCall ExportThroughModule(ITolvarBankPayments* payments, Layout layout, con
     return call;
 }
 
-// The result code any payment may get from the floor (which puts only 0) or the module.
 void PrepareResultCodes(standin::PaymentBatch& batch, long count)
 {
     // The host keeps one result code per payment; it makes room for them all at the first put, so
@@ -292,18 +291,17 @@ int MeasureExport(Layout layout, long count, const std::string& folder, int repe
             Fail("the floor could not write " + floorOutput);
         const double floorTime = Now() - floorStart;
         floorSeconds = round == 0 ? floorTime : std::min(floorSeconds, floorTime);
-        if (round == 0)
-            sameBytes = SameFiles(moduleOutput, floorOutput);
+        sameBytes = (round == 0 || sameBytes) && SameFiles(moduleOutput, floorOutput);
     }
     DeleteFileA(moduleOutput.c_str());
     DeleteFileA(floorOutput.c_str());
 
     std::printf("RESULT op=%s layout=%s n=%ld call_seconds=%.6f loop_seconds=%.6f floor_seconds=%.6f "
                 "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
-                "peak_raised=%s "
-                "same_bytes=%s status=%ld repeats=%d\n",
+                "peak_raised=%s same_bytes=%s status=%ld repeats=%d\n",
                 everyPaymentValid ? "export-allvalid" : "export", LayoutName(layout), count, callSeconds, loopSeconds,
-                floorSeconds, first.Before.WorkingSet / 1024, first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024, first.After.Peak / 1024,
+                floorSeconds, first.Before.WorkingSet / 1024, first.AtLoop.WorkingSet / 1024,
+                first.After.WorkingSet / 1024, first.After.Peak / 1024,
                 (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
                 first.After.Peak > start.Peak ? "yes" : "no", sameBytes ? "yes" : "no", first.Status, repeats);
     return sameBytes ? 0 : 1;
