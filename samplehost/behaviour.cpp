@@ -1,14 +1,8 @@
 #include "samplehost/standin_host.h"
 
-#include <atomic>
-
-#include "samplehost/host_object.h"
-
 namespace standin {
 
 namespace {
-
-std::atomic<long> liveObjects{0};
 
 void PostErrorInfo(const IID& iid, const std::string& source, const std::wstring& description)
 {
@@ -25,21 +19,18 @@ void PostErrorInfo(const IID& iid, const std::string& source, const std::wstring
 
 }  // namespace
 
-long LiveObjects()
-{
-    return liveObjects.load();
-}
-
-void CountLiveObject(int change)
-{
-    liveObjects += change;
-}
-
 void Behaviour::FailOn(const std::string& member, Failure failure)
 {
-    if (!failure.Description.empty())
-        postsErrorInfo_ = true;
     failures_[member] = std::move(failure);
+}
+
+bool Behaviour::PostsErrorInfo() const
+{
+    for (const auto& planned : failures_) {
+        if (!planned.second.Description.empty())
+            return true;
+    }
+    return false;
 }
 
 HRESULT Behaviour::Record(const std::string& call) const

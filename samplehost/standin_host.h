@@ -64,18 +64,14 @@ public:
     // member is the call as it appears in the log without the object name, e.g. "Item(1)" or
     // "get_Count"; a member without arguments also matches its calls with arguments.
     void FailOn(const std::string& member, Failure failure);
-    void ClearFailures()
-    {
-        failures_.clear();
-        postsErrorInfo_ = false;
-    }
+    void ClearFailures() { failures_.clear(); }
     const std::string& Name() const { return name_; }
     CallLog& Log() const { return *log_; }
     std::shared_ptr<CallLog> SharedLog() const { return log_; }
     // Whether calls are written to the log (failures apply either way).
     void SetRecording(bool on) { recording_ = on; }
     // Whether some planned failure posts error information.
-    bool PostsErrorInfo() const { return postsErrorInfo_; }
+    bool PostsErrorInfo() const;
 
     // Records "Name.call" and returns S_OK or the planned failure (posting its error information).
     HRESULT Record(const std::string& call) const;
@@ -88,7 +84,6 @@ private:
     IID iid_;
     std::map<std::string, Failure> failures_;
     bool recording_ = true;
-    bool postsErrorInfo_ = false;
 };
 
 struct PaymentData {

@@ -4,14 +4,31 @@
 #include "core/com_object.h"
 #include "TolvarBrenmarkLintrove.h"
 #include "objects/bank_service_impl.h"
+#include "support/cstring.h"
 
 class CBankStatementService : public Implements<SupportErrorInfoFor<IBankStatementService>, IBankServiceImpl<IBankStatementService>> {
 public:
     using Interfaces = InterfaceTable<Iface<IBankStatementService>, Iface<ITolvarBankStatementService, IBankStatementService>,
                                       Iface<IDispatch, IBankStatementService>, Iface<ISupportErrorInfo>>;
 
+    // Outcomes of ImportStatement left in Status.
+    enum : long { ImportRan = 0, NoFileChosen = 1, FileNotReadable = 2 };
+
     CBankStatementService() { DisplayName = SysAllocString(L"Bank Reconciliation Service"); }
 
     STDMETHODIMP GetResultText(long code, BSTR* text) override;
     STDMETHODIMP ImportStatement(IUnknown* options, ITolvarBankStatement* statement) override;
+
+private:
+    void RunImport(ITolvarBankStatement* statement);
 };
+
+// Lets the user choose a statement file through the host's file chooser; false when none was chosen.
+bool ChooseStatementFile(CString& fileName);
+
+// The host's file chooser asks this about each candidate: 1, with the file type's description
+// written, for a file whose first line names the statement columns; 0 otherwise.
+int __cdecl StatementFileFilter(char* description, const char* fileName);
+
+// The description StatementFileFilter writes, terminator included in its size.
+extern const char StatementFileDescription[40];

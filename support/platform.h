@@ -21,6 +21,10 @@ int MbCompareNoCase(const char* left, const char* right);
 const char* MbFindChar(const char* text, unsigned int character);
 const char* MbFindLastChar(const char* text, unsigned int character);
 
+// Converts a calendar date at midnight to an OLE Automation date (days from 30 December 1899).
+// Returns false when the platform cannot represent the date.
+bool CalendarDateToOleDate(int year, int month, int day, double* date);
+
 // One line of developer diagnostics to the debugger output channel.
 void DebugOutput(const char* text);
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <mbstring.h>
+#include <oleauto.h>
 
 namespace platform {
 
@@ -37,6 +38,18 @@ const char* MbFindLastChar(const char* text, unsigned int character)
 {
     return reinterpret_cast<const char*>(
         _mbsrchr(reinterpret_cast<const unsigned char*>(text), character));
+}
+
+bool CalendarDateToOleDate(int year, int month, int day, double* date)
+{
+    // SYSTEMTIME holds 16-bit fields: anything wider would wrap into another, valid date.
+    if (year < 0 || year > 9999 || month < 0 || month > 12 || day < 0 || day > 31)
+        return false;
+    SYSTEMTIME time = {};
+    time.wYear = static_cast<WORD>(year);
+    time.wMonth = static_cast<WORD>(month);
+    time.wDay = static_cast<WORD>(day);
+    return SystemTimeToVariantTime(&time, date) != FALSE;
 }
 
 void DebugOutput(const char* text)

@@ -732,6 +732,12 @@ TEST_F(StandinHostTest, PlannedFailureByMemberNameCoversEveryArgumentUnlessOneIs
     EXPECT_EQ(L"Any item", TakeErrorDescription());
     EXPECT_EQ(E_ABORT, batch.Get()->Item(2, payment.Put()));
     EXPECT_EQ(L"Item two", TakeErrorDescription());
+    // Replanned without a description, the batch no longer claims error information.
+    batch.Batch().FailOn("Item", {E_FAIL, L""});
+    batch.Batch().FailOn("Item(2)", {E_ABORT, L""});
+    EXPECT_EQ(S_FALSE,
+              ComPtr<ITolvarBankPayments>(batch.Get()).As<ISupportErrorInfo>()->InterfaceSupportsErrorInfo(
+                  IID_ITolvarBankPayments));
     batch.Batch().ClearFailures();
     EXPECT_EQ(S_OK, batch.Get()->Item(1, payment.Put()));
     EXPECT_EQ(S_FALSE,

@@ -1,0 +1,68 @@
+// One transaction line of a bank statement file: two dates, a signed amount and five texts, in the
+// order of the file's columns.
+#pragma once
+
+#include <istream>
+#include <string>
+
+#include "support/cstring.h"
+
+class CBMLWTransactionRecord {
+public:
+    // Raised by value: the enumerator itself is the exception object.
+    enum { NoError = 0, TooFewFields = 1, StreamNotOpen = 4 };
+    using Error = decltype(NoError);
+
+    static constexpr int FieldCount = 8;
+
+    CBMLWTransactionRecord() = default;
+
+    void Clear();
+
+    double GetTransDate() const { return TransDate; }
+    double GetValueDate() const { return ValueDate; }
+    double GetAmount() const { return Amount; }
+    // Zero, minus zero included, counts as a receipt.
+    bool IsNegative() const { return Amount < 0; }
+    CString GetInToday() const { return InToday; }
+    CString GetDetails() const { return Details; }
+    CString GetTransCode() const { return TransCode; }
+    CString GetRFR() const { return RFR; }
+    CString GetChequeNo() const { return ChequeNo; }
+
+    // Reads exactly one line, of any length. A line of fewer than eight fields raises TooFewFields
+    // and leaves the record as it was.
+    friend std::istream& operator>>(std::istream& stream, CBMLWTransactionRecord& record);
+
+private:
+    double TransDate = 0;
+    double ValueDate = 0;
+    CString InToday;
+    double Amount = 0;
+    CString Details;
+    CString TransCode;
+    CString RFR;
+    CString ChequeNo;
+};
+
+// Reads one line whole, without its line end (a carriage return before the line feed goes too).
+// A read that fails, at the end of the file included, gives the empty text.
+std::string ReadStatementLine(std::istream& stream);
+
+// Number of fields in a line: the delimiters outside double quotes, plus one; 0 for no text.
+int CountFields(const char* text, char delimiter);
+
+// Cuts the next field from text: returns its text, quotes included (empty for an empty field or
+// no text), and sets rest to where the following field begins, or to null after the last field.
+CString NextField(const char* text, char delimiter, const char** rest);
+
+// Removes one pair of enclosing double quotes, in place; quotes inside stay.
+void StripQuotes(CString& text);
+
+// Year, month and day separated by hyphens, as an OLE Automation date at midnight; 0 when the
+// text is not a calendar date.
+double ParseStatementDate(const CString& text);
+
+// The amount of a field: the longest decimal number at its start (after white space), read the
+// same whatever the process locale; 0 when there is none.
+double ParseStatementAmount(const char* text);

@@ -1,0 +1,236 @@
+// The statement file reader on real files: the column-name line, the transaction lines, the end of
+// the transactions and the diagnostics.
+#include <gtest/gtest.h>
+#include <gmock/gmock.h>
+
+#include <string>
+#include <vector>
+
+#include "statements/balance_file.h"
+#include "tests/statement_test_support.h"
+
+using ::testing::ElementsAre;
+
+namespace {
+
+const char kQuotedNames[] = R"("TransDate","ValueDate","InToday","Amount","Details","TransCode","RFR","ChequeNo")";
+const char kPlainNames[] = "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo";
+const char kSmallQuotedNames[] = R"("transdate","valuedate","intoday","amount","details","transcode","rfr","chequeno")";
+const char kSmallPlainNames[] = "transdate,valuedate,intoday,amount,details,transcode,rfr,chequeno";
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+std::string Transaction(int number)
+{
+    return "2019-03-" + std::to_string(number) + ",2019-04-01,Y," + std::to_string(number) + ".25,\"LINE " +
+           std::to_string(number) + "\",DEB,REF,00" + std::to_string(number);
+}
+
+// Opens the file as the import does and reads every transaction; gives their details texts.
+std::vector<std::string> ReadAll(const std::string& contents)
+{
+    TempStatementFile file(contents);
+    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    std::vector<std::string> details;
+    CBMLWTransactionRecord record;
+    while (reader.ReadBalanceRecord(record))
+        details.emplace_back(record.GetDetails());
+    return details;
+}
+
+int HeaderAccepted(const std::string& contents)
+{
+    TempStatementFile file(contents);
+    CBBM2BalanceFile reader;
+    EXPECT_EQ(1, reader.Open(file.Path().c_str(), CBBM2BalanceFile::ReadText));
+    return reader.HasValidHeader();
+}
+
+}  // namespace
+
+TEST(BalanceFileTest, BothColumnNameLinesAreAcceptedIgnoringCase)
+{
+    EXPECT_EQ(1, HeaderAccepted(std::string(kQuotedNames) + "\n"));
+    EXPECT_EQ(1, HeaderAccepted(std::string(kPlainNames) + "\n"));
+    EXPECT_EQ(1, HeaderAccepted(std::string(kSmallQuotedNames) + "\n"));
+    EXPECT_EQ(1, HeaderAccepted(std::string(kSmallPlainNames) + "\n" + Transaction(1) + "\n"));
+    EXPECT_EQ(1, HeaderAccepted(kSmallPlainNames));
+}
+
+TEST(BalanceFileTest, OtherFirstLinesAreRejected)
+{
+    EXPECT_EQ(0, HeaderAccepted(std::string(kSmallPlainNames) + " \n"));
+    EXPECT_EQ(0, HeaderAccepted(std::string(" ") + kSmallPlainNames + "\n"));
+    EXPECT_EQ(0, HeaderAccepted(std::string(kSmallPlainNames) + ",extra\n"));
+    EXPECT_EQ(0, HeaderAccepted(std::string(kQuotedNames) + ",\"Extra\"\n"));
+    EXPECT_EQ(0, HeaderAccepted("TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR\n"));
+    EXPECT_EQ(0, HeaderAccepted(Transaction(1) + "\n"));
+    EXPECT_EQ(0, HeaderAccepted("\n" + std::string(kPlainNames) + "\n"));
+}
+
+TEST(BalanceFileTest, ByteOrderMarkBeforeTheColumnNamesIsSkipped)
+{
+    EXPECT_EQ(1, HeaderAccepted(kByteOrderMark + std::string(kQuotedNames) + "\r\n"));
+    EXPECT_EQ(1, HeaderAccepted(kByteOrderMark + std::string(kPlainNames) + "\n"));
+    EXPECT_EQ(1, HeaderAccepted(kByteOrderMark + std::string(kSmallPlainNames) + "\n"));
+    // Nothing else about the comparison changes.
+    EXPECT_EQ(0, HeaderAccepted(kByteOrderMark + std::string(kPlainNames) + " \n"));
+    EXPECT_EQ(0, HeaderAccepted(std::string(kByteOrderMark) + kByteOrderMark + kPlainNames + "\n"));
+
+    EXPECT_THAT(ReadAll(kByteOrderMark + std::string(kQuotedNames) + "\n" + Transaction(1) + "\n"),
+                ElementsAre("LINE 1"));
+}
+
+TEST(BalanceFileTest, QuotedColumnNamesWithPlainTransactions)
+{
+    EXPECT_THAT(ReadAll(std::string(kQuotedNames) + "\n" + Transaction(1) + "\n" + Transaction(2) + "\n"),
+                ElementsAre("LINE 1", "LINE 2"));
+}
+
+TEST(BalanceFileTest, EndOfFileIsFinal)
+{
+    TempStatementFile file(std::string(kPlainNames) + "\n" + Transaction(1));
+    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    CBMLWTransactionRecord record;
+    EXPECT_EQ(1, reader.ReadBalanceRecord(record));
+    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+    EXPECT_STREQ("LINE 1", record.GetDetails());
+}
+
+TEST(BalanceFileTest, TransactionLinesAreReadIntoTheRecord)
+{
+    TempStatementFile file(std::string(kPlainNames) + "\n" +
+                           R"("2019-03-31","2019-04-01","Y",-12.50,"CARD PAYMENT","DEB","REF1","000123")" + "\n");
+    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    CBMLWTransactionRecord record;
+    ASSERT_EQ(1, reader.ReadBalanceRecord(record));
+    EXPECT_EQ(43555, record.GetTransDate());
+    EXPECT_EQ(-12.5, record.GetAmount());
+    EXPECT_STREQ("CARD PAYMENT", record.GetDetails());
+    EXPECT_STREQ("000123", record.GetChequeNo());
+    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+    // The failed read leaves the record as it was.
+    EXPECT_STREQ("CARD PAYMENT", record.GetDetails());
+}
+
+TEST(BalanceFileTest, OnlyTheColumnNameLineGivesNoTransactions)
+{
+    EXPECT_THAT(ReadAll(std::string(kPlainNames) + "\n"), ElementsAre());
+    EXPECT_THAT(ReadAll(kPlainNames), ElementsAre());
+}
+
+TEST(BalanceFileTest, BlankLineEndsTheTransactions)
+{
+    std::string contents = std::string(kPlainNames) + "\n";
+    for (int i = 1; i <= 3; ++i)
+        contents += Transaction(i) + "\n";
+    contents += "\n" + Transaction(4) + "\n" + Transaction(5) + "\n";
+    EXPECT_THAT(ReadAll(contents), ElementsAre("LINE 1", "LINE 2", "LINE 3"));
+}
+
+TEST(BalanceFileTest, ShortLineEndsTheTransactions)
+{
+    EXPECT_THAT(ReadAll(std::string(kPlainNames) + "\n" + Transaction(1) + "\n2019-03-02,2019-04-01,Y,1,X,Y,Z\n" +
+                        Transaction(3) + "\n"),
+                ElementsAre("LINE 1"));
+}
+
+TEST(BalanceFileTest, LastLineWithoutLineEndIsRead)
+{
+    EXPECT_THAT(ReadAll(std::string(kPlainNames) + "\n" + Transaction(1) + "\n" + Transaction(2)),
+                ElementsAre("LINE 1", "LINE 2"));
+}
+
+TEST(BalanceFileTest, LongLineIsReadWholeAndTheReadingGoesOn)
+{
+    const std::string details(2000 - 40, 'D');
+    const std::string longLine = "2019-03-05,2019-04-01,Y,5,\"" + details + "\",DEB,REF,0000005";
+    ASSERT_GE(longLine.size(), 2000u);
+    EXPECT_THAT(ReadAll(std::string(kPlainNames) + "\n" + Transaction(1) + "\n" + longLine + "\n" + Transaction(2) +
+                        "\n" + Transaction(3) + "\n"),
+                ElementsAre("LINE 1", details, "LINE 2", "LINE 3"));
+}
+
+TEST(BalanceFileTest, LongColumnNameLineIsNotMistakenForTheNames)
+{
+    // A long first line must not be cut down into something that compares equal.
+    EXPECT_EQ(0, HeaderAccepted(std::string(kPlainNames) + std::string(600, ' ') + "\n"));
+    EXPECT_EQ(0, HeaderAccepted(std::string(kPlainNames) + std::string(5000, ' ') + "\n"));
+    // Its end is still found: the transactions after it are read.
+    EXPECT_THAT(ReadAll(std::string(kPlainNames) + std::string(5000, ',') + "\n" + Transaction(1) + "\n"),
+                ElementsAre("LINE 1"));
+}
+
+TEST(BalanceFileTest, CarriageReturnLineFeedLineEnds)
+{
+    TempStatementFile file(std::string(kQuotedNames) + "\r\n" + Transaction(1) + "\r\n" + Transaction(2) + "\r\n");
+    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    EXPECT_EQ(1, reader.HasValidHeader());
+    EXPECT_STREQ(kQuotedNames, reader.GetFieldNamesHeader());
+    CBMLWTransactionRecord record;
+    ASSERT_EQ(1, reader.ReadBalanceRecord(record));
+    EXPECT_STREQ("001", record.GetChequeNo());
+    ASSERT_EQ(1, reader.ReadBalanceRecord(record));
+    EXPECT_STREQ("002", record.GetChequeNo());
+    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+}
+
+TEST(BalanceFileTest, FileThatDoesNotExist)
+{
+    TempStatementFile file("");
+    file.Remove();
+    DebugOutputCapture output;
+    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    EXPECT_THAT(output.Texts(), ElementsAre("ReadFieldNamesHeader"));
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_STREQ("", reader.GetFieldNamesHeader());
+    EXPECT_EQ(0, reader.HasValidHeader());
+
+    output.Clear();
+    CBMLWTransactionRecord record;
+    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+    EXPECT_THAT(output.Texts(), ElementsAre("File Stream is NOT open", "Failed to read the Balance record\n"));
+}
+
+TEST(BalanceFileTest, EmptyFile)
+{
+    TempStatementFile file("");
+    CBBM2BalanceFile reader;
+    EXPECT_EQ(1, reader.Open(file.Path().c_str(), CBBM2BalanceFile::ReadText));
+    EXPECT_TRUE(reader.IsOpen());
+    EXPECT_STREQ("", reader.GetFieldNamesHeader());
+    EXPECT_EQ(0, reader.HasValidHeader());
+    CBMLWTransactionRecord record;
+    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+}
+
+TEST(BalanceFileTest, DiagnosticsOfAWholeRead)
+{
+    TempStatementFile file(std::string(kPlainNames) + "\n" + Transaction(1) + "\n");
+    DebugOutputCapture output;
+    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    CBMLWTransactionRecord record;
+    EXPECT_EQ(1, reader.ReadBalanceRecord(record));
+    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+    EXPECT_THAT(output.Texts(), ElementsAre("ReadFieldNamesHeader", "Failed to read the Balance record\n"));
+}
+
+TEST(BalanceFileTest, OpeningWithoutANameFails)
+{
+    DebugOutputCapture output;
+    CBBM2BalanceFile reader(nullptr, CBBM2BalanceFile::ReadText);
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_THAT(output.Texts(), ElementsAre("Failed to Open the file: ", "", "CBBM2BalanceFile() failed to open: ", ""));
+}
+
+TEST(BalanceFileTest, FileStaysReadableAndWritableByOthersWhileOpen)
+{
+    TempStatementFile file(std::string(kPlainNames) + "\n" + Transaction(1) + "\n");
+    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    ASSERT_TRUE(reader.IsOpen());
+    HANDLE other = CreateFileA(file.Path().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, other);
+    if (other != INVALID_HANDLE_VALUE)
+        CloseHandle(other);
+}
