@@ -77,6 +77,22 @@ PlacementPlatform& PlacementPlatform::System()
     return system;
 }
 
+namespace {
+PlacementPlatform* currentPlatform = nullptr;
+}  // namespace
+
+PlacementPlatform& PlacementPlatform::Current()
+{
+    return currentPlatform ? *currentPlatform : System();
+}
+
+PlacementPlatform* PlacementPlatform::Replace(PlacementPlatform* platform)
+{
+    PlacementPlatform* previous = currentPlatform;
+    currentPlatform = platform;
+    return previous;
+}
+
 // ---------------------------------------------------------------------------------------------
 // PaymentFile
 

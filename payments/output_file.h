@@ -31,6 +31,11 @@ public:
 
     // The real services.
     static PlacementPlatform& System();
+    // The services an OutputPlacement made without any uses: the system's unless replaced.
+    static PlacementPlatform& Current();
+    // Replaces them for the whole process (null: the system's again) and returns the previous
+    // ones; for tests of the export run and for hosts that answer the module unattended.
+    static PlacementPlatform* Replace(PlacementPlatform* platform);
 };
 
 // An open payment file; closed when the holder goes.
@@ -58,7 +63,7 @@ public:
     static constexpr size_t FilterSize = 1024;
     static constexpr size_t NoticeSize = 1024;
 
-    explicit OutputPlacement(PlacementPlatform& platform = PlacementPlatform::System());
+    explicit OutputPlacement(PlacementPlatform& platform = PlacementPlatform::Current());
 
     // The save dialog's list of file types for the extension (without the dot): pairs of zero-
     // terminated description and pattern, ending in two zero bytes.

@@ -1,5 +1,7 @@
 #include "payments/payment_service.h"
 
+#include "payments/export_run.h"
+
 #include "module/resource.h"
 #include "payments/payment_checks.h"
 #include "support/cstring.h"
@@ -21,8 +23,7 @@ STDMETHODIMP CBankPaymentService::GetResultText(long code, BSTR* text)
     });
 }
 
-STDMETHODIMP CBankPaymentService::ExportPayments(ITolvarBankPayments*, ITolvarBankPaymentContext*)
+STDMETHODIMP CBankPaymentService::ExportPayments(ITolvarBankPayments* payments, ITolvarBankPaymentContext* context)
 {
-    // Not built yet: the export run arrives with the payment layouts, dialogs and file placement.
-    return MethodFrame([&] { Raise(E_NOTIMPL); });
+    return MethodFrame([&] { return RunPaymentExport(Status, payments, context); });
 }

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "TolvarBrenmarkLintrove.h"
+#include "samplehost/modal_driver.h"
+#include "samplehost/standin_host.h"
 #include "tests/support/com_test.h"
 #include "tests/support/process.h"
 
@@ -264,4 +266,53 @@ TEST_F(ModuleTest, ThousandsOfCreateUseReleaseCyclesLeaveNothingAlive)
     bankFactory.Reset();
     paymentFactory.Reset();
     EXPECT_EQ(S_OK, module.canUnloadNow());
+}
+
+TEST_F(ModuleTest, HostExportsABatchThroughTheRegisteredPaymentService)
+{
+    ASSERT_EQ(0u, RunRegsvr32(L""));
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "module-export-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string output = folder + "\\BATCH.TXT";
+    DeleteFileA(output.c_str());
+
+    standin::Settings settings;
+    settings.DefaultDirectory = folder;
+    settings.DefaultFileName = "BATCH.TXT";
+    settings.FileExtension = "txt";
+    standin::PaymentBatch batch;
+    standin::PaymentData payment;
+    payment.Amount = 1234.5;
+    payment.PayeeSortCode = L"12-34-56";
+    payment.PayeeAccountNumber = L"1234567";
+    payment.PayeeAccountName = L"J. Smith & Co";
+    payment.PayeeBacsReference = L"inv 1001";
+    payment.Details = L"March invoice";
+    payment.OffersRti = true;  // an RTI host: no options dialog, the Lintrove layout
+    batch.Add(payment);
+
+    modal::ModalDriver driver;
+    driver.On("Save As").Press(IDOK);
+    {
+        standin::HostClassRegistration served(&settings, nullptr);
+        CLSID classId = {};
+        ASSERT_EQ(S_OK, CLSIDFromProgID(L"TolvarBrenmarkLintrove.BankPaymentService", &classId));
+        ComPtr<ITolvarBankPaymentService> service;
+        ASSERT_EQ(S_OK, CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ITolvarBankPaymentService, service.PutVoid()));
+        EXPECT_EQ(S_OK, service->ExportPayments(batch.Get(), nullptr));
+        long status = -1;
+        service->get_Status(&status);
+        EXPECT_EQ(0, status);
+    }
+    FILE* written = fopen(output.c_str(), "rb");
+    ASSERT_NE(nullptr, written);
+    char bytes[256] = {};
+    size_t count = fread(bytes, 1, sizeof bytes - 1, written);
+    fclose(written);
+    EXPECT_EQ(std::string("123456,01234567,J. SMITH & CO,1234.50,INV 1001,March invoice\r\n"), std::string(bytes, count));
+    EXPECT_EQ(0, batch.ResultCode(0));
+    DeleteFileA(output.c_str());
+    RemoveDirectoryA(folder.c_str());
 }

@@ -466,6 +466,25 @@ TEST_F(OutputFileTest, WithoutALocalApplicationDataFolderThereIsNoSecondOpen)
     EXPECT_FALSE(Exists(virtualStorePath_));
 }
 
+TEST_F(OutputFileTest, AReplacedPlatformServesPlacementsMadeWithoutOne)
+{
+    PrepareVirtualStore();
+    PlacementPlatform* previous = PlacementPlatform::Replace(&platform_);
+    ModalDriver driver;
+    driver.On(kNoticeCaption).Press(IDYES);
+    {
+        OutputPlacement placement;
+        placement.Choose(protectedPath_.c_str());
+        placement.Open().Close();
+        EXPECT_TRUE(placement.NotifyRedirect());
+    }
+    PlacementPlatform::Replace(previous);
+
+    EXPECT_EQ(nullptr, previous);
+    EXPECT_EQ(&PlacementPlatform::System(), &PlacementPlatform::Current());
+    EXPECT_EQ(1u, platform_.Opened.size());
+}
+
 TEST_F(OutputFileTest, TheSystemVirtualStoreIsUnderTheUsersLocalApplicationData)
 {
     char local[MAX_PATH] = {};

@@ -1,0 +1,171 @@
+#include "payments/export_run.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "TolvarEBanking.h"
+#include "core/method_frame.h"
+#include "objects/bank.h"
+#include "payments/options_dialog.h"
+#include "payments/output_file.h"
+#include "payments/payment_format.h"
+#include "payments/payment_records.h"
+#include "settings/host_text.h"
+#include "settings/payment_directory.h"
+#include "support/cstring.h"
+
+namespace {
+
+PaymentFile OpenChosenFile(OutputPlacement& placement)
+{
+    return placement.Open();
+}
+
+PaymentFile (*openPaymentFile)(OutputPlacement&) = &OpenChosenFile;
+
+// Host buffers of GetPaymentFileDefaults, terminated within their sizes whatever the host wrote.
+struct PaymentFileDefaults {
+    char FileName[1024] = {};
+    char Extension[4] = {};
+    char Directory[1024] = {};
+
+    void Terminate()
+    {
+        FileName[sizeof FileName - 1] = '\0';
+        Extension[sizeof Extension - 1] = '\0';
+        Directory[sizeof Directory - 1] = '\0';
+    }
+};
+
+// "BMBUseLWFmt" is followed by this: sort code digits, "_", account number.
+CString AccountKeySuffix(ITolvarBankPaymentContext* context)
+{
+    CString suffix;
+    if (!context)
+        return suffix;
+    ComPtr<ITolvarBankAccount> account;
+    if (FAILED(context->get_BankAccount(account.Put())) || !account)
+        return suffix;
+    Bstr sortCode;
+    if (SUCCEEDED(account->get_SortCode(sortCode.Put())))
+        suffix = ToDigitText(sortCode.Text());
+    suffix.Append("_");
+    Bstr accountNumber;
+    if (SUCCEEDED(account->get_AccountNumber(accountNumber.Put())))
+        suffix.Append(accountNumber.Text());
+    return suffix;
+}
+
+DATE Now()
+{
+    SYSTEMTIME local = {};
+    GetLocalTime(&local);
+    DATE now = 0;
+    SystemTimeToVariantTime(&local, &now);
+    return now;
+}
+
+// A failing count is taken as an empty batch.
+long CountOf(ITolvarBankPayments* payments)
+{
+    long count = 0;
+    if (FAILED(payments->get_Count(&count)))
+        return 0;
+    return count;
+}
+
+struct RunOptions {
+    DATE DebitDate = 0;
+    int RemittanceAdviceRequired = 0;
+    int UseLedgerwayLayout = 0;
+};
+
+}  // namespace
+
+namespace export_run_testing {
+void UsePaymentFileOpener(PaymentFile (*opener)(OutputPlacement& placement))
+{
+    openPaymentFile = opener ? opener : &OpenChosenFile;
+}
+}  // namespace export_run_testing
+
+HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBankPaymentContext* context)
+{
+    HRESULT runResult = S_OK;
+
+    ComPtr<ITolvarBankSettings> settings = CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings);
+    char bankName[100];
+    FillBankName(bankName);
+    PaymentFileDefaults defaults;
+    HostCall(settings, [&](ITolvarBankSettings* host) {
+        return host->GetPaymentFileDefaults(bankName, defaults.FileName, defaults.Extension, defaults.Directory);
+    });
+    defaults.Terminate();
+
+    char initialPath[MAX_PATH] = {};
+    ResolvePaymentFilePath(defaults.FileName, defaults.Directory, initialPath);
+    status = ExportWrittenAllPassed;
+
+    OutputPlacement placement;
+    placement.BuildFilter(defaults.Extension);
+
+    RequirePointer(payments);
+    const CString keySuffix = AccountKeySuffix(context);
+
+    RunOptions options;
+    options.DebitDate = Now();
+    if (CountOf(payments) < 1) {
+        status = ExportNothingToWrite;
+        return runResult;
+    }
+
+    // Hosts whose payments carry RTI references choose nothing: the Lintrove layout, today, no advice.
+    ComPtr<ITolvarBankPayment> firstPayment;  // stays referenced until the run ends
+    if (SUCCEEDED(payments->Item(0, firstPayment.Put())) && firstPayment && !firstPayment.As<ITolvarBankPayment2>()) {
+        CLintroveInfoDialog dialog(options.DebitDate, options.RemittanceAdviceRequired, keySuffix, 1);
+        if (dialog.DoModal(GetActiveWindow()) == IDOK) {
+            options.DebitDate = dialog.DebitDate();
+            options.RemittanceAdviceRequired = dialog.RemittanceAdviceRequired();
+            options.UseLedgerwayLayout = dialog.UseLedgerwayLayout();
+        }
+    }
+    const CString debitDateText = FormatDebitDate(options.DebitDate);
+    const char remittanceCharacter = options.RemittanceAdviceRequired ? 'Y' : 'N';
+
+    if (!placement.ShowSaveDialog(defaults.Extension, initialPath)) {
+        status = ExportNothingToWrite;
+        return runResult;
+    }
+    const long count = CountOf(payments);
+
+    PaymentFile file = openPaymentFile(placement);
+    if (!file) {
+        status = ExportNotWritten;
+        return runResult;
+    }
+    if (options.UseLedgerwayLayout)
+        WriteLedgerwayHeader(file.Get());
+
+    for (long index = 0; index < count; ++index) {
+        ComPtr<ITolvarBankPayment> payment;
+        if (FAILED(payments->Item(index, payment.Put())) || !payment) {
+            status = ExportNotWritten;
+            break;
+        }
+        const bool valid = options.UseLedgerwayLayout
+                               ? WriteLedgerwayRecord(file.Get(), payment.Get(), debitDateText, remittanceCharacter)
+                               : WriteLintroveRecord(file.Get(), payment.Get());
+        if (!valid) {
+            status = ExportWrittenSomeFailed;
+            runResult = S_FALSE;
+        }
+        std::fputs("\n", file.Get());
+    }
+
+    // A file that did not reach the disk whole is not a written file.
+    const bool writeFailed = std::ferror(file.Get()) != 0;
+    if (!file.Close() || writeFailed)
+        status = ExportNotWritten;
+    placement.NotifyRedirect();
+    return runResult;
+}

@@ -1,0 +1,364 @@
+// Whole payment export runs against the stand-in host, with the module's dialogs answered through
+// real window messages: outcome, status, result codes, host call order and the written bytes.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "core/com_object.h"
+#include "payments/export_run.h"
+#include "payments/output_file.h"
+#include "payments/payment_service.h"
+#include "samplehost/modal_driver.h"
+#include "samplehost/standin_host.h"
+#include "settings/settings_store.h"
+#include "tests/support/com_test.h"
+
+namespace {
+
+const char kOptionsCaption[] = "Brenmark Ledgerway/Lintrove Payment Processing";
+const char kSaveCaption[] = "Save As";
+const int kLedgerwayRadio = 201;
+const int kLintroveRadio = 202;
+const int kDebitDate = 221;
+const int kRemittanceAdvice = 223;
+
+standin::PaymentData ValidPayment(const wchar_t* payeeName = L"J. Smith", double amount = 10.5)
+{
+    standin::PaymentData payment;
+    payment.Amount = amount;
+    payment.PayerSortCode = L"40-11-22";
+    payment.PayerAccountNumber = L"87654321";
+    payment.PayerAccountName = L"Acme Ltd";
+    payment.PayeeBacsReference = L"12";
+    payment.PayeeSortCode = L"12-34-56";
+    payment.PayeeAccountNumber = L"12345678";
+    payment.PayeeAccountName = payeeName;
+    payment.Details = L"Invoice";
+    return payment;
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return "<no file>";
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+SYSTEMTIME Date(WORD year, WORD month, WORD day)
+{
+    SYSTEMTIME date = {};
+    date.wYear = year;
+    date.wMonth = month;
+    date.wDay = day;
+    return date;
+}
+
+}  // namespace
+
+class ExportRunTest : public ComTest {
+protected:
+    void SetUp() override
+    {
+        ComTest::SetUp();
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        folder_ = std::string(temp) + "export-run-" + std::to_string(GetCurrentProcessId()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        UseSettingsDataFolder(folder_.c_str());
+        settings_.DefaultDirectory = folder_;
+        settings_.DefaultFileName = "PAY.CSV";
+        settings_.FileExtension = "csv";
+        service_ = MakeObject<CBankPaymentService>();
+    }
+    void TearDown() override
+    {
+        service_.Reset();
+        UseSettingsDataFolder(nullptr);
+        DeleteFileA(OutputPath().c_str());
+        ComTest::TearDown();
+    }
+
+    IBankPaymentService* Service() { return static_cast<IBankPaymentService*>(service_.Get()); }
+    long Status()
+    {
+        long status = -1;
+        Service()->get_Status(&status);
+        return status;
+    }
+    std::string OutputPath() const { return folder_ + "\\PAY.CSV"; }
+    HRESULT Export(ITolvarBankPaymentContext* context)
+    {
+        standin::HostClassRegistration served(&settings_, nullptr);
+        return Service()->ExportPayments(batch_.Get(), context);
+    }
+    void ChooseLintrove() { driver_.On(kOptionsCaption).Click(kLintroveRadio).Press(IDOK); }
+    void ChooseLedgerway(WORD day, WORD month, WORD year, bool remittance)
+    {
+        auto& script = driver_.On(kOptionsCaption).Click(kLedgerwayRadio).SetDate(kDebitDate, Date(year, month, day));
+        if (remittance)
+            script.Click(kRemittanceAdvice);
+        script.Press(IDOK);
+    }
+    void SaveAtProposedPath() { driver_.On(kSaveCaption).Press(IDOK); }
+
+    std::shared_ptr<CallLog> log_ = std::make_shared<CallLog>();
+    standin::Settings settings_{log_};
+    standin::PaymentBatch batch_{log_};
+    modal::ModalDriver driver_;
+    ComPtr<CBankPaymentService> service_;
+    std::string folder_;
+};
+
+TEST_F(ExportRunTest, LintroveBatchWithSecondPaymentInvalid)
+{
+    batch_.Add(ValidPayment(L"First Ltd", 10.5));
+    batch_.Add(ValidPayment(L"O'Brien", 20));  // apostrophe: not an allowed character
+    batch_.Add(ValidPayment(L"Third & Sons", 1234.5));
+    ChooseLintrove();
+    SaveAtProposedPath();
+
+    EXPECT_EQ(S_FALSE, Export(nullptr));
+    EXPECT_EQ(1, Status());
+    EXPECT_EQ(0, batch_.ResultCode(0));
+    EXPECT_EQ(30, batch_.ResultCode(1));
+    EXPECT_EQ(0, batch_.ResultCode(2));
+    EXPECT_EQ("123456,12345678,FIRST LTD,10.50,12,Invoice\r\n"
+              "123456,12345678,O'BRIEN,20.00,12,Invoice\r\n"
+              "123456,12345678,THIRD & SONS,1234.50,12,Invoice\r\n",
+              ReadBytes(OutputPath()));
+    EXPECT_EQ(0, driver_.UnexpectedCount()) << driver_.Summary();
+}
+
+TEST_F(ExportRunTest, LedgerwayBatchWithHeaderDateAndRemittance)
+{
+    batch_.Add(ValidPayment(L"J. Smith", 99.9));
+    standin::PaymentContext context(L"40-11-22", L"87654321", log_);
+    ChooseLedgerway(7, 12, 2026, true);
+    SaveAtProposedPath();
+
+    EXPECT_EQ(S_OK, Export(context.Get()));
+    EXPECT_EQ(0, Status());
+    EXPECT_EQ("DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,BenRef,Amount,RemAdvReq\r\n"
+              "07/12/2026,0012,87654321,00,401122,J. Smith,12345678,00,123456,Acme Ltd,99.90,Y\r\n",
+              ReadBytes(OutputPath()));
+    // The layout choice is kept for the paying account.
+    int stored = -1;
+    EXPECT_TRUE(ReadSettingFlag("BMBUseLWFmt401122_87654321", &stored));
+    EXPECT_EQ(1, stored);
+}
+
+TEST_F(ExportRunTest, HostCallsInTheirOrder)
+{
+    batch_.Add(ValidPayment());
+    standin::PaymentContext context(L"40-11-22", L"87654321", log_);
+    ChooseLintrove();
+    SaveAtProposedPath();
+    EXPECT_EQ(S_OK, Export(context.Get()));
+
+    const std::vector<std::string>& calls = log_->Calls();
+    const std::vector<std::string> expectedStart = {
+        "Settings.GetPaymentFileDefaults(Brenmark Fenlow Online Plus)",
+        "Context.get_BankAccount",
+        "Account.get_SortCode",
+        "Account.get_AccountNumber",
+        "Payments.get_Count",
+        "Payments.Item(0)",
+        "Payment[0].QueryInterface(ITolvarBankPayment2)",
+        "Payments.get_Count",
+        "Payments.Item(0)",
+        "Payment[0].put_ResultCode(0)",
+        "Payment[0].get_PayeeSortCode",
+    };
+    ASSERT_GE(calls.size(), expectedStart.size()) << log_->Text();
+    EXPECT_EQ(expectedStart, std::vector<std::string>(calls.begin(), calls.begin() + expectedStart.size())) << log_->Text();
+}
+
+TEST_F(ExportRunTest, EmptyBatchWritesNothingAndShowsNoDialog)
+{
+    EXPECT_EQ(S_OK, Export(nullptr));
+    EXPECT_EQ(3, Status());
+    EXPECT_TRUE(driver_.Windows().empty()) << driver_.Summary();
+    EXPECT_EQ("<no file>", ReadBytes(OutputPath()));
+}
+
+TEST_F(ExportRunTest, CancelledOptionsDialogKeepsLintroveDefaultsAndStillAsksForTheFile)
+{
+    batch_.Add(ValidPayment());
+    driver_.On(kOptionsCaption).Click(kLedgerwayRadio).Press(IDCANCEL);
+    driver_.On("Changes have been made").Press(IDYES);
+    SaveAtProposedPath();
+    EXPECT_EQ(S_OK, Export(nullptr));
+    EXPECT_EQ(0, Status());
+    EXPECT_EQ("123456,12345678,J. SMITH,10.50,12,Invoice\r\n", ReadBytes(OutputPath()));
+    EXPECT_EQ(1u, driver_.WithCaption(kSaveCaption).size());
+}
+
+TEST_F(ExportRunTest, CancelledSaveDialogWritesNothing)
+{
+    batch_.Add(ValidPayment());
+    ChooseLintrove();
+    driver_.On(kSaveCaption).Press(IDCANCEL);
+    EXPECT_EQ(S_OK, Export(nullptr));
+    EXPECT_EQ(3, Status());
+    EXPECT_EQ("<no file>", ReadBytes(OutputPath()));
+}
+
+TEST_F(ExportRunTest, PaymentThatCannotBeFetchedEndsTheRunKeepingEarlierRecords)
+{
+    batch_.Add(ValidPayment(L"First"));
+    batch_.Add(ValidPayment(L"Second"));
+    batch_.Add(ValidPayment(L"Third"));
+    batch_.Batch().FailOn("Item(1)", {E_FAIL, L""});
+    ChooseLedgerway(1, 2, 2027, false);
+    SaveAtProposedPath();
+    EXPECT_EQ(S_OK, Export(nullptr));
+    EXPECT_EQ(2, Status());
+    EXPECT_EQ("DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,BenRef,Amount,RemAdvReq\r\n"
+              "01/02/2027,0012,87654321,00,401122,First,12345678,00,123456,Acme Ltd,10.50,N\r\n",
+              ReadBytes(OutputPath()));
+}
+
+TEST_F(ExportRunTest, FailedCheckThenFailedFetchKeepsFalseResultWithStatusTwo)
+{
+    batch_.Add(ValidPayment(L"O'Brien"));
+    batch_.Add(ValidPayment());
+    batch_.Batch().FailOn("Item(1)", {E_FAIL, L""});
+    ChooseLintrove();
+    SaveAtProposedPath();
+    EXPECT_EQ(S_FALSE, Export(nullptr));
+    EXPECT_EQ(2, Status());
+}
+
+TEST_F(ExportRunTest, RtiHostGetsNoOptionsDialogAndTheLintroveLayoutWithRtiField)
+{
+    standin::PaymentData payment = ValidPayment();
+    payment.OffersRti = true;
+    payment.IsRti = 1;
+    payment.RtiReference = L"/A1B";
+    batch_.Add(payment);
+    standin::PaymentData plain = ValidPayment(L"Other");
+    plain.OffersRti = true;
+    batch_.Add(plain);
+    SaveAtProposedPath();
+    EXPECT_EQ(S_OK, Export(nullptr));
+    EXPECT_EQ(0, Status());
+    EXPECT_TRUE(driver_.WithCaption(kOptionsCaption).empty());
+    EXPECT_EQ("123456,12345678,J. SMITH,10.50,12,/A1B\r\n"
+              "123456,12345678,OTHER,10.50,12,Invoice\r\n",
+              ReadBytes(OutputPath()));
+}
+
+TEST_F(ExportRunTest, NullBatchIsInvalidArgumentAfterTheSettingsWereAsked)
+{
+    Service()->put_Status(7);
+    standin::HostClassRegistration served(&settings_, nullptr);
+    EXPECT_EQ(static_cast<HRESULT>(0x800AFFFC), Service()->ExportPayments(nullptr, nullptr));
+    EXPECT_EQ(L"Invalid argument", TakeErrorDescription());
+    EXPECT_EQ(std::vector<std::string>{"Settings.GetPaymentFileDefaults(Brenmark Fenlow Online Plus)"}, log_->Calls());
+    EXPECT_EQ(0, Status());  // reset once the defaults were known
+}
+
+TEST_F(ExportRunTest, MissingSettingsObjectOrFailingDefaultsIsDispatchException)
+{
+    batch_.Add(ValidPayment());
+    Service()->put_Status(7);
+    {
+        standin::HostClassRegistration nothing(nullptr, nullptr);
+        EXPECT_EQ(DISP_E_EXCEPTION, Service()->ExportPayments(batch_.Get(), nullptr));
+    }
+    EXPECT_EQ(7, Status());  // a run stopped before the defaults leaves the status alone
+    settings_.Self().FailOn("GetPaymentFileDefaults", {E_ACCESSDENIED, L"no defaults"});
+    EXPECT_EQ(DISP_E_EXCEPTION, Export(nullptr));
+    EXPECT_FALSE(TakeHasErrorInfo());
+    EXPECT_EQ(7, Status());
+    EXPECT_TRUE(driver_.Windows().empty());
+}
+
+TEST_F(ExportRunTest, AccountKeySuffixKeysTheStoredLayout)
+{
+    batch_.Add(ValidPayment());
+    standin::PaymentContext context(L"40-11-22", L"87654321", log_);
+    ChooseLintrove();
+    SaveAtProposedPath();
+    EXPECT_EQ(S_OK, Export(context.Get()));
+    int stored = -1;
+    EXPECT_TRUE(ReadSettingFlag("BMBUseLWFmt401122_87654321", &stored));
+    EXPECT_EQ(0, stored);
+
+    // Without a context the bare key is used.
+    driver_.On(kOptionsCaption).Press(IDOK);
+    SaveAtProposedPath();
+    EXPECT_EQ(S_OK, Export(nullptr));
+    stored = -1;
+    EXPECT_TRUE(ReadSettingFlag("BMBUseLWFmt", &stored));
+    EXPECT_EQ(1, stored);  // an account without a stored choice starts on the Ledgerway layout
+
+    // The stored choice is preselected next time for that account.
+    driver_.On(kOptionsCaption).Read(kLintroveRadio, "lintrove").Press(IDOK);
+    SaveAtProposedPath();
+    EXPECT_EQ(S_OK, Export(context.Get()));
+    const auto windows = driver_.WithCaption(kOptionsCaption);
+    ASSERT_EQ(3u, windows.size());
+    const modal::ControlState* lintrove = windows.back()->Read("lintrove");
+    ASSERT_NE(nullptr, lintrove);
+    EXPECT_TRUE(lintrove->Checked);
+}
+
+TEST_F(ExportRunTest, FailingCountIsAnEmptyBatch)
+{
+    batch_.Add(ValidPayment());
+    batch_.Batch().FailOn("get_Count", {E_FAIL, L""});
+    EXPECT_EQ(S_OK, Export(nullptr));
+    EXPECT_EQ(3, Status());
+    EXPECT_TRUE(driver_.Windows().empty());
+}
+
+TEST_F(ExportRunTest, UnterminatedHostDefaultsAreCutWithinTheirBuffers)
+{
+    batch_.Add(ValidPayment());
+    settings_.RawFileName.assign(1024, 'F');
+    settings_.RawExtension.assign(4, 'x');
+    settings_.RawDirectory.assign(1024, 'D');
+    driver_.On("Invalid default path").Press(IDOK);
+    ChooseLintrove();
+    driver_.On(kSaveCaption).Press(IDCANCEL);
+    EXPECT_EQ(S_OK, Export(nullptr));
+    EXPECT_EQ(3, Status());
+    EXPECT_EQ(1u, driver_.WithCaption("Invalid default path").size()) << driver_.Summary();
+}
+
+namespace {
+
+// A payment file whose every write fails once it is flushed: the reading end of its pipe is gone.
+PaymentFile BrokenPipeFile(OutputPlacement&)
+{
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, nullptr, 16))
+        return PaymentFile();
+    CloseHandle(readEnd);
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(writeEnd), _O_WRONLY | _O_TEXT);
+    return PaymentFile(_fdopen(descriptor, "w"));
+}
+
+}  // namespace
+
+TEST_F(ExportRunTest, FileThatCannotBeWrittenIsNotReportedWritten)
+{
+    for (int i = 0; i < 200; ++i)
+        batch_.Add(ValidPayment());
+    ChooseLintrove();
+    SaveAtProposedPath();
+    export_run_testing::UsePaymentFileOpener(&BrokenPipeFile);
+    HRESULT hr = Export(nullptr);
+    export_run_testing::UsePaymentFileOpener(nullptr);
+    EXPECT_EQ(S_OK, hr);
+    EXPECT_EQ(2, Status());
+}
