@@ -19,8 +19,8 @@
 #include "samplehost/batch_generator.h"
 #include "samplehost/call_text.h"
 #include "samplehost/csv_reader.h"
-#include "samplehost/export_run.h"
-#include "samplehost/import_run.h"
+#include "samplehost/host_export.h"
+#include "samplehost/host_import.h"
 #include "samplehost/program_text.h"
 
 namespace hostprogram {

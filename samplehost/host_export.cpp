@@ -1,4 +1,4 @@
-#include "samplehost/export_run.h"
+#include "samplehost/host_export.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -44,11 +44,11 @@ std::string WindowText(HWND window)
     return text;
 }
 
-// Notes the path a save dialog holds as it closes, whoever answered it, so the host can say where
-// the module was told to write.
+// Notes the path a save dialog holds as it closes, so the host can say where the user told the
+// module to write.
 class SaveDialogWatcher {
 public:
-    SaveDialogWatcher()
+    explicit SaveDialogWatcher(std::string extension) : extension_(std::move(extension))
     {
         if (!active_) {
             active_ = this;
@@ -84,13 +84,31 @@ private:
         const HWND nameBox = FileNameBox(window);
         if (!nameBox)
             return;
-        char path[MAX_PATH * 2] = {};
-        const LRESULT length = SendMessageA(window, CDM_GETFILEPATH, sizeof path - 1, reinterpret_cast<LPARAM>(path));
-        lastPath_ = length > 0 && static_cast<size_t>(length) < sizeof path ? path : WindowText(nameBox);
+        // The name box holds a full path or a name in the folder the dialog shows.
+        std::string path = WindowText(nameBox);
+        const bool full = (path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
+                          path.compare(0, 2, "\\\\") == 0;
+        if (!full) {
+            char folder[MAX_PATH * 2] = {};
+            const LRESULT length =
+                SendMessageA(window, CDM_GETFOLDERPATH, sizeof folder - 1, reinterpret_cast<LPARAM>(folder));
+            if (length > 0 && static_cast<size_t>(length) < sizeof folder) {
+                std::string prefix = folder;
+                if (!prefix.empty() && prefix.back() != '\\')
+                    prefix += '\\';
+                path = prefix + path;
+            }
+        }
+        // The dialog adds the default extension to a name typed without one.
+        const size_t name = path.find_last_of("\\/");
+        if (!extension_.empty() && path.find('.', name == std::string::npos ? 0 : name) == std::string::npos)
+            path += "." + extension_;
+        lastPath_ = path;
     }
 
     static thread_local SaveDialogWatcher* active_;
     HHOOK hook_ = nullptr;
+    std::string extension_;
     std::string lastPath_;
 };
 
@@ -217,11 +235,13 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
 
     std::map<HWND, std::string> given;
     std::unique_ptr<modal::ModalDriver> driver;
+    std::unique_ptr<SaveDialogWatcher> watcher;
     if (request.Unattended) {
         driver = std::make_unique<modal::ModalDriver>();
         ScriptAnswers(*driver, request.Answers, given);
+    } else {
+        watcher = std::make_unique<SaveDialogWatcher>(request.Extension);
     }
-    SaveDialogWatcher watcher;
 
     SetErrorInfo(0, nullptr);
     outcome.Result = service->ExportPayments(batch.Get(), context ? context->Get() : nullptr);
@@ -230,7 +250,8 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
     long status = -1;
     if (SUCCEEDED(service->get_Status(&status)))
         outcome.Status = status;
-    outcome.ChosenPath = watcher.LastPath();
+    if (watcher)
+        outcome.ChosenPath = watcher->LastPath();
 
     if (driver) {
         for (const modal::WindowRecord& record : driver->Windows()) {
@@ -255,7 +276,7 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
                 outcome.RedirectedTo = RedirectPath(record.Text);
             outcome.Windows.push_back(std::move(seen));
         }
-        if (outcome.ChosenPath.empty() && !request.Answers.CancelSave)
+        if (!request.Answers.CancelSave)
             outcome.ChosenPath = request.Answers.OutputPath;
     }
 

@@ -1,4 +1,4 @@
-#include "samplehost/import_run.h"
+#include "samplehost/host_import.h"
 
 #include "samplehost/csv_reader.h"
 #include "samplehost/program_text.h"
