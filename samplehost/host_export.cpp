@@ -202,6 +202,22 @@ void ScriptAnswers(modal::ModalDriver& driver, const DialogAnswers& answers, std
     }
 }
 
+std::string OneLine(const std::string& text)
+{
+    std::string line;
+    for (char c : text) {
+        if (c == '\r')
+            continue;
+        if (c == '\n') {
+            if (!line.empty() && line.back() != ' ')
+                line.push_back(' ');
+            continue;
+        }
+        line.push_back(c);
+    }
+    return line;
+}
+
 std::string RedirectPath(const std::string& notice)
 {
     // "Due to Windows Redirect your file was saved to: PATH\n\nWould you like to open the directory?"
@@ -257,7 +273,9 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
         for (const modal::WindowRecord& record : driver->Windows()) {
             SeenWindow seen;
             seen.Caption = record.Caption;
-            seen.Text = record.Text;
+            // A message box's first text is its message; the options and save dialogs' are labels.
+            if (record.Caption != kOptionsCaption && !record.Control(kFileNameCombo) && !record.Control(kFileNameEdit))
+                seen.Text = OneLine(record.Text);
             seen.Expected = record.Scripted;
             auto answer = given.find(record.Window);
             if (!record.Scripted)

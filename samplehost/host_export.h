@@ -45,7 +45,7 @@ struct ExportRequest {
 // A window the module (or the save dialog) showed during the run.
 struct SeenWindow {
     std::string Caption;
-    std::string Text;    // a message box's message
+    std::string Text;    // a message box's message, on one line
     std::string Answer;  // how it was answered; "" when nothing answered it
     bool Expected = true;
     bool Trouble = false;  // not expected, left open, or a step that could not be carried out

@@ -394,7 +394,7 @@ int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
             out << "  (none)\n";
         for (const SeenWindow& window : outcome.Windows) {
             out << "  \"" << window.Caption << "\"";
-            if (!window.Expected && !window.Text.empty())
+            if (!window.Text.empty())
                 out << " \"" << window.Text << "\"";
             out << ": " << window.Answer << "\n";
         }
