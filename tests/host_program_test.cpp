@@ -269,6 +269,22 @@ TEST_F(HostProgramTest, CancelledSaveWritesNothingAndEndsWithCodeTwo)
         << run.Output;
 }
 
+TEST_F(HostProgramTest, CancelledOptionsLeaveTheRunOnItsDefaults)
+{
+    // Cancel keeps the run's defaults: the Lintrove layout, whatever the dialog offered.
+    const std::string output = Path("defaults.csv");
+
+    const HostRun run = Host("export " + Quoted(Sample(L"payments.csv")) +
+                             " --sort-code 40-11-22 --account 87654321 --cancel-options --output " + Quoted(output));
+
+    EXPECT_EQ(1u, run.Code) << run.Output;
+    EXPECT_EQ(kLintroveBytes, ReadBytes(output));
+    EXPECT_NE(std::string::npos, run.Output.find("Dialogs:\n"
+                                                 "  \"Brenmark Ledgerway/Lintrove Payment Processing\": Cancel\n"
+                                                 "  \"Save As\": " + output + ": Save\n"))
+        << run.Output;
+}
+
 TEST_F(HostProgramTest, EmptyBatchShowsNoDialogAndPasses)
 {
     const std::string batch = Path("empty.csv");
