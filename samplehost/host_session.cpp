@@ -129,9 +129,8 @@ HostSession::HostSession(const std::wstring& typeLibraryFolder)
     CLSID bankClass{};
     HRESULT hr = CLSIDFromProgID(kBankProgId, &bankClass);
     if (FAILED(hr))
-        throw HostError(Failed("The bank module is not registered: no class for " + Utf8(kBankProgId) +
-                                   " (register TolvarBrenmarkLintrove.dll with regsvr32)",
-                               hr));
+        throw HostError(Failed("The bank module is not registered: no class for " + Utf8(kBankProgId), hr) +
+                        ". Register TolvarBrenmarkLintrove.dll with regsvr32 first.");
     hr = CoCreateInstance(bankClass, nullptr, CLSCTX_INPROC_SERVER, IID_ITolvarBank, bank_.PutVoid());
     if (FAILED(hr) || !bank_)
         throw HostError(Failed("The bank " + Utf8(kBankProgId) + " could not be created", hr));

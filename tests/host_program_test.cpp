@@ -334,6 +334,19 @@ TEST_F(HostProgramTest, MissingTypeLibrariesAreNamed)
               run.Output);
 }
 
+TEST_F(HostProgramTest, WithoutTheModuleRegisteredTheProgramSaysSo)
+{
+    ASSERT_EQ(0u, RegisterBuiltModule(L"/u"));
+    const HostRun run = Host("import " + Quoted(Sample(L"statement.csv")));
+    const DWORD registered = RegisterBuiltModule();
+
+    EXPECT_EQ(2u, run.Code);
+    EXPECT_EQ("brenmark_host: The bank module is not registered: no class for TolvarBrenmarkLintrove.Bank: "
+              "0x800401F3 CO_E_CLASSSTRING. Register TolvarBrenmarkLintrove.dll with regsvr32 first.\n",
+              run.Output);
+    EXPECT_EQ(0u, registered);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Import
 
