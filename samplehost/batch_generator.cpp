@@ -12,7 +12,10 @@ namespace {
 // SplitMix64: small, fast and the same on every platform (the standard distributions are not).
 class Random {
 public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
+    explicit Random(std::uint64_t seed)
+        : state_(seed)
+    {
+    }
     std::uint64_t Next()
     {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
@@ -48,9 +51,8 @@ std::string SortCode(const std::string& digits)
     return text;
 }
 
-const char* const kPayees[] = {"A. Baker",         "Smith & Sons Ltd.", "Hill Farm Supplies", "J. Patel",
-                               "Northgate Motors", "R. O. Evans",       "Blue Door Bakery",   "M. Kowalski",
-                               "Green-Lane Cars",  "T. Okafor"};
+const char* const kPayees[] = {"A. Baker", "Smith & Sons Ltd.", "Hill Farm Supplies", "J. Patel", "Northgate Motors",
+    "R. O. Evans", "Blue Door Bakery", "M. Kowalski", "Green-Lane Cars", "T. Okafor"};
 const char* const kDetails[] = {"Invoice", "Wages", "Refund", "Rent", "Expenses", "Supplies"};
 
 }  // namespace
@@ -75,8 +77,8 @@ long WriteSyntheticBatch(std::ostream& out, const GeneratorOptions& options)
     for (long index = 0; index < count; ++index) {
         // Selection sampling: exactly invalidTotal of the count payments, each set equally likely.
         const long left = count - index;
-        const bool invalid = invalidLeft > 0 && random.Below(static_cast<std::uint64_t>(left)) <
-                                                    static_cast<std::uint64_t>(invalidLeft);
+        const bool invalid =
+            invalidLeft > 0 && random.Below(static_cast<std::uint64_t>(left)) < static_cast<std::uint64_t>(invalidLeft);
         if (invalid)
             --invalidLeft;
 
@@ -89,7 +91,7 @@ long WriteSyntheticBatch(std::ostream& out, const GeneratorOptions& options)
         const std::uint64_t pence = 100 + random.Below(499900);  // 1.00 to 4999.99
         char amount[32];
         std::snprintf(amount, sizeof amount, "%llu.%02llu", static_cast<unsigned long long>(pence / 100),
-                      static_cast<unsigned long long>(pence % 100));
+            static_cast<unsigned long long>(pence % 100));
         std::string amountText = amount;
         const std::string details =
             std::string(kDetails[random.Below(sizeof kDetails / sizeof kDetails[0])]) + " " + std::to_string(index + 1);
@@ -101,9 +103,15 @@ long WriteSyntheticBatch(std::ostream& out, const GeneratorOptions& options)
 
         if (invalid) {
             switch (random.Below(3)) {
-            case 0: payeeSortCode = payeeSortCode.substr(0, payeeSortCode.size() - 1); break;
-            case 1: payeeAccount += Digits(random, 1); break;
-            default: amountText = random.Below(2) ? "0.00" : "-" + amountText; break;
+            case 0:
+                payeeSortCode = payeeSortCode.substr(0, payeeSortCode.size() - 1);
+                break;
+            case 1:
+                payeeAccount += Digits(random, 1);
+                break;
+            default:
+                amountText = random.Below(2) ? "0.00" : "-" + amountText;
+                break;
             }
         }
 

@@ -48,7 +48,8 @@ std::string WindowText(HWND window)
 // module to write.
 class SaveDialogWatcher {
 public:
-    explicit SaveDialogWatcher(std::string extension) : extension_(std::move(extension))
+    explicit SaveDialogWatcher(std::string extension)
+        : extension_(std::move(extension))
     {
         if (!active_) {
             active_ = this;
@@ -87,7 +88,7 @@ private:
         // The name box holds a full path or a name in the folder the dialog shows.
         std::string path = WindowText(nameBox);
         const bool full = (path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
-                          path.compare(0, 2, "\\\\") == 0;
+            path.compare(0, 2, "\\\\") == 0;
         if (!full) {
             char folder[MAX_PATH * 2] = {};
             const LRESULT length =
@@ -130,7 +131,9 @@ std::string PickerText(HWND dialog)
 // about replacing a file take the scripts for any caption.
 void ScriptAnswers(modal::ModalDriver& driver, const DialogAnswers& answers, std::map<HWND, std::string>& given)
 {
-    driver.On(kInvalidPathCaption).Run([&given](HWND window, modal::WindowRecord&) { given[window] = "OK"; }).Press(IDOK);
+    driver.On(kInvalidPathCaption)
+        .Run([&given](HWND window, modal::WindowRecord&) { given[window] = "OK"; })
+        .Press(IDOK);
 
     modal::Script& options = driver.On(kOptionsCaption);
     if (answers.CancelOptions) {
@@ -176,9 +179,8 @@ void ScriptAnswers(modal::ModalDriver& driver, const DialogAnswers& answers, std
     }
 
     driver.On(kRedirectCaption)
-        .Run([&given, answers](HWND window, modal::WindowRecord&) {
-            given[window] = answers.OpenRedirectFolder ? "Yes" : "No";
-        })
+        .Run([&given, answers](
+                 HWND window, modal::WindowRecord&) { given[window] = answers.OpenRedirectFolder ? "Yes" : "No"; })
         .Press(answers.OpenRedirectFolder ? IDYES : IDNO);
 
     modal::Script& save = driver.OnNext();

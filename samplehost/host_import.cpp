@@ -14,7 +14,7 @@ namespace {
 bool SameIgnoringCase(const std::string& a, const char* b)
 {
     return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b, -1) ==
-           CSTR_EQUAL;
+        CSTR_EQUAL;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "samplehost/host_program.h"
 
 #include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
@@ -84,17 +85,14 @@ struct OptionSpec {
     bool TakesValue;
 };
 
-const OptionSpec kExportOptions[] = {
-    {"sort-code", true},      {"account", true},     {"rti", false},          {"layout", true},
-    {"debit-date", true},     {"remittance", true},  {"output", true},        {"cancel-options", false},
-    {"cancel-save", false},   {"redirect", true},    {"no-table", false},     {"unattended", false},
-    {"interactive", false},   {"type-libraries", true}};
+const OptionSpec kExportOptions[] = {{"sort-code", true}, {"account", true}, {"rti", false}, {"layout", true},
+    {"debit-date", true}, {"remittance", true}, {"output", true}, {"cancel-options", false}, {"cancel-save", false},
+    {"redirect", true}, {"no-table", false}, {"unattended", false}, {"interactive", false}, {"type-libraries", true}};
 const OptionSpec kImportOptions[] = {{"unattended", false}, {"interactive", false}, {"type-libraries", true}};
 const OptionSpec kGenerateOptions[] = {
     {"invalid", true}, {"seed", true}, {"output", true}, {"sort-code", true}, {"account", true}};
 
-template <size_t N>
-Arguments Parse(const std::vector<std::string>& arguments, const OptionSpec (&specs)[N])
+template <size_t N> Arguments Parse(const std::vector<std::string>& arguments, const OptionSpec (&specs)[N])
 {
     Arguments parsed;
     parsed.Command = arguments[0];
@@ -103,8 +101,8 @@ Arguments Parse(const std::vector<std::string>& arguments, const OptionSpec (&sp
         const std::string& argument = arguments[i];
         if (argument.compare(0, 2, "--") != 0 || argument.size() == 2) {
             if (haveSubject)
-                throw UsageError("one " + std::string(parsed.Command == "generate" ? "count" : "file") +
-                                 " only: \"" + argument + "\" is one too many");
+                throw UsageError("one " + std::string(parsed.Command == "generate" ? "count" : "file") + " only: \"" +
+                    argument + "\" is one too many");
             parsed.Subject = argument;
             haveSubject = true;
             continue;
@@ -141,7 +139,7 @@ Arguments Parse(const std::vector<std::string>& arguments, const OptionSpec (&sp
     }
     if (!haveSubject)
         throw UsageError(parsed.Command + " needs " +
-                         (parsed.Command == "generate" ? "the number of payments" : std::string("a file")));
+            (parsed.Command == "generate" ? "the number of payments" : std::string("a file")));
     return parsed;
 }
 
@@ -230,11 +228,16 @@ std::string FormatReceivedAmount(double amount)
 std::string StatusWords(long status)
 {
     switch (status) {
-    case 0: return "0 (written, all passed)";
-    case 1: return "1 (written, some failed)";
-    case 2: return "2 (not written or cut short)";
-    case 3: return "3 (nothing written: empty batch or cancelled)";
-    default: return std::to_string(status) + " (not a status the module gives)";
+    case 0:
+        return "0 (written, all passed)";
+    case 1:
+        return "1 (written, some failed)";
+    case 2:
+        return "2 (not written or cut short)";
+    case 3:
+        return "3 (nothing written: empty batch or cancelled)";
+    default:
+        return std::to_string(status) + " (not a status the module gives)";
     }
 }
 
@@ -250,7 +253,8 @@ std::string ResultLine(HRESULT result, const std::string& description)
 class Table {
 public:
     Table(std::vector<std::string> headings, std::vector<bool> rightAligned)
-        : right_(std::move(rightAligned)), rows_{std::move(headings)}
+        : right_(std::move(rightAligned))
+        , rows_{std::move(headings)}
     {
     }
     void Add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
@@ -283,8 +287,8 @@ private:
 
 std::wstring TypeLibraryFolder(const Arguments& arguments)
 {
-    return FindTypeLibraryFolder(arguments.Has("type-libraries") ? FullPath(arguments.Value("type-libraries"))
-                                                                  : std::wstring());
+    return FindTypeLibraryFolder(
+        arguments.Has("type-libraries") ? FullPath(arguments.Value("type-libraries")) : std::wstring());
 }
 
 // Whether the run's dialogs are answered by the program; says so when the user asked otherwise.
@@ -327,11 +331,13 @@ int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
     answers.CancelOptions = arguments.Has("cancel-options");
     answers.CancelSave = arguments.Has("cancel-save");
     const bool offersRti = arguments.Has("rti");
-    if (offersRti && (arguments.Has("layout") || arguments.Has("debit-date") || arguments.Has("remittance") ||
-                      answers.CancelOptions))
+    if (offersRti &&
+        (arguments.Has("layout") || arguments.Has("debit-date") || arguments.Has("remittance") ||
+            answers.CancelOptions))
         err << kProgram << ": note: payments that offer RTI get no options dialog; its answers are not used\n";
-    if (!unattended && (arguments.Has("layout") || arguments.Has("debit-date") || arguments.Has("remittance") ||
-                        answers.CancelOptions || answers.CancelSave || arguments.Has("redirect")))
+    if (!unattended &&
+        (arguments.Has("layout") || arguments.Has("debit-date") || arguments.Has("remittance") ||
+            answers.CancelOptions || answers.CancelSave || arguments.Has("redirect")))
         err << kProgram << ": note: the dialogs are answered by the user; their options are not used\n";
 
     // The save dialog proposes the output file: the host settings object's defaults are its parts.
@@ -340,10 +346,10 @@ int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
         outputPath = FullPath(arguments.Value("output"));
         if (!WideToAnsi(outputPath, &answers.OutputPath))
             throw UsageError("--output: the module writes ANSI paths, and " + Utf8(outputPath) +
-                             " has characters the system's code page cannot hold");
+                " has characters the system's code page cannot hold");
         if (answers.OutputPath.size() >= MAX_PATH)
             throw UsageError("--output: " + Utf8(outputPath) + " is longer than a Windows path may be (" +
-                             std::to_string(MAX_PATH - 1) + " characters)");
+                std::to_string(MAX_PATH - 1) + " characters)");
         const size_t slash = outputPath.find_last_of(L"\\/");
         const std::wstring folder = slash == std::wstring::npos ? L"." : outputPath.substr(0, slash);
         const std::wstring name = slash == std::wstring::npos ? outputPath : outputPath.substr(slash + 1);
@@ -425,14 +431,14 @@ int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
     out << "\n";
 
     if (!arguments.Has("no-table") && !request.Payments.empty()) {
-        Table table({"Payment", "Line", "Payee", "Amount", "Code", "Result text"},
-                    {true, true, false, true, true, false});
+        Table table(
+            {"Payment", "Line", "Payee", "Amount", "Code", "Result text"}, {true, true, false, true, true, false});
         for (size_t i = 0; i < request.Payments.size(); ++i) {
             const BatchPayment& payment = request.Payments[i];
             const long code = outcome.Codes[i];
             std::string text = code < 0 ? "(not reached)" : outcome.Texts[i].empty() ? "(no text)" : outcome.Texts[i];
             table.Add({std::to_string(i + 1), std::to_string(payment.Line), Utf8(payment.Data.PayeeAccountName),
-                       FormatAmount(payment.Data.Amount), code < 0 ? "-" : std::to_string(code), text});
+                FormatAmount(payment.Data.Amount), code < 0 ? "-" : std::to_string(code), text});
         }
         out << "\n";
         table.Print(out);
@@ -480,11 +486,11 @@ int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)
     const std::wstring path = FullPath(arguments.Subject);
     std::string ansiPath;
     if (!WideToAnsi(path, &ansiPath))
-        throw UsageError("the module reads ANSI paths, and " + Utf8(path) +
-                         " has characters the system's code page cannot hold");
+        throw UsageError(
+            "the module reads ANSI paths, and " + Utf8(path) + " has characters the system's code page cannot hold");
     if (ansiPath.size() >= MAX_PATH)
-        throw UsageError(Utf8(path) + " is longer than a Windows path may be (" + std::to_string(MAX_PATH - 1) +
-                         " characters)");
+        throw UsageError(
+            Utf8(path) + " is longer than a Windows path may be (" + std::to_string(MAX_PATH - 1) + " characters)");
     std::string why;
     if (!CheckStatementFile(arguments.Subject, &why))
         throw InputError(Located(arguments.Subject, 1, "", "not a statement file: " + why));
@@ -494,21 +500,22 @@ int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)
     const ImportOutcome outcome = RunImport(session, path);
 
     out << "Statement file: " << Utf8(path) << "\n";
-    out << "File filter: " << (outcome.FilterAnswer ? "accepts it as \"" + outcome.FilterDescription + "\"" : "refuses it")
-        << "\n";
+    out << "File filter: "
+        << (outcome.FilterAnswer ? "accepts it as \"" + outcome.FilterDescription + "\"" : "refuses it") << "\n";
     out << ResultLine(outcome.Result, outcome.ErrorDescription) << "\n";
     out << "Status: " << outcome.Status << "\n";
     out << "Transactions: " << outcome.Transactions.size() << "\n";
     if (!outcome.Transactions.empty()) {
         Table table({"Seq", "Date", "Amount", "Kind", "Details", "Reference", "Cheque"},
-                    {true, false, true, false, false, false, false});
+            {true, false, true, false, false, false, false});
         for (const standin::TransactionData& transaction : outcome.Transactions) {
-            const std::string sequence = transaction.SequenceType == VT_I4 ? std::to_string(transaction.Sequence)
-                                                                          : "VT " + std::to_string(transaction.SequenceType);
+            const std::string sequence = transaction.SequenceType == VT_I4
+                ? std::to_string(transaction.Sequence)
+                : "VT " + std::to_string(transaction.SequenceType);
             const std::string kind = transaction.Receipt == 1 ? "receipt" : transaction.Receipt == 0 ? "payment" : "-";
             table.Add({sequence, FormatDate(transaction.Date), FormatReceivedAmount(transaction.Amount), kind,
-                       Utf8(transaction.Details), Utf8(transaction.Reference),
-                       transaction.HasChequeNumber ? Utf8(transaction.ChequeNumber) : ""});
+                Utf8(transaction.Details), Utf8(transaction.Reference),
+                transaction.HasChequeNumber ? Utf8(transaction.ChequeNumber) : ""});
         }
         out << "\n";
         table.Print(out);
@@ -545,7 +552,7 @@ int Generate(const Arguments& arguments, std::ostream& out)
         double value = 0;
         if (!ParseAmount(share, &value) || value < 0 || value > (percent ? 100 : 1))
             throw UsageError("--invalid is a share from 0 to 1 or a percentage from 0% to 100%, not \"" +
-                             arguments.Value("invalid") + "\"");
+                arguments.Value("invalid") + "\"");
         options.InvalidShare = percent ? value / 100 : value;
     }
     if (arguments.Has("seed")) {
@@ -622,11 +629,11 @@ bool HasDisplay()
     wchar_t driver[64] = {};
     DWORD size = sizeof driver;
     if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Graphics", RRF_RT_REG_SZ, nullptr, driver,
-                     &size) == ERROR_SUCCESS &&
+            &size) == ERROR_SUCCESS &&
         lstrcmpiW(driver, L"null") == 0)
         return false;
     return GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 1 ||
-           GetEnvironmentVariableW(L"WAYLAND_DISPLAY", nullptr, 0) > 1;
+        GetEnvironmentVariableW(L"WAYLAND_DISPLAY", nullptr, 0) > 1;
 }
 
 int RunFromCommandLine()
