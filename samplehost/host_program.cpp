@@ -80,19 +80,19 @@ struct Arguments {
     }
 };
 
-struct OptionSpec {
+struct KnownOption {
     const char* Name;
     bool TakesValue;
 };
 
-const OptionSpec kExportOptions[] = {{"sort-code", true}, {"account", true}, {"rti", false}, {"layout", true},
+const KnownOption kExportOptions[] = {{"sort-code", true}, {"account", true}, {"rti", false}, {"layout", true},
     {"debit-date", true}, {"remittance", true}, {"output", true}, {"cancel-options", false}, {"cancel-save", false},
     {"redirect", true}, {"no-table", false}, {"unattended", false}, {"interactive", false}, {"type-libraries", true}};
-const OptionSpec kImportOptions[] = {{"unattended", false}, {"interactive", false}, {"type-libraries", true}};
-const OptionSpec kGenerateOptions[] = {
+const KnownOption kImportOptions[] = {{"unattended", false}, {"interactive", false}, {"type-libraries", true}};
+const KnownOption kGenerateOptions[] = {
     {"invalid", true}, {"seed", true}, {"output", true}, {"sort-code", true}, {"account", true}};
 
-template <size_t N> Arguments Parse(const std::vector<std::string>& arguments, const OptionSpec (&specs)[N])
+template <size_t N> Arguments Parse(const std::vector<std::string>& arguments, const KnownOption (&options)[N])
 {
     Arguments parsed;
     parsed.Command = arguments[0];
@@ -115,16 +115,16 @@ template <size_t N> Arguments Parse(const std::vector<std::string>& arguments, c
             value = name.substr(equals + 1);
             name.resize(equals);
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& candidate : specs) {
+        const KnownOption* known = nullptr;
+        for (const KnownOption& candidate : options) {
             if (name == candidate.Name)
-                spec = &candidate;
+                known = &candidate;
         }
-        if (!spec)
+        if (!known)
             throw UsageError("--" + name + " is not an option of " + parsed.Command);
         if (parsed.Has(name))
             throw UsageError("--" + name + " is given twice");
-        if (!spec->TakesValue) {
+        if (!known->TakesValue) {
             if (inlineValue)
                 throw UsageError("--" + name + " takes no value");
             parsed.Flags.insert(name);
@@ -482,7 +482,9 @@ long TransactionLines(const std::string& path)
 
 int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)
 {
-    Unattended(arguments, err);  // the import shows no dialog of the module's
+    // The import shows no dialog of the module's; the options are taken for the sake of scripts.
+    if (arguments.Has("unattended") && arguments.Has("interactive"))
+        throw UsageError("--unattended and --interactive exclude each other");
     const std::wstring path = FullPath(arguments.Subject);
     std::string ansiPath;
     if (!WideToAnsi(path, &ansiPath))
