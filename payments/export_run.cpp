@@ -159,7 +159,9 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
             status = ExportWrittenSomeFailed;
             runResult = S_FALSE;
         }
-        std::fputs("\n", file.Get());
+        // fwrite, not fputs: the compiler turns a one-character fputs into fputc, which some C
+        // runtimes (Wine's among them) flush at every line end, one system call per record.
+        std::fwrite("\n", 1, 1, file.Get());
     }
 
     // A file that did not reach the disk whole is not a written file.

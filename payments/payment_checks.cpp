@@ -21,14 +21,15 @@ bool IsDigitText(const platform::WideChar* text, std::size_t length)
     return true;
 }
 
-CString WithoutTrailingSpaces(const char* text)
-{
-    CString trimmed(text);
-    trimmed.TrimRight();
-    return trimmed;
-}
-
 }  // namespace
+
+std::size_t LengthWithoutTrailingSpaces(const char* text)
+{
+    std::size_t length = std::strlen(text);
+    while (length > 0 && text[length - 1] == ' ')
+        --length;
+    return length;
+}
 
 bool IsAllowedCharacter(char character)
 {
@@ -63,18 +64,20 @@ bool IsValidSortCode(const char* digitText)
 
 CString LintroveAccountNumberField(const char* narrowText)
 {
-    return PadWithZeros(WithoutTrailingSpaces(narrowText), 8);
+    CString trimmed(narrowText);
+    trimmed.TrimRight();
+    return PadWithZeros(trimmed, 8);
 }
 
 bool IsValidLintroveAccountNumber(const char* narrowText)
 {
-    if (WithoutTrailingSpaces(narrowText).IsEmpty())
+    // The field is the text without trailing spaces, zeros in front up to 8 characters: 8 digits
+    // exactly when that text is not empty, at most 8 long and all digits.
+    const std::size_t length = LengthWithoutTrailingSpaces(narrowText);
+    if (length == 0 || length > 8)
         return false;
-    const CString field = LintroveAccountNumberField(narrowText);
-    if (field.GetLength() != 8)
-        return false;
-    for (int i = 0; i < 8; ++i) {
-        if (!IsDigit(field.GetAt(i)))
+    for (std::size_t i = 0; i < length; ++i) {
+        if (!IsDigit(narrowText[i]))
             return false;
     }
     return true;
@@ -82,7 +85,7 @@ bool IsValidLintroveAccountNumber(const char* narrowText)
 
 bool IsValidLintrovePayeeName(const char* narrowText)
 {
-    return IsAllowedText(narrowText) && !WithoutTrailingSpaces(narrowText).IsEmpty();
+    return IsAllowedText(narrowText) && LengthWithoutTrailingSpaces(narrowText) > 0;
 }
 
 bool IsPayableAmount(double amount, const char* amountText)

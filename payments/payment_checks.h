@@ -37,6 +37,9 @@ bool HoldsFieldBreak(const char* text);
 // A digit text (of a sort code) of exactly six digits.
 bool IsValidSortCode(const char* digitText);
 
+// Length of the text without its trailing spaces (other white space stays).
+std::size_t LengthWithoutTrailingSpaces(const char* text);
+
 // Lintrove payee account number: trailing spaces dropped, zeros in front up to 8 characters.
 CString LintroveAccountNumberField(const char* narrowText);
 // Not empty once trailing spaces are gone, and the field above is 8 digits.

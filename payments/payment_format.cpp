@@ -3,57 +3,72 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <vector>
+#include <cstring>
 
 namespace {
 
-// A non-negative integer of any size, as 32-bit words, least significant first.
-using BigNumber = std::vector<std::uint32_t>;
+// A non-negative integer, as 32-bit words, least significant first. The largest amount shifts a
+// 60-bit value by at most 971 bits, which needs 33 words.
+struct BigNumber {
+    static constexpr size_t Capacity = 36;
+    std::uint32_t Words[Capacity] = {};
+    size_t Size = 0;
+
+    bool IsZero() const
+    {
+        for (size_t i = 0; i < Size; ++i) {
+            if (Words[i])
+                return false;
+        }
+        return true;
+    }
+};
+
+// Room for the decimal digits of any BigNumber above (2^1152 has 347 digits).
+constexpr size_t kDigitCapacity = 360;
 
 BigNumber ShiftedLeft(std::uint64_t value, int shift)
 {
     const size_t wordShift = static_cast<size_t>(shift / 32);
     const int bitShift = shift % 32;
-    BigNumber number(wordShift + 3, 0);
+    BigNumber number;
+    number.Size = wordShift + 3;
     const std::uint32_t words[2] = {static_cast<std::uint32_t>(value), static_cast<std::uint32_t>(value >> 32)};
     for (size_t i = 0; i < 2; ++i) {
         const std::uint64_t moved = static_cast<std::uint64_t>(words[i]) << bitShift;
-        number[wordShift + i] |= static_cast<std::uint32_t>(moved);
-        number[wordShift + i + 1] |= static_cast<std::uint32_t>(moved >> 32);
+        number.Words[wordShift + i] |= static_cast<std::uint32_t>(moved);
+        number.Words[wordShift + i + 1] |= static_cast<std::uint32_t>(moved >> 32);
     }
     return number;
 }
 
-// Decimal digits of the number, most significant first, without leading zeros ("0" for zero).
-std::vector<char> DecimalDigits(BigNumber number)
+// Decimal digits of the number into digits, most significant first, without leading zeros ("0"
+// for zero); returns how many.
+size_t DecimalDigits(BigNumber number, char (&digits)[kDigitCapacity])
 {
-    std::vector<char> reversed;
-    auto isZero = [&] {
-        for (std::uint32_t word : number) {
-            if (word)
-                return false;
-        }
-        return true;
-    };
+    char reversed[kDigitCapacity];
+    size_t count = 0;
     do {
         // Nine digits at a time.
         std::uint64_t remainder = 0;
-        for (size_t i = number.size(); i-- > 0;) {
-            const std::uint64_t current = (remainder << 32) | number[i];
-            number[i] = static_cast<std::uint32_t>(current / 1000000000u);
+        for (size_t i = number.Size; i-- > 0;) {
+            const std::uint64_t current = (remainder << 32) | number.Words[i];
+            number.Words[i] = static_cast<std::uint32_t>(current / 1000000000u);
             remainder = current % 1000000000u;
         }
-        const bool last = isZero();
-        for (int i = 0; i < 9 && (!last || remainder != 0 || i == 0); ++i) {
-            reversed.push_back(static_cast<char>('0' + remainder % 10));
+        const bool last = number.IsZero();
+        for (int i = 0; i < 9 && (!last || remainder != 0 || i == 0) && count < kDigitCapacity; ++i) {
+            reversed[count++] = static_cast<char>('0' + remainder % 10);
             remainder /= 10;
         }
-    } while (!isZero());
-    return std::vector<char>(reversed.rbegin(), reversed.rend());
+    } while (!number.IsZero());
+    for (size_t i = 0; i < count; ++i)
+        digits[i] = reversed[count - 1 - i];
+    return count;
 }
 
-// The amount in hundredths, rounded to nearest with ties to even, as decimal digits.
-std::vector<char> Hundredths(double magnitude)
+// The amount in hundredths, rounded to nearest with ties to even, as decimal digits; returns how many.
+size_t Hundredths(double magnitude, char (&digits)[kDigitCapacity])
 {
     // magnitude = mantissa * 2^exponent exactly, with a mantissa of at most 53 bits.
     int exponent = 0;
@@ -62,7 +77,7 @@ std::vector<char> Hundredths(double magnitude)
     exponent -= 53;
     const std::uint64_t scaled = mantissa * 100;  // below 2^60
     if (exponent >= 0)
-        return DecimalDigits(ShiftedLeft(scaled, exponent));
+        return DecimalDigits(ShiftedLeft(scaled, exponent), digits);
 
     const int shift = -exponent;
     std::uint64_t whole = 0;
@@ -74,30 +89,53 @@ std::vector<char> Hundredths(double magnitude)
             ++whole;
     }
     // From 62 bits of shift on, the value is below half a hundredth and rounds to zero.
-    return DecimalDigits(BigNumber{static_cast<std::uint32_t>(whole), static_cast<std::uint32_t>(whole >> 32)});
+    return DecimalDigits(ShiftedLeft(whole, 0), digits);
+}
+
+int CopyText(const char* from, char (&to)[kAmountTextSize])
+{
+    const size_t length = std::strlen(from);
+    std::memcpy(to, from, length + 1);
+    return static_cast<int>(length);
 }
 
 }  // namespace
 
-CString FormatAmount(double amount)
+int FormatAmountInto(double amount, char (&text)[kAmountTextSize])
 {
     if (std::isnan(amount))
-        return CString("nan");
+        return CopyText("nan", text);
     if (std::isinf(amount))
-        return CString(amount < 0 ? "-inf" : "inf");
+        return CopyText(amount < 0 ? "-inf" : "inf", text);
 
-    std::vector<char> digits = Hundredths(std::fabs(amount));
-    while (digits.size() < 3)
-        digits.insert(digits.begin(), '0');
+    char digits[kDigitCapacity];
+    const size_t count = Hundredths(std::fabs(amount), digits);
+    // At least one digit before the point and the two after it.
+    char padded[kDigitCapacity + 3];
+    const size_t zeros = count < 3 ? 3 - count : 0;
+    std::memset(padded, '0', zeros);
+    std::memcpy(padded + zeros, digits, count);
+    const size_t total = count + zeros;
 
-    std::vector<char> text;
+    size_t length = 0;
     if (std::signbit(amount))
-        text.push_back('-');
-    text.insert(text.end(), digits.begin(), digits.end() - 2);
-    text.push_back('.');
-    text.insert(text.end(), digits.end() - 2, digits.end());
-    text.push_back('\0');
-    return CString(text.data());
+        text[length++] = '-';
+    // The largest double has 309 digits before the point, so the whole part always fits.
+    const size_t whole = total - 2 < kAmountTextSize - 5 ? total - 2 : kAmountTextSize - 5;
+    std::memcpy(text + length, padded, whole);
+    length += whole;
+    text[length++] = '.';
+    text[length++] = padded[total - 2];
+    text[length++] = padded[total - 1];
+    text[length] = '\0';
+    return static_cast<int>(length);
+}
+
+CString FormatAmount(double amount)
+{
+    char text[kAmountTextSize];
+    FormatAmountInto(amount, text);
+    return CString(text);
 }
 
 CString PadWithZeros(const char* text, int width)

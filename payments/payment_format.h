@@ -9,6 +9,11 @@
 // (0.125 gives "0.12", 1.005 gives "1.00"). Infinities and NaN give "inf", "-inf" and "nan".
 CString FormatAmount(double amount);
 
+// Room for any amount text: "-", 309 digits, the point, two decimals and the terminator.
+constexpr int kAmountTextSize = 320;
+// The same text into a caller's buffer, without touching the heap; returns its length.
+int FormatAmountInto(double amount, char (&text)[kAmountTextSize]);
+
 // text with "0" characters in front up to width characters; a longer text is returned whole.
 CString PadWithZeros(const char* text, int width);
 

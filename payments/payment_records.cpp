@@ -1,5 +1,7 @@
 #include "payments/payment_records.h"
 
+#include <cstring>
+
 #include "core/com_ptr.h"
 #include "payments/payment_checks.h"
 #include "payments/payment_format.h"
@@ -26,11 +28,100 @@ public:
     bool IsEmpty() const { return Length() == 0; }
     // Characters above U+00FF would be lost in the narrow text.
     bool LosesCharacters() const { return HoldsCharacterAboveNarrowRange(text_.Get(), Length()); }
-    CString Narrow() const { return CString(ToNarrowText(Text())); }
-    CString Digits() const { return CString(ToDigitText(Text())); }
 
 private:
     Bstr text_;
+};
+
+// A converted host text of the record's own, so that the next conversion cannot overwrite it.
+class FieldText {
+public:
+    static FieldText Narrow(const HostText& text) { return FieldText(ToNarrowText(text.Text())); }
+    static FieldText Digits(const HostText& text) { return FieldText(ToDigitText(text.Text())); }
+
+    const char* Text() const { return text_; }
+    std::size_t Length() const { return length_; }
+    void UpperCase()
+    {
+        for (std::size_t i = 0; i < length_; ++i) {
+            if (text_[i] >= 'a' && text_[i] <= 'z')
+                text_[i] = static_cast<char>(text_[i] - 'a' + 'A');
+        }
+    }
+    // Keeps the first count characters.
+    void Cut(std::size_t count)
+    {
+        if (count < length_) {
+            length_ = count;
+            text_[length_] = '\0';
+        }
+    }
+
+private:
+    explicit FieldText(const char* converted) : length_(strnlen(converted, kHostTextMaxChars))
+    {
+        std::memcpy(text_, converted, length_);
+        text_[length_] = '\0';
+    }
+
+    char text_[kHostTextMaxChars + 1];
+    std::size_t length_;
+};
+
+// One record on its way to the file: gathered in a fixed buffer and written with one call. A record
+// longer than the buffer (only an RTI reference has no bound) goes out in pieces.
+class RecordWriter {
+public:
+    explicit RecordWriter(FILE* file) : file_(file) {}
+    RecordWriter(const RecordWriter&) = delete;
+    RecordWriter& operator=(const RecordWriter&) = delete;
+
+    void Add(const char* text, std::size_t length)
+    {
+        while (length > 0) {
+            if (used_ == sizeof buffer_)
+                Flush();
+            const std::size_t room = sizeof buffer_ - used_;
+            const std::size_t piece = length < room ? length : room;
+            std::memcpy(buffer_ + used_, text, piece);
+            used_ += piece;
+            text += piece;
+            length -= piece;
+        }
+    }
+    void Add(const char* text) { Add(text, std::strlen(text)); }
+    void Add(const FieldText& text) { Add(text.Text(), text.Length()); }
+    // The first count characters of the text (all of a shorter one).
+    void AddFirst(const FieldText& text, std::size_t count)
+    {
+        Add(text.Text(), text.Length() < count ? text.Length() : count);
+    }
+    // Zeros in front of text up to width characters; a longer text goes whole.
+    void AddZeroPadded(const char* text, std::size_t length, std::size_t width)
+    {
+        static const char kZeros[] = "00000000";
+        for (std::size_t missing = length < width ? width - length : 0; missing > 0;) {
+            const std::size_t piece = missing < sizeof kZeros - 1 ? missing : sizeof kZeros - 1;
+            Add(kZeros, piece);
+            missing -= piece;
+        }
+        Add(text, length);
+    }
+    // Writes what is left of the record.
+    void Finish() { Flush(); }
+
+private:
+    void Flush()
+    {
+        if (used_)
+            std::fwrite(buffer_, 1, used_, file_);
+        used_ = 0;
+    }
+
+    FILE* file_;
+    // Every field but an RTI reference is bounded: twelve converted texts of 255 bytes at most.
+    char buffer_[4096];
+    std::size_t used_ = 0;
 };
 
 double ReadAmount(ITolvarBankPayment* payment)
@@ -82,27 +173,32 @@ void RequireFile(FILE* file)
 }
 
 // Lintrove field 6: the RTI reference when the payment is an RTI payment, else the details.
-void AppendLintroveLastField(CString& record, ITolvarBankPayment* payment, ResultKeeper& result)
+void AddLintroveLastField(RecordWriter& record, ITolvarBankPayment* payment, ResultKeeper& result)
 {
-    ComPtr<ITolvarBankPayment2> rtiPayment = ComPtr<ITolvarBankPayment>(payment).As<ITolvarBankPayment2>();
+    ComPtr<ITolvarBankPayment2> rtiPayment;
+    if (payment)
+        payment->QueryInterface(__uuidof(ITolvarBankPayment2), rtiPayment.PutVoid());
     long isRti = 0;
     if (rtiPayment && FAILED(rtiPayment->get_IsRti(&isRti)))
         isRti = 0;
 
     if (rtiPayment && isRti != 0) {
-        const HostText reference(rtiPayment.Get(), [](ITolvarBankPayment2* p, BSTR* t) { return p->get_RtiReference(t); });
-        CString rti(reference.Text());
+        const HostText reference(rtiPayment.Get(),
+                                 [](ITolvarBankPayment2* p, BSTR* t) { return p->get_RtiReference(t); });
+        const CString rti(reference.Text());
         result.Require(IsValidRtiReference(rti), kInvalidRtiReference, rtiPayment.Get());
-        while (rti.GetLength() < 4)
-            rti += " ";
-        record += rti;
+        // Left-justified in at least four characters.
+        record.Add(rti, static_cast<std::size_t>(rti.GetLength()));
+        for (int length = rti.GetLength(); length < 4; ++length)
+            record.Add(" ", 1);
         return;
     }
 
     const HostText details(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_Details(t); });
-    const CString field = details.Narrow().Left(80);
-    result.Require(!HoldsFieldBreak(field) && !details.LosesCharacters(), kInvalidDetails);
-    record += field;
+    FieldText field = FieldText::Narrow(details);
+    field.Cut(80);
+    result.Require(!HoldsFieldBreak(field.Text()) && !details.LosesCharacters(), kInvalidDetails);
+    record.Add(field);
 }
 
 }  // namespace
@@ -111,38 +207,45 @@ void WriteLedgerwayHeader(FILE* file)
 {
     RequireFile(file);
     std::fputs(kLedgerwayHeader, file);
-    std::fputs("\n", file);
+    // Not fputs: a one-character fputs becomes fputc, which some runtimes flush at a line end.
+    std::fwrite("\n", 1, 1, file);
 }
 
 bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment)
 {
     RequireFile(file);
     ResultKeeper result(payment);
-    CString record;
+    RecordWriter record(file);
 
     const HostText sortCode(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeSortCode(t); });
-    const CString sortDigits = sortCode.Digits();
-    result.Require(IsValidSortCode(sortDigits), kInvalidPayeeSortCode);
-    record += sortDigits + ",";
+    const FieldText sortDigits = FieldText::Digits(sortCode);
+    result.Require(IsValidSortCode(sortDigits.Text()), kInvalidPayeeSortCode);
+    record.Add(sortDigits);
+    record.Add(",", 1);
 
     const HostText account(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeAccountNumber(t); });
-    const CString accountText = account.Narrow();
-    if (!result.Require(IsValidLintroveAccountNumber(accountText), kInvalidPayeeAccountNumber))
+    const FieldText accountText = FieldText::Narrow(account);
+    if (!result.Require(IsValidLintroveAccountNumber(accountText.Text()), kInvalidPayeeAccountNumber))
         Trace("Invalid Account Number Length or Invalid Characters");
-    record += LintroveAccountNumberField(accountText) + ",";
+    // Trailing spaces dropped, zeros in front up to 8 characters.
+    record.AddZeroPadded(accountText.Text(), LengthWithoutTrailingSpaces(accountText.Text()), 8);
+    record.Add(",", 1);
 
     const HostText name(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeAccountName(t); });
-    CString nameText = name.Narrow();
-    UpperCaseLetters(nameText);
-    record += nameText.Left(18) + ",";
-    if (!result.Require(IsValidLintrovePayeeName(nameText) && !name.LosesCharacters(), kInvalidPayeeAccountName))
+    FieldText nameText = FieldText::Narrow(name);
+    nameText.UpperCase();
+    record.AddFirst(nameText, 18);
+    record.Add(",", 1);
+    if (!result.Require(IsValidLintrovePayeeName(nameText.Text()) && !name.LosesCharacters(), kInvalidPayeeAccountName))
         Trace("Account Name cannot be empty");
 
     const double amount = ReadAmount(payment);
-    const CString amountText = FormatAmount(amount);
+    char amountText[kAmountTextSize];
+    const int amountLength = FormatAmountInto(amount, amountText);
     result.Require(IsPayableAmount(amount, amountText), kInvalidAmount);
     result.Require(FitsLintroveAmountField(amountText), kInvalidAmount);
-    record += amountText.Left(11) + ",";
+    record.Add(amountText, static_cast<std::size_t>(amountLength < 11 ? amountLength : 11));
+    record.Add(",", 1);
 
     // The roll number when there is one, else the payee's BACS reference.
     const HostText rollNumber(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeRollNumber(t); });
@@ -151,50 +254,64 @@ bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment)
         fromRollNumber ? HostText()
                        : HostText(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeBacsReference(t); });
     const HostText& reference = fromRollNumber ? rollNumber : bacsReference;
-    CString referenceText = reference.Narrow();
-    UpperCaseLetters(referenceText);
-    record += referenceText.Left(18) + ",";
-    if (!result.Require(IsAllowedText(referenceText) && !reference.LosesCharacters(),
+    FieldText referenceText = FieldText::Narrow(reference);
+    referenceText.UpperCase();
+    record.AddFirst(referenceText, 18);
+    record.Add(",", 1);
+    if (!result.Require(IsAllowedText(referenceText.Text()) && !reference.LosesCharacters(),
                         fromRollNumber ? kInvalidPayeeRollNumber : kInvalidPayeeBacsReference))
         Trace("Bacs Reference not valid");
 
-    AppendLintroveLastField(record, payment, result);
-    std::fputs(record, file);
+    AddLintroveLastField(record, payment, result);
+    record.Finish();
     return result.Valid();
 }
 
-bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, CString debitDateText, char remittanceCharacter)
+bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, const CString& debitDateText,
+                          char remittanceCharacter)
 {
     RequireFile(file);
     ResultKeeper result(payment);
-    CString record = debitDateText + ",";
+    RecordWriter record(file);
+    record.Add(debitDateText);
+    record.Add(",", 1);
 
     const HostText bankRef(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeBacsReference(t); });
     result.Require(IsValidLedgerwayBankReference(bankRef.Text(), bankRef.Length()), kInvalidPayeeBacsReference);
-    record += (bankRef.Length() <= 4 ? PadWithZeros(bankRef.Narrow(), 4) : bankRef.Narrow()) + ",";
+    const FieldText bankRefText = FieldText::Narrow(bankRef);
+    if (bankRef.Length() <= 4)
+        record.AddZeroPadded(bankRefText.Text(), bankRefText.Length(), 4);
+    else
+        record.Add(bankRefText);
+    record.Add(",", 1);
 
     const HostText payerAccount(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayerAccountNumber(t); });
     result.Require(IsValidLedgerwayAccountNumber(payerAccount.Text(), payerAccount.Length()), kInvalidPayerAccountNumber);
-    record += payerAccount.Narrow() + ",00,";
+    record.Add(FieldText::Narrow(payerAccount));
+    record.Add(",00,", 4);
 
     const HostText payerSortCode(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayerSortCode(t); });
-    const CString payerSortDigits = payerSortCode.Digits();
-    result.Require(IsValidSortCode(payerSortDigits), kInvalidPayerSortCode);
-    record += payerSortDigits + ",";
+    const FieldText payerSortDigits = FieldText::Digits(payerSortCode);
+    result.Require(IsValidSortCode(payerSortDigits.Text()), kInvalidPayerSortCode);
+    record.Add(payerSortDigits);
+    record.Add(",", 1);
 
     const HostText name(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeAccountName(t); });
-    const CString nameText = name.Narrow();
-    result.Require(!HoldsFieldBreak(nameText) && !name.LosesCharacters(), kInvalidPayeeAccountName);
-    record += nameText + ",";
+    const FieldText nameText = FieldText::Narrow(name);
+    result.Require(!HoldsFieldBreak(nameText.Text()) && !name.LosesCharacters(), kInvalidPayeeAccountName);
+    record.Add(nameText);
+    record.Add(",", 1);
 
     const HostText payeeAccount(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeAccountNumber(t); });
     result.Require(IsValidLedgerwayAccountNumber(payeeAccount.Text(), payeeAccount.Length()), kInvalidPayeeAccountNumber);
-    record += payeeAccount.Narrow() + ",00,";
+    record.Add(FieldText::Narrow(payeeAccount));
+    record.Add(",00,", 4);
 
     const HostText payeeSortCode(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeSortCode(t); });
-    const CString payeeSortDigits = payeeSortCode.Digits();
-    result.Require(IsValidSortCode(payeeSortDigits), kInvalidPayeeSortCode);
-    record += payeeSortDigits + ",";
+    const FieldText payeeSortDigits = FieldText::Digits(payeeSortCode);
+    result.Require(IsValidSortCode(payeeSortDigits.Text()), kInvalidPayeeSortCode);
+    record.Add(payeeSortDigits);
+    record.Add(",", 1);
 
     // The roll number, upper-cased, when there is one; else the payer's account name as it is.
     const HostText rollNumber(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeRollNumber(t); });
@@ -203,21 +320,25 @@ bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, CString debit
         fromRollNumber ? HostText()
                        : HostText(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayerAccountName(t); });
     const HostText& benRefSource = fromRollNumber ? rollNumber : payerName;
-    CString benRef = benRefSource.Narrow();
+    FieldText benRef = FieldText::Narrow(benRefSource);
     if (fromRollNumber)
-        UpperCaseLetters(benRef);
-    benRef = benRef.Left(18);
-    result.Require(!HoldsFieldBreak(benRef) && !benRefSource.LosesCharacters(),
+        benRef.UpperCase();
+    benRef.Cut(18);
+    result.Require(!HoldsFieldBreak(benRef.Text()) && !benRefSource.LosesCharacters(),
                    fromRollNumber ? kInvalidPayeeRollNumber : kInvalidPayerAccountName);
-    record += benRef + ",";
+    record.Add(benRef);
+    record.Add(",", 1);
 
     const double amount = ReadAmount(payment);
-    const CString amountText = FormatAmount(amount);
+    char amountText[kAmountTextSize];
+    const int amountLength = FormatAmountInto(amount, amountText);
     result.Require(IsPayableAmount(amount, amountText), kInvalidAmount);
-    record += amountText + ",";
+    record.Add(amountText, static_cast<std::size_t>(amountLength));
+    record.Add(",", 1);
 
-    const char remittance[2] = {remittanceCharacter, '\0'};
-    record += remittance;
-    std::fputs(record, file);
+    // A zero character ends the record's text, as it would end any other text.
+    if (remittanceCharacter != '\0')
+        record.Add(&remittanceCharacter, 1);
+    record.Finish();
     return result.Valid();
 }

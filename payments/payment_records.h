@@ -18,4 +18,5 @@ void WriteLedgerwayHeader(FILE* file);
 // getter that fails counts as an empty text or an amount of 0. They return whether every check
 // passed.
 bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment);
-bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, CString debitDateText, char remittanceCharacter);
+bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, const CString& debitDateText,
+                          char remittanceCharacter);

@@ -82,7 +82,7 @@ int CBBM2BalanceFile::ReadBalanceRecord(CBMLWTransactionRecord& record)
             platform::DebugOutput("File Stream is NOT open");
             throw CBMLWTransactionRecord::StreamNotOpen;
         }
-        stream_ >> record;
+        ReadTransactionRecord(stream_, line_, record);
         return 1;
     } catch (...) {
         platform::DebugOutput("Failed to read the Balance record\n");

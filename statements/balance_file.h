@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fstream>
+#include <string>
 
 #include "statements/transaction_record.h"
 #include "support/cstring.h"
@@ -35,4 +36,5 @@ public:
 private:
     CString FieldNamesHeader;
     std::ifstream stream_;
+    std::string line_;  // the line being read; its room serves the whole file
 };

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <climits>
+#include <cstring>
 
 #include "support/platform.h"
 
@@ -61,6 +62,63 @@ std::string NextDatePart(const char*& cursor)
     return std::string(start, cursor);
 }
 
+// One field of a line, its quotes included: the text between two delimiters, without a copy.
+struct FieldSpan {
+    const char* Text = "";
+    size_t Length = 0;
+};
+
+// NextField without the copy: the same field, and the same rest.
+FieldSpan CutField(const char* text, char delimiter, const char** rest)
+{
+    if (!text) {
+        *rest = nullptr;
+        return FieldSpan();
+    }
+    bool quoted = false;
+    const char* end = text;
+    for (; *end; ++end) {
+        if (*end == kQuote)
+            quoted = !quoted;
+        else if (*end == delimiter && !quoted)
+            break;
+    }
+    *rest = *end ? end + 1 : nullptr;
+    return FieldSpan{text, static_cast<size_t>(end - text)};
+}
+
+// StripQuotes on a field span.
+FieldSpan WithoutQuotes(FieldSpan field)
+{
+    if (field.Length >= 2 && field.Text[0] == kQuote && field.Text[field.Length - 1] == kQuote)
+        return FieldSpan{field.Text + 1, field.Length - 2};
+    return field;
+}
+
+// A field's text with a terminator: on the stack when short, as nearly every field is.
+class TerminatedText {
+public:
+    explicit TerminatedText(FieldSpan field)
+    {
+        if (field.Length < sizeof small_) {
+            std::memcpy(small_, field.Text, field.Length);
+            small_[field.Length] = '\0';
+            text_ = small_;
+        } else {
+            large_.assign(field.Text, field.Length);
+            text_ = large_.c_str();
+        }
+    }
+    TerminatedText(const TerminatedText&) = delete;
+    TerminatedText& operator=(const TerminatedText&) = delete;
+    operator const char*() const { return text_; }
+
+private:
+    char small_[256];
+    std::string large_;
+    const char* text_;
+};
+
 }  // namespace
 
 void CBMLWTransactionRecord::Clear()
@@ -77,38 +135,51 @@ void CBMLWTransactionRecord::Clear()
 
 std::istream& operator>>(std::istream& stream, CBMLWTransactionRecord& record)
 {
-    const std::string line = ReadStatementLine(stream);
+    std::string line;
+    return ReadTransactionRecord(stream, line, record);
+}
+
+std::istream& ReadTransactionRecord(std::istream& stream, std::string& line, CBMLWTransactionRecord& record)
+{
+    ReadStatementLine(stream, line);
     if (CountFields(line.c_str(), kDelimiter) < CBMLWTransactionRecord::FieldCount)
         throw CBMLWTransactionRecord::TooFewFields;
 
     // Cut every field before touching the record, so that a failure leaves it whole.
-    CString fields[CBMLWTransactionRecord::FieldCount];
+    FieldSpan fields[CBMLWTransactionRecord::FieldCount];
     const char* rest = line.c_str();
-    for (CString& field : fields) {
-        field = NextField(rest, kDelimiter, &rest);
-        StripQuotes(field);
-    }
+    for (FieldSpan& field : fields)
+        field = CutField(rest, kDelimiter, &rest);
 
-    record.Clear();
-    record.TransDate = ParseStatementDate(fields[0]);
-    record.ValueDate = ParseStatementDate(fields[1]);
-    record.InToday = fields[2];
-    record.Amount = ParseStatementAmount(fields[3]);
-    record.Details = fields[4];
-    record.TransCode = fields[5];
-    record.RFR = fields[6];
-    record.ChequeNo = fields[7];
+    // Every member is given its value, an empty field its cleared value (0 or the empty text), so
+    // the texts keep their room from line to line.
+    record.TransDate = ParseStatementDate(TerminatedText(WithoutQuotes(fields[0])));
+    record.ValueDate = ParseStatementDate(TerminatedText(WithoutQuotes(fields[1])));
+    record.InToday = TerminatedText(WithoutQuotes(fields[2]));
+    record.Amount = ParseStatementAmount(TerminatedText(WithoutQuotes(fields[3])));
+    record.Details = TerminatedText(WithoutQuotes(fields[4]));
+    record.TransCode = TerminatedText(WithoutQuotes(fields[5]));
+    record.RFR = TerminatedText(WithoutQuotes(fields[6]));
+    record.ChequeNo = TerminatedText(WithoutQuotes(fields[7]));
     return stream;
 }
 
 std::string ReadStatementLine(std::istream& stream)
 {
     std::string line;
-    if (!std::getline(stream, line))
-        return std::string();
+    ReadStatementLine(stream, line);
+    return line;
+}
+
+bool ReadStatementLine(std::istream& stream, std::string& line)
+{
+    if (!std::getline(stream, line)) {
+        line.clear();
+        return false;
+    }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
-    return line;
+    return true;
 }
 
 int CountFields(const char* text, char delimiter)
@@ -156,7 +227,12 @@ void StripQuotes(CString& text)
 
 double ParseStatementDate(const CString& text)
 {
-    const char* cursor = text;
+    return ParseStatementDate(static_cast<const char*>(text));
+}
+
+double ParseStatementDate(const char* text)
+{
+    const char* cursor = text ? text : "";
     std::string year = NextDatePart(cursor);
     const std::string month = NextDatePart(cursor);
     const std::string day = NextDatePart(cursor);

@@ -24,15 +24,20 @@ public:
     double GetAmount() const { return Amount; }
     // Zero, minus zero included, counts as a receipt.
     bool IsNegative() const { return Amount < 0; }
-    CString GetInToday() const { return InToday; }
-    CString GetDetails() const { return Details; }
-    CString GetTransCode() const { return TransCode; }
-    CString GetRFR() const { return RFR; }
-    CString GetChequeNo() const { return ChequeNo; }
+    // The texts stay the record's: they change when the record is filled again.
+    const CString& GetInToday() const { return InToday; }
+    const CString& GetDetails() const { return Details; }
+    const CString& GetTransCode() const { return TransCode; }
+    const CString& GetRFR() const { return RFR; }
+    const CString& GetChequeNo() const { return ChequeNo; }
 
     // Reads exactly one line, of any length. A line of fewer than eight fields raises TooFewFields
     // and leaves the record as it was.
     friend std::istream& operator>>(std::istream& stream, CBMLWTransactionRecord& record);
+    // The same, reading the line into line, whose room is kept for the next one: a reader that
+    // goes through a whole file allocates nothing per line once its buffers have grown.
+    friend std::istream& ReadTransactionRecord(std::istream& stream, std::string& line,
+                                               CBMLWTransactionRecord& record);
 
 private:
     double TransDate = 0;
@@ -48,6 +53,8 @@ private:
 // Reads one line whole, without its line end (a carriage return before the line feed goes too).
 // A read that fails, at the end of the file included, gives the empty text.
 std::string ReadStatementLine(std::istream& stream);
+// The same into line; false (and line empty) when the read failed.
+bool ReadStatementLine(std::istream& stream, std::string& line);
 
 // Number of fields in a line: the delimiters outside double quotes, plus one; 0 for no text.
 int CountFields(const char* text, char delimiter);
@@ -62,6 +69,7 @@ void StripQuotes(CString& text);
 // Year, month and day separated by hyphens, as an OLE Automation date at midnight; 0 when the
 // text is not a calendar date.
 double ParseStatementDate(const CString& text);
+double ParseStatementDate(const char* text);
 
 // The amount of a field: the longest decimal number at its start (after white space), read the
 // same whatever the process locale; 0 when there is none.

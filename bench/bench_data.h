@@ -1,0 +1,29 @@
+// What the benchmarks feed the module: payments made on demand by the stand-in batch, and statement
+// files written line by line. Both are deterministic, so the module and its floor see the same.
+#pragma once
+
+#include <string>
+
+#include "samplehost/standin_host.h"
+
+namespace bench {
+
+// Payment index of the batch; a payment in fifty fails a check in one layout or both.
+standin::PaymentData MakePayment(long index);
+
+// Called by MakePayment for index 0, whenever it is made: the last call marks the start of the
+// export's record loop (the run fetches the first payment once before its dialogs).
+void OnFirstPaymentMade(void (*notice)());
+
+// The column-name line the generated statements start with.
+extern const char kStatementColumnNames[];
+
+// Transaction line number (0-based) of a generated statement, without its line end. Lines alternate
+// between quoted and unquoted fields (some amounts quoted too); some details hold a comma inside
+// quotes, some have a cheque number, some amounts are negative or zero.
+std::string StatementLine(long number);
+
+// Writes a statement of count transaction lines (text mode: CR LF line ends). False on failure.
+bool WriteStatementFile(const std::string& path, long count);
+
+}  // namespace bench

@@ -1,0 +1,594 @@
+// Benchmarks of the registered module driven by the stand-in host. Each measurement runs in a process
+// of its own, so that the peak working set it reports belongs to that run alone:
+//
+//   brenmark_benchmark setup                                    registers the host's type libraries
+//   brenmark_benchmark check WORKDIR                            the floors make the module's calls and bytes
+//   brenmark_benchmark profile WORKDIR [N]                      the module's allocations per item
+//   brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS]
+//   brenmark_benchmark import N WORKDIR [REPEATS]
+//
+// A measurement prints one line "RESULT key=value ..." (scripts/bench makes its table from them):
+//   call_seconds    the whole ExportPayments or ImportStatement call, dialogs included
+//   loop_seconds    export: from the run's fetch of payment 0 for its record loop to the call's
+//                   return (the file is open by then); import: the whole call (it shows no dialog)
+//   floor_seconds   the floor of floors.h over the same items
+//   base_ws_kib     working set just before the call, with the batch or statement file made
+//   loop_ws_kib     export: working set when the record loop fetched payment 0 (import: base)
+//   end_ws_kib      working set just after the call
+//   peak_ws_kib     peak working set just after the first call
+//   extra_peak_ws_kib  the two differences; peak_raised=no means the process had peaked higher
+//                   before the call, so the figure is only an upper bound
+// With REPEATS above 1 the module's call and the floor run again, alternately, and the fastest of
+// each is reported (memory always comes from the first call).
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "TolvarBankPayments.h"
+#include "TolvarBankReconciliation.h"
+#include "TolvarEBanking.h"
+#include "bench/bench_data.h"
+#include "bench/floors.h"
+#include "bench/import_counter.h"
+#include "core/com_ptr.h"
+#include "samplehost/modal_driver.h"
+#include "samplehost/standin_host.h"
+
+namespace {
+
+using bench::Layout;
+
+const char kOptionsCaption[] = "Brenmark Ledgerway/Lintrove Payment Processing";
+const char kSaveCaption[] = "Save As";
+constexpr int kLedgerwayRadio = 201;
+constexpr int kLintroveRadio = 202;
+constexpr int kDebitDatePicker = 221;
+constexpr int kRemittanceCheckBox = 223;
+constexpr int kSaveFileNameBox = 0x47c;
+
+// The debit date and remittance choice the driver gives the options dialog, as the file holds them.
+const SYSTEMTIME kDebitDate = {2026, 12, 1, 7, 0, 0, 0, 0};
+const char kDebitDateText[] = "07/12/2026";
+constexpr char kRemittance = 'Y';
+
+// ---------------------------------------------------------------------------------------------
+// Small helpers
+
+double Now()
+{
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / frequency;
+}
+
+struct Memory {
+    unsigned long long WorkingSet = 0;
+    unsigned long long Peak = 0;
+};
+
+Memory ReadMemory()
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    Memory memory;
+    if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+        memory.WorkingSet = counters.WorkingSetSize;
+        memory.Peak = counters.PeakWorkingSetSize;
+    }
+    return memory;
+}
+
+// Unix paths (from the scripts) as Wine shows them: on drive Z:.
+std::string WindowsPath(std::string path)
+{
+    if (path.empty() || path[0] != '/')
+        return path;
+    for (char& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    return "Z:" + path;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                           static_cast<int>(wide.size()));
+    wide.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    return wide;
+}
+
+// Whether the two files hold the same bytes; read in pieces, so that large files cost no memory.
+bool SameFiles(const std::string& left, const std::string& right)
+{
+    std::ifstream a(left, std::ios::binary), b(right, std::ios::binary);
+    if (!a || !b)
+        return false;
+    static char pieceA[1 << 16], pieceB[1 << 16];
+    for (;;) {
+        a.read(pieceA, sizeof pieceA);
+        b.read(pieceB, sizeof pieceB);
+        const std::streamsize read = a.gcount();
+        if (read != b.gcount() || std::memcmp(pieceA, pieceB, static_cast<size_t>(read)) != 0)
+            return false;
+        if (read == 0)
+            return true;
+    }
+}
+
+[[noreturn]] void Fail(const std::string& what)
+{
+    std::fprintf(stderr, "brenmark_benchmark: %s\n", what.c_str());
+    std::fflush(stderr);
+    std::exit(1);
+}
+
+class Apartment {
+public:
+    Apartment()
+    {
+        if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+            Fail("COM could not be started");
+    }
+    ~Apartment() { CoUninitialize(); }
+    Apartment(const Apartment&) = delete;
+    Apartment& operator=(const Apartment&) = delete;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The module, as a host reaches it
+
+ComPtr<ITolvarBankPaymentService> CreatePaymentService()
+{
+    CLSID classId{};
+    ComPtr<ITolvarBankPaymentService> service;
+    if (FAILED(CLSIDFromProgID(L"TolvarBrenmarkLintrove.BankPaymentService", &classId)) ||
+        FAILED(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ITolvarBankPaymentService,
+                                service.PutVoid())))
+        Fail("the payment service is not registered (run regsvr32 on the module)");
+    return service;
+}
+
+ComPtr<ITolvarBankStatementService> StatementServiceOfBank()
+{
+    CLSID classId{};
+    ComPtr<ITolvarBank> bank;
+    if (FAILED(CLSIDFromProgID(L"TolvarBrenmarkLintrove.Bank", &classId)) ||
+        FAILED(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ITolvarBank, bank.PutVoid())))
+        Fail("the bank is not registered (run regsvr32 on the module)");
+    ComPtr<ITolvarBankServices> services;
+    if (FAILED(bank->get_Services(services.Put())) || !services)
+        Fail("the bank has no services");
+    Variant name;
+    V_VT(&name) = VT_BSTR;
+    V_BSTR(&name) = SysAllocString(L"Bank Reconciliation Service");
+    ComPtr<ITolvarBankService> service;
+    if (FAILED(services->Item(name.Get(), service.Put())) || !service)
+        Fail("the bank has no \"Bank Reconciliation Service\"");
+    ComPtr<ITolvarBankStatementService> statements = service.As<ITolvarBankStatementService>();
+    if (!statements)
+        Fail("the reconciliation service is not a statement service");
+    return statements;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Export
+
+double firstPaymentAt = 0;
+Memory atFirstPayment;
+long long heapAllocationsAtFirstPayment = 0;
+long long stringAllocationsAtFirstPayment = 0;
+
+void NoteFirstPayment()
+{
+    heapAllocationsAtFirstPayment = ImportCounter::HeapAllocations();
+    stringAllocationsAtFirstPayment = ImportCounter::StringAllocations();
+    atFirstPayment = ReadMemory();
+    firstPaymentAt = Now();
+}
+
+struct ExportCall {
+    HRESULT Result = E_FAIL;
+    long Status = -1;
+    double CallSeconds = 0;
+    double LoopSeconds = 0;
+    Memory Before, AtLoop, After;
+};
+
+// One ExportPayments through the registered service: the options dialog picks the layout (and for
+// the Ledgerway layout the debit date and remittance advice), the save dialog gets the output path.
+ExportCall ExportThroughModule(ITolvarBankPayments* payments, Layout layout, const std::string& folder,
+                               const std::string& output)
+{
+    standin::Settings settings;
+    settings.DefaultDirectory = folder;
+    standin::HostClassRegistration served(&settings, nullptr);
+    ComPtr<ITolvarBankPaymentService> service = CreatePaymentService();
+
+    modal::ModalDriver driver;
+    if (layout == Layout::Ledgerway)
+        driver.On(kOptionsCaption)
+            .Click(kLedgerwayRadio)
+            .SetDate(kDebitDatePicker, kDebitDate)
+            .Click(kRemittanceCheckBox)
+            .Press(IDOK);
+    else
+        driver.On(kOptionsCaption).Click(kLintroveRadio).Press(IDOK);
+    driver.On(kSaveCaption).Type(kSaveFileNameBox, output).Press(IDOK);
+    DeleteFileA(output.c_str());
+
+    ExportCall call;
+    firstPaymentAt = 0;
+    call.Before = ReadMemory();
+    const double start = Now();
+    call.Result = service->ExportPayments(payments, nullptr);
+    const double end = Now();
+    call.After = ReadMemory();
+    service->get_Status(&call.Status);
+    call.CallSeconds = end - start;
+    call.LoopSeconds = firstPaymentAt > start ? end - firstPaymentAt : call.CallSeconds;
+    call.AtLoop = firstPaymentAt > start ? atFirstPayment : call.Before;
+    if (driver.UnexpectedCount() != 0 || !driver.UnusedScripts().empty())
+        Fail("the export's dialogs did not go as scripted:\n" + driver.Summary());
+    if (call.Result != S_OK && call.Result != S_FALSE)
+        Fail("ExportPayments failed");
+    return call;
+}
+
+// The result code any payment may get from the floor (which puts only 0) or the module.
+void PrepareResultCodes(standin::PaymentBatch& batch, long count)
+{
+    // The host keeps one result code per payment; it makes room for them all at the first put, so
+    // that room is taken here rather than counted in the module's run.
+    ComPtr<ITolvarBankPayment> last;
+    if (SUCCEEDED(batch.Get()->Item(count - 1, last.Put())) && last)
+        last->put_ResultCode(-1);
+}
+
+const char* LayoutName(Layout layout)
+{
+    return layout == Layout::Ledgerway ? "ledgerway" : "lintrove";
+}
+
+int MeasureExport(Layout layout, long count, const std::string& folder, int repeats)
+{
+    Apartment apartment;
+    const std::string moduleOutput = folder + "\\module-" + LayoutName(layout) + ".csv";
+    const std::string floorOutput = folder + "\\floor-" + LayoutName(layout) + ".csv";
+
+    standin::PaymentBatch batch;
+    batch.RecordPaymentCalls(false);
+    batch.UseGenerator(count, &bench::MakePayment);
+    bench::OnFirstPaymentMade(&NoteFirstPayment);
+    PrepareResultCodes(batch, count);
+    const Memory start = ReadMemory();
+
+    const ExportCall first = ExportThroughModule(batch.Get(), layout, folder, moduleOutput);
+    double callSeconds = first.CallSeconds, loopSeconds = first.LoopSeconds, floorSeconds = 0;
+    bool sameBytes = false;
+    for (int round = 0; round < repeats; ++round) {
+        if (round > 0) {
+            const ExportCall again = ExportThroughModule(batch.Get(), layout, folder, moduleOutput);
+            callSeconds = std::min(callSeconds, again.CallSeconds);
+            loopSeconds = std::min(loopSeconds, again.LoopSeconds);
+        }
+        const double floorStart = Now();
+        if (!bench::FloorExport(batch.Get(), layout, kDebitDateText, kRemittance, floorOutput))
+            Fail("the floor could not write " + floorOutput);
+        const double floorTime = Now() - floorStart;
+        floorSeconds = round == 0 ? floorTime : std::min(floorSeconds, floorTime);
+        if (round == 0)
+            sameBytes = SameFiles(moduleOutput, floorOutput);
+    }
+    DeleteFileA(moduleOutput.c_str());
+    DeleteFileA(floorOutput.c_str());
+
+    std::printf("RESULT op=export layout=%s n=%ld call_seconds=%.6f loop_seconds=%.6f floor_seconds=%.6f "
+                "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
+                "peak_raised=%s "
+                "same_bytes=%s status=%ld repeats=%d\n",
+                LayoutName(layout), count, callSeconds, loopSeconds, floorSeconds, first.Before.WorkingSet / 1024,
+                first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024, first.After.Peak / 1024,
+                (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
+                first.After.Peak > start.Peak ? "yes" : "no", sameBytes ? "yes" : "no", first.Status, repeats);
+    return sameBytes ? 0 : 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Import
+
+struct ImportCall {
+    HRESULT Result = E_FAIL;
+    long Status = -1;
+    long Transactions = 0;
+    double Seconds = 0;
+    Memory Before, After;
+};
+
+ImportCall ImportThroughModule(standin::Statement& statement, const std::string& path)
+{
+    standin::Settings settings;
+    standin::FileChooser chooser;
+    chooser.FileName = Wide(path);
+    chooser.ShowResult = 0;
+    standin::HostClassRegistration served(&settings, &chooser);
+    ComPtr<ITolvarBankStatementService> service = StatementServiceOfBank();
+
+    ImportCall call;
+    call.Before = ReadMemory();
+    const double start = Now();
+    call.Result = service->ImportStatement(nullptr, statement.Get());
+    call.Seconds = Now() - start;
+    call.After = ReadMemory();
+    service->get_Status(&call.Status);
+    call.Transactions = statement.TransactionCount();
+    if (call.Result != S_OK)
+        Fail("ImportStatement failed");
+    return call;
+}
+
+int MeasureImport(long count, const std::string& folder, int repeats)
+{
+    Apartment apartment;
+    const std::string path = folder + "\\statement-" + std::to_string(count) + ".csv";
+    if (!bench::WriteStatementFile(path, count))
+        Fail("could not write " + path);
+
+    standin::Statement statement;
+    statement.RecordTransactionCalls(false);
+    statement.KeepTransactions(false);
+    const Memory start = ReadMemory();
+
+    const ImportCall first = ImportThroughModule(statement, path);
+    double seconds = first.Seconds, floorSeconds = 0;
+    bool allRead = first.Transactions == count;
+    for (int round = 0; round < repeats; ++round) {
+        if (round > 0) {
+            const ImportCall again = ImportThroughModule(statement, path);
+            seconds = std::min(seconds, again.Seconds);
+            allRead = allRead && again.Transactions == count;
+        }
+        long lines = 0;
+        const double floorStart = Now();
+        if (!bench::FloorImport(statement.Get(), path, &lines))
+            Fail("the floor could not read " + path);
+        const double floorTime = Now() - floorStart;
+        floorSeconds = round == 0 ? floorTime : std::min(floorSeconds, floorTime);
+        allRead = allRead && lines == count && statement.TransactionCount() == count;
+    }
+    DeleteFileA(path.c_str());
+
+    std::printf("RESULT op=import layout=- n=%ld call_seconds=%.6f loop_seconds=%.6f floor_seconds=%.6f "
+                "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
+                "peak_raised=%s "
+                "same_calls=%s status=%ld repeats=%d\n",
+                count, seconds, seconds, floorSeconds, first.Before.WorkingSet / 1024, first.Before.WorkingSet / 1024,
+                first.After.WorkingSet / 1024, first.After.Peak / 1024,
+                (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
+                first.After.Peak > start.Peak ? "yes" : "no", allRead ? "yes" : "no", first.Status, repeats);
+    return allRead ? 0 : 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Check: the floors are floors of the same work
+
+// The calls from the first one that begins with marker (the last one when last is set), leaving out
+// the failure codes that only the module's checks put.
+std::vector<std::string> CallsFrom(const CallLog& log, const std::string& marker, bool last)
+{
+    const std::vector<std::string>& calls = log.Calls();
+    size_t from = calls.size();
+    for (size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i].compare(0, marker.size(), marker) == 0) {
+            from = i;
+            if (!last)
+                break;
+        }
+    }
+    std::vector<std::string> kept;
+    for (size_t i = from; i < calls.size(); ++i) {
+        const std::string& call = calls[i];
+        const size_t put = call.find(".put_ResultCode(");
+        if (put != std::string::npos && call.compare(put, std::string::npos, ".put_ResultCode(0)") != 0)
+            continue;
+        kept.push_back(call);
+    }
+    return kept;
+}
+
+bool SameCalls(const char* what, const std::vector<std::string>& module, const std::vector<std::string>& floor)
+{
+    const size_t common = std::min(module.size(), floor.size());
+    for (size_t i = 0; i < common; ++i) {
+        if (module[i] != floor[i]) {
+            std::printf("CHECK %s calls differ at %zu: module %s, floor %s\n", what, i, module[i].c_str(),
+                        floor[i].c_str());
+            return false;
+        }
+    }
+    if (module.size() != floor.size()) {
+        std::printf("CHECK %s: the module made %zu calls, the floor %zu\n", what, module.size(), floor.size());
+        return false;
+    }
+    return true;
+}
+
+bool CheckExport(Layout layout, const std::string& folder)
+{
+    constexpr long kCount = 400;
+    const std::string moduleOutput = folder + "\\check-module.csv";
+    const std::string floorOutput = folder + "\\check-floor.csv";
+
+    standin::PaymentBatch moduleBatch;
+    moduleBatch.UseGenerator(kCount, &bench::MakePayment);
+    const ExportCall call = ExportThroughModule(moduleBatch.Get(), layout, folder, moduleOutput);
+    standin::PaymentBatch floorBatch;
+    floorBatch.UseGenerator(kCount, &bench::MakePayment);
+    if (!bench::FloorExport(floorBatch.Get(), layout, kDebitDateText, kRemittance, floorOutput))
+        Fail("the floor could not write " + floorOutput);
+
+    long failed = 0;
+    for (long i = 0; i < kCount; ++i)
+        failed += moduleBatch.ResultCode(i) != 0 ? 1 : 0;
+    const std::vector<std::string> moduleCalls = CallsFrom(moduleBatch.Log(), "Payments.get_Count", true);
+    const std::vector<std::string> floorCalls = CallsFrom(floorBatch.Log(), "Payments.get_Count", false);
+    const bool sameCalls = SameCalls(LayoutName(layout), moduleCalls, floorCalls);
+    const bool sameBytes = SameFiles(moduleOutput, floorOutput);
+    std::printf("CHECK export layout=%s payments=%ld failed_checks=%ld calls=%zu same_calls=%s same_bytes=%s "
+                "status=%ld\n",
+                LayoutName(layout), kCount, failed, moduleCalls.size(), sameCalls ? "yes" : "no",
+                sameBytes ? "yes" : "no", call.Status);
+    DeleteFileA(moduleOutput.c_str());
+    DeleteFileA(floorOutput.c_str());
+    return sameCalls && sameBytes && failed > 0 && failed < kCount;
+}
+
+bool CheckImport(const std::string& folder)
+{
+    constexpr long kCount = 400;
+    const std::string path = folder + "\\check-statement.csv";
+    if (!bench::WriteStatementFile(path, kCount))
+        Fail("could not write " + path);
+    standin::Statement moduleStatement;
+    const ImportCall call = ImportThroughModule(moduleStatement, path);
+    standin::Statement floorStatement;
+    long lines = 0;
+    if (!bench::FloorImport(floorStatement.Get(), path, &lines))
+        Fail("the floor could not read " + path);
+    DeleteFileA(path.c_str());
+
+    const std::vector<std::string> moduleCalls = CallsFrom(moduleStatement.Self().Log(), "Statement.Reset", false);
+    const std::vector<std::string> floorCalls = CallsFrom(floorStatement.Self().Log(), "Statement.Reset", false);
+    const bool sameCalls = SameCalls("import", moduleCalls, floorCalls);
+    std::printf("CHECK import lines=%ld transactions=%ld calls=%zu same_calls=%s status=%ld\n", kCount,
+                call.Transactions, moduleCalls.size(), sameCalls ? "yes" : "no", call.Status);
+    return sameCalls && call.Transactions == kCount && lines == kCount;
+}
+
+int Check(const std::string& folder)
+{
+    Apartment apartment;
+    const bool lintrove = CheckExport(Layout::Lintrove, folder);
+    const bool ledgerway = CheckExport(Layout::Ledgerway, folder);
+    const bool statements = CheckImport(folder);
+    return lintrove && ledgerway && statements ? 0 : 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Profile: the module's heap and BSTR allocations per item
+
+void PrintAllocations(const char* what, long count, long long heap, long long strings)
+{
+    std::printf("PROFILE %s n=%ld heap_allocations_per_item=%.2f bstr_allocations_per_item=%.2f\n", what, count,
+                static_cast<double>(heap) / count, static_cast<double>(strings) / count);
+}
+
+int Profile(const std::string& folder, long count)
+{
+    Apartment apartment;
+    // Loads the module, so that its imports can be counted.
+    ComPtr<ITolvarBankPaymentService> loaded = CreatePaymentService();
+    ImportCounter counter;
+    if (!counter.Install(GetModuleHandleA("TolvarBrenmarkLintrove.dll")))
+        Fail("the module's allocations cannot be counted");
+    bench::OnFirstPaymentMade(&NoteFirstPayment);
+
+    for (Layout layout : {Layout::Lintrove, Layout::Ledgerway}) {
+        const std::string output = folder + "\\profile.csv";
+        standin::PaymentBatch batch;
+        batch.RecordPaymentCalls(false);
+        batch.UseGenerator(count, &bench::MakePayment);
+        PrepareResultCodes(batch, count);
+        ExportThroughModule(batch.Get(), layout, folder, output);
+        DeleteFileA(output.c_str());
+        PrintAllocations(layout == Layout::Ledgerway ? "export-ledgerway-loop" : "export-lintrove-loop", count,
+                         ImportCounter::HeapAllocations() - heapAllocationsAtFirstPayment,
+                         ImportCounter::StringAllocations() - stringAllocationsAtFirstPayment);
+    }
+
+    const std::string path = folder + "\\profile-statement.csv";
+    if (!bench::WriteStatementFile(path, count))
+        Fail("could not write " + path);
+    standin::Statement statement;
+    statement.RecordTransactionCalls(false);
+    statement.KeepTransactions(false);
+    ImportCounter::Reset();
+    ImportThroughModule(statement, path);
+    DeleteFileA(path.c_str());
+    PrintAllocations("import-call", count, ImportCounter::HeapAllocations(), ImportCounter::StringAllocations());
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+int Setup()
+{
+    Apartment apartment;
+    const char* build = std::getenv("BRENMARK_BUILD_DIR");
+    if (!build)
+        Fail("BRENMARK_BUILD_DIR is not set");
+    for (const char* name : {"TolvarEBanking.tlb", "TolvarBankPayments.tlb", "TolvarBankReconciliation.tlb"}) {
+        const std::wstring path = Wide(WindowsPath(std::string(build) + "/generated/" + name));
+        ComPtr<ITypeLib> library;
+        if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.Put())))
+            Fail(std::string("could not register ") + name);
+    }
+    return 0;
+}
+
+long Count(const char* text)
+{
+    char* end = nullptr;
+    const long count = std::strtol(text, &end, 10);
+    if (!end || *end || count < 1)
+        Fail(std::string("not a count: ") + text);
+    return count;
+}
+
+int Usage()
+{
+    std::fprintf(stderr,
+                 "usage: brenmark_benchmark setup\n"
+                 "       brenmark_benchmark check WORKDIR\n"
+                 "       brenmark_benchmark profile WORKDIR [N]\n"
+                 "       brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS]\n"
+                 "       brenmark_benchmark import N WORKDIR [REPEATS]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::setvbuf(stdout, nullptr, _IOLBF, 4096);
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "setup" && argc == 2)
+        return Setup();
+    if (command == "check" && argc == 3)
+        return Check(WindowsPath(argv[2]));
+    if (command == "profile" && (argc == 3 || argc == 4))
+        return Profile(WindowsPath(argv[2]), argc == 4 ? Count(argv[3]) : 10000);
+    if (command == "export" && (argc == 5 || argc == 6)) {
+        const std::string layout = argv[2];
+        if (layout != "lintrove" && layout != "ledgerway")
+            return Usage();
+        return MeasureExport(layout == "ledgerway" ? Layout::Ledgerway : Layout::Lintrove, Count(argv[3]),
+                             WindowsPath(argv[4]), argc == 6 ? static_cast<int>(Count(argv[5])) : 1);
+    }
+    if (command == "import" && (argc == 4 || argc == 5))
+        return MeasureImport(Count(argv[2]), WindowsPath(argv[3]), argc == 5 ? static_cast<int>(Count(argv[4])) : 1);
+    return Usage();
+}
