@@ -4,8 +4,6 @@
 
 #include "objects/bank_services.h"
 
-const char BankDisplayName[] = "Brenmark Fenlow Online Plus";
-
 namespace {
 
 BSTR AnsiToBstr(const char* text)
@@ -66,8 +64,8 @@ STDMETHODIMP IBankImpl<Services, BankInterface>::Configure(long)
 {
     return MethodFrame([&] {
         ComPtr<ITolvarBankSettings> settings = CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings);
-        char bankName[1024] = {};
-        std::memcpy(bankName, BankDisplayName, sizeof BankDisplayName);
+        char bankName[1024];
+        FillBankName(bankName);
         HostCall(settings, [&](ITolvarBankSettings* host) { return host->ConfigureBank(bankName, 3); });
     });
 }

@@ -2,12 +2,24 @@
 // opens the bank's settings through the host settings object.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
+
 #include "TolvarBrenmarkLintrove.h"
 #include "core/com_object.h"
 #include "core/dispatch.h"
 
 // The bank's display name, also handed to the host settings object as a zero-filled ANSI buffer.
-extern const char BankDisplayName[];
+inline constexpr char BankDisplayName[] = "Brenmark Fenlow Online Plus";
+
+// Fills a host settings record with the bank's name followed by zeros to its full size.
+template <size_t Size>
+void FillBankName(char (&record)[Size])
+{
+    static_assert(Size >= sizeof BankDisplayName, "the bank name must fit the host's record");
+    std::memset(record, 0, Size);
+    std::memcpy(record, BankDisplayName, sizeof BankDisplayName);
+}
 
 template <class Services, class BankInterface>
 class IBankImpl : public DispatchImpl<BankInterface> {

@@ -94,8 +94,8 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
     HRESULT runResult = S_OK;
 
     ComPtr<ITolvarBankSettings> settings = CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings);
-    char bankName[100] = {};
-    std::memcpy(bankName, BankDisplayName, std::strlen(BankDisplayName));
+    char bankName[100];
+    FillBankName(bankName);
     PaymentFileDefaults defaults;
     HostCall(settings, [&](ITolvarBankSettings* host) {
         return host->GetPaymentFileDefaults(bankName, defaults.FileName, defaults.Extension, defaults.Directory);

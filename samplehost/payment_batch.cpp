@@ -6,6 +6,7 @@
 
 #include "samplehost/call_text.h"
 #include "samplehost/host_object.h"
+#include "samplehost/recorded_members.h"
 #include "samplehost/standin_host.h"
 
 namespace standin {
@@ -85,7 +86,7 @@ public:
 
 // One payment as Item hands it out. A listed payment reads and writes the batch's own data; a
 // generated one holds what the generator made for it, for its own lifetime only.
-class PaymentObject final : public HostObject<ITolvarBankPayment2> {
+class PaymentObject final : public RecordedMembers<PaymentObject>, public HostObject<ITolvarBankPayment2> {
 public:
     PaymentObject(std::shared_ptr<BatchState> batch, long index) : batch_(std::move(batch)), index_(index)
     {
@@ -180,50 +181,8 @@ private:
     }
     const PaymentData& Data() const { return const_cast<PaymentObject*>(this)->Data(); }
 
-    HRESULT GetText(const char* member, const std::wstring& value, BSTR* text)
-    {
-        if (text)
-            *text = nullptr;
-        const HRESULT hr = batch_->OnPaymentCall(index_, member);
-        if (FAILED(hr))
-            return hr;
-        if (!text)
-            return E_POINTER;
-        *text = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
-        return *text ? S_OK : E_OUTOFMEMORY;
-    }
-
-    HRESULT PutText(const char* member, std::wstring& stored, BSTR text)
-    {
-        const std::string argument = BstrText(text);
-        const HRESULT hr = batch_->OnPaymentCall(index_, member, &argument);
-        if (SUCCEEDED(hr))
-            stored.assign(text ? text : L"", text ? SysStringLen(text) : 0);
-        return hr;
-    }
-
-    template <class T>
-    HRESULT GetNumber(const char* member, T value, T* out)
-    {
-        if (out)
-            *out = 0;
-        const HRESULT hr = batch_->OnPaymentCall(index_, member);
-        if (FAILED(hr))
-            return hr;
-        if (!out)
-            return E_POINTER;
-        *out = value;
-        return S_OK;
-    }
-
-    template <class T>
-    HRESULT PutValue(const char* member, const std::string& argument, T& stored, T value)
-    {
-        const HRESULT hr = batch_->OnPaymentCall(index_, member, &argument);
-        if (SUCCEEDED(hr))
-            stored = value;
-        return hr;
-    }
+    friend class RecordedMembers<PaymentObject>;
+    HRESULT OnCall(const char* member, const std::string* argument) { return batch_->OnPaymentCall(index_, member, argument); }
 
     std::shared_ptr<BatchState> batch_;
     long index_;

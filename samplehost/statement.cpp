@@ -4,6 +4,7 @@
 
 #include "samplehost/call_text.h"
 #include "samplehost/host_object.h"
+#include "samplehost/recorded_members.h"
 #include "samplehost/standin_host.h"
 
 namespace standin {
@@ -73,14 +74,14 @@ public:
     bool keepTransactions = true;
 };
 
-class TransactionObject final : public HostObject<ITolvarBankTransaction> {
+class TransactionObject final : public RecordedMembers<TransactionObject>, public HostObject<ITolvarBankTransaction> {
 public:
     TransactionObject(std::shared_ptr<StatementState> statement, long number)
         : statement_(std::move(statement)), number_(number), generation_(statement_->generation)
     {
     }
 
-    STDMETHODIMP get_TransactionId(long* id) override { return Get("get_TransactionId", number_, id); }
+    STDMETHODIMP get_TransactionId(long* id) override { return GetNumber("get_TransactionId", number_, id); }
 
     STDMETHODIMP get_Sequence(VARIANT* sequence) override
     {
@@ -114,8 +115,8 @@ public:
         return S_OK;
     }
 
-    STDMETHODIMP get_Date(DATE* date) override { return Get("get_Date", Data().Date, date); }
-    STDMETHODIMP put_Date(DATE date) override { return Put("put_Date", NumberText(date), Data().Date, date); }
+    STDMETHODIMP get_Date(DATE* date) override { return GetNumber("get_Date", Data().Date, date); }
+    STDMETHODIMP put_Date(DATE date) override { return PutValue("put_Date", NumberText(date), Data().Date, date); }
     STDMETHODIMP get_ChequeNumber(BSTR* text) override
     {
         return GetText("get_ChequeNumber", Data().ChequeNumber, text);
@@ -129,25 +130,25 @@ public:
     }
     STDMETHODIMP get_Reference(BSTR* text) override { return GetText("get_Reference", Data().Reference, text); }
     STDMETHODIMP put_Reference(BSTR text) override { return PutText("put_Reference", Data().Reference, text); }
-    STDMETHODIMP get_Receipt(long* receipt) override { return Get("get_Receipt", Data().Receipt, receipt); }
+    STDMETHODIMP get_Receipt(long* receipt) override { return GetNumber("get_Receipt", Data().Receipt, receipt); }
     STDMETHODIMP put_Receipt(long receipt) override
     {
-        return Put("put_Receipt", std::to_string(receipt), Data().Receipt, receipt);
+        return PutValue("put_Receipt", std::to_string(receipt), Data().Receipt, receipt);
     }
     STDMETHODIMP get_Details(BSTR* text) override { return GetText("get_Details", Data().Details, text); }
     STDMETHODIMP put_Details(BSTR text) override { return PutText("put_Details", Data().Details, text); }
-    STDMETHODIMP get_Amount(double* amount) override { return Get("get_Amount", Data().Amount, amount); }
+    STDMETHODIMP get_Amount(double* amount) override { return GetNumber("get_Amount", Data().Amount, amount); }
     STDMETHODIMP put_Amount(double amount) override
     {
-        return Put("put_Amount", NumberText(amount), Data().Amount, amount);
+        return PutValue("put_Amount", NumberText(amount), Data().Amount, amount);
     }
 
     // Members the module has no use for: recorded, and otherwise empty.
     STDMETHODIMP get_TransCode(BSTR* text) override { return GetText("get_TransCode", {}, text); }
     STDMETHODIMP put_TransCode(BSTR text) override { return Ignore("put_TransCode", BstrText(text)); }
-    STDMETHODIMP get_ValueDate(DATE* date) override { return Get("get_ValueDate", 0.0, date); }
+    STDMETHODIMP get_ValueDate(DATE* date) override { return GetNumber("get_ValueDate", 0.0, date); }
     STDMETHODIMP put_ValueDate(DATE date) override { return Ignore("put_ValueDate", NumberText(date)); }
-    STDMETHODIMP get_Reconciled(long* reconciled) override { return Get("get_Reconciled", 0L, reconciled); }
+    STDMETHODIMP get_Reconciled(long* reconciled) override { return GetNumber("get_Reconciled", 0L, reconciled); }
     STDMETHODIMP put_Reconciled(long reconciled) override
     {
         return Ignore("put_Reconciled", std::to_string(reconciled));
@@ -166,7 +167,7 @@ public:
     STDMETHODIMP put_Memo(BSTR text) override { return Ignore("put_Memo", BstrText(text)); }
     STDMETHODIMP get_Currency(BSTR* text) override { return GetText("get_Currency", {}, text); }
     STDMETHODIMP put_Currency(BSTR text) override { return Ignore("put_Currency", BstrText(text)); }
-    STDMETHODIMP get_ExchangeRate(double* rate) override { return Get("get_ExchangeRate", 0.0, rate); }
+    STDMETHODIMP get_ExchangeRate(double* rate) override { return GetNumber("get_ExchangeRate", 0.0, rate); }
     STDMETHODIMP put_ExchangeRate(double rate) override { return Ignore("put_ExchangeRate", NumberText(rate)); }
 
 protected:
@@ -180,50 +181,8 @@ private:
         return kept ? *kept : own_;
     }
 
-    HRESULT GetText(const char* member, const std::wstring& value, BSTR* text)
-    {
-        if (text)
-            *text = nullptr;
-        const HRESULT hr = statement_->OnTransactionCall(number_, member);
-        if (FAILED(hr))
-            return hr;
-        if (!text)
-            return E_POINTER;
-        *text = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
-        return *text ? S_OK : E_OUTOFMEMORY;
-    }
-
-    HRESULT PutText(const char* member, std::wstring& stored, BSTR text)
-    {
-        const std::string argument = BstrText(text);
-        const HRESULT hr = statement_->OnTransactionCall(number_, member, &argument);
-        if (SUCCEEDED(hr))
-            stored.assign(text ? text : L"", text ? SysStringLen(text) : 0);
-        return hr;
-    }
-
-    template <class T>
-    HRESULT Get(const char* member, T value, T* out)
-    {
-        if (out)
-            *out = 0;
-        const HRESULT hr = statement_->OnTransactionCall(number_, member);
-        if (FAILED(hr))
-            return hr;
-        if (!out)
-            return E_POINTER;
-        *out = value;
-        return S_OK;
-    }
-
-    template <class T>
-    HRESULT Put(const char* member, const std::string& argument, T& stored, T value)
-    {
-        const HRESULT hr = statement_->OnTransactionCall(number_, member, &argument);
-        if (SUCCEEDED(hr))
-            stored = value;
-        return hr;
-    }
+    friend class RecordedMembers<TransactionObject>;
+    HRESULT OnCall(const char* member, const std::string* argument) { return statement_->OnTransactionCall(number_, member, argument); }
 
     HRESULT Ignore(const char* member, const std::string& argument)
     {

@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "TolvarEBanking.h"
+#include "objects/bank.h"
 #include "statements/balance_file.h"
 #include "statements/transaction_record.h"
 
@@ -13,11 +14,6 @@ static_assert(std::is_same_v<decltype(&StatementFileFilter), TolvarFileFilter>,
               "the filter must have the calling convention the host's chooser calls it with");
 
 namespace {
-
-// The name the host settings object knows this bank by, in its fixed 100-byte record.
-const char kBankDisplayName[] = "Brenmark Fenlow Online Plus";
-constexpr size_t kBankNameBytes = 100;
-static_assert(sizeof kBankDisplayName <= kBankNameBytes, "the bank name must fit the host's record");
 
 Bstr ToBstr(const CString& text)
 {
@@ -34,8 +30,8 @@ bool ChooseStatementFile(CString& fileName)
     ComPtr<ITolvarFileChooser> chooser = CreateHostObject<ITolvarFileChooser>(CLSID_TolvarFileChooser);
     ComPtr<ITolvarBankSettings> settings = CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings);
 
-    char bankName[kBankNameBytes] = {};
-    std::memcpy(bankName, kBankDisplayName, sizeof kBankDisplayName);
+    char bankName[100];  // the host's fixed record
+    FillBankName(bankName);
     fileName.Empty();
 
     FileChooserSettings chooserSettings = {};

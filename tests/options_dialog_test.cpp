@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/files.h"
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -29,12 +31,6 @@ const char kCaption[] = "Brenmark Ledgerway/Lintrove Payment Processing";
 const char kQuestion[] = "Changes have been made";
 const char kAccount[] = "401122_87654321";
 const char kOtherAccount[] = "200000_12345678";
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 DATE MakeDate(WORD year, WORD month, WORD day, WORD hour = 0, WORD minute = 0)
 {

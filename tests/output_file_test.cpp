@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/files.h"
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -25,23 +27,6 @@ const int kFileNameBox = 0x47c;           // cmb13: the explorer-style dialog's 
 const int kFileTypeList = 0x470;          // cmb1
 const int kReadOnlyBox = 0x410;           // chx1
 const char kNoticeCaption[] = "Windows Redirect";
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-}
-
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 void MakeFolder(const std::string& path)
 {
@@ -272,7 +257,7 @@ TEST_F(OutputFileTest, AWritableFolderIsWrittenDirectlyWithoutNotice)
     EXPECT_EQ("1,2,3\r\n", ReadBytes(path));  // created or emptied, text mode
     EXPECT_FALSE(placement.NotifyRedirect());
     EXPECT_TRUE(driver.Windows().empty()) << driver.Summary();
-    EXPECT_FALSE(Exists(placement.VirtualStorePath()));
+    EXPECT_FALSE(FileExists(placement.VirtualStorePath()));
 }
 
 TEST_F(OutputFileTest, AFailedOpenForANonElevatedUserLandsInTheVirtualStoreAndYesOpensItsFolder)
@@ -291,7 +276,7 @@ TEST_F(OutputFileTest, AFailedOpenForANonElevatedUserLandsInTheVirtualStoreAndYe
     EXPECT_TRUE(placement.OpenedInVirtualStore());
     EXPECT_EQ(virtualStorePath_, placement.WrittenPath());
     EXPECT_EQ("A,B\r\n", ReadBytes(virtualStorePath_));
-    EXPECT_FALSE(Exists(protectedPath_));
+    EXPECT_FALSE(FileExists(protectedPath_));
 
     EXPECT_TRUE(placement.NotifyRedirect());
 
@@ -375,7 +360,7 @@ TEST_F(OutputFileTest, AnElevatedUserNeverUsesTheVirtualStore)
     placement.Choose(protectedPath_.c_str());
 
     EXPECT_FALSE(placement.Open());
-    EXPECT_FALSE(Exists(virtualStorePath_));
+    EXPECT_FALSE(FileExists(virtualStorePath_));
 
     // Even a file that appeared there just now brings no notice.
     WriteBytes(virtualStorePath_, "x");
@@ -419,7 +404,7 @@ TEST_F(OutputFileTest, ANetworkPathHasNoVirtualStorePath)
 
     EXPECT_FALSE(file);
     EXPECT_STREQ("", placement.VirtualStorePath());
-    EXPECT_FALSE(Exists(root_ + "\\local\\virtualstoreerver\\share\\pay.csv"));
+    EXPECT_FALSE(FileExists(root_ + "\\local\\virtualstoreerver\\share\\pay.csv"));
     EXPECT_FALSE(placement.NotifyRedirect());
 }
 
@@ -463,7 +448,7 @@ TEST_F(OutputFileTest, WithoutALocalApplicationDataFolderThereIsNoSecondOpen)
 
     EXPECT_FALSE(placement.Open());
     EXPECT_STREQ("", placement.VirtualStorePath());
-    EXPECT_FALSE(Exists(virtualStorePath_));
+    EXPECT_FALSE(FileExists(virtualStorePath_));
 }
 
 TEST_F(OutputFileTest, AReplacedPlatformServesPlacementsMadeWithoutOne)

@@ -15,74 +15,8 @@
 #include "payments/payment_records.h"
 #include "samplehost/standin_host.h"
 #include "tests/support/com_test.h"
-
-// Collects what the thread sends to the debugger output while it lives. OutputDebugStringA raises
-// DBG_PRINTEXCEPTION_C with the text; a first vectored handler sees it before anyone else.
-class DebugOutputCapture {
-public:
-    DebugOutputCapture()
-    {
-        current_ = this;
-        handler_ = AddVectoredExceptionHandler(1, Handler);
-    }
-    ~DebugOutputCapture()
-    {
-        RemoveVectoredExceptionHandler(handler_);
-        current_ = nullptr;
-    }
-    DebugOutputCapture(const DebugOutputCapture&) = delete;
-    DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
-    const std::vector<std::string>& Lines() const { return lines_; }
-
-private:
-    static LONG CALLBACK Handler(EXCEPTION_POINTERS* exception)
-    {
-        const EXCEPTION_RECORD* record = exception->ExceptionRecord;
-        if (current_ && record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
-            const auto* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
-            const size_t length = static_cast<size_t>(record->ExceptionInformation[0]);
-            current_->lines_.emplace_back(text, length > 0 ? length - 1 : 0);
-        }
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-
-    static inline DebugOutputCapture* current_ = nullptr;
-    PVOID handler_ = nullptr;
-    std::vector<std::string> lines_;
-};
-
-// A file in the temporary folder, removed again at the end.
-class TemporaryFile {
-public:
-    TemporaryFile()
-    {
-        char folder[MAX_PATH];
-        char name[MAX_PATH];
-        GetTempPathA(sizeof folder, folder);
-        GetTempFileNameA(folder, "pay", 0, name);
-        path_ = name;
-    }
-    ~TemporaryFile() { DeleteFileA(path_.c_str()); }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const std::string& Path() const { return path_; }
-    std::string Bytes() const
-    {
-        std::string bytes;
-        if (FILE* file = std::fopen(path_.c_str(), "rb")) {
-            char chunk[4096];
-            size_t read = 0;
-            while ((read = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-                bytes.append(chunk, read);
-            std::fclose(file);
-        }
-        return bytes;
-    }
-
-private:
-    std::string path_;
-};
+#include "tests/support/debug_output.h"
+#include "tests/support/files.h"
 
 struct WrittenRecord {
     std::string Bytes;                // the whole file
@@ -154,7 +88,7 @@ private:
             if (withHeader)
                 WriteLedgerwayHeader(file);
             written.Valid = writer(file, payment.Get());
-            written.Traces = capture.Lines();
+            written.Traces = capture.Texts();
         }
         std::fputs("\n", file);
         std::fclose(file);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/files.h"
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -14,27 +16,10 @@
 
 namespace {
 
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-}
-
 bool IsFolder(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 class SettingsStoreTest : public ::testing::Test {
@@ -93,7 +78,7 @@ TEST_F(SettingsStoreTest, FirstReadCreatesTheFolderAndFirstWriteTheFile)
 
     EXPECT_EQ(7, flag);
     EXPECT_TRUE(IsFolder(folder_));
-    EXPECT_FALSE(Exists(file_));
+    EXPECT_FALSE(FileExists(file_));
 
     EXPECT_TRUE(WriteSettingFlag("BMBUseLWFmt", 1));
 

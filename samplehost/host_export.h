@@ -1,0 +1,69 @@
+// One payment export as the host product runs it: the batch and the paying account handed to the
+// payment service's ExportPayments, the module's dialogs answered (by the user, or from the
+// program's options through the modal-UI driver), and what the run reported.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "samplehost/batch_csv.h"
+#include "samplehost/host_session.h"
+
+namespace hostprogram {
+
+extern const char kOptionsCaption[];
+extern const char kInvalidPathCaption[];
+extern const char kRedirectCaption[];
+
+enum class Layout { AsOffered, Ledgerway, Lintrove };
+
+// How the module's dialogs are answered when nobody is at the screen.
+struct DialogAnswers {
+    Layout Layout = Layout::AsOffered;
+    bool HasDebitDate = false;
+    SYSTEMTIME DebitDate{};
+    int Remittance = -1;  // -1: as offered, 0: no, 1: yes
+    bool CancelOptions = false;
+    bool CancelSave = false;
+    bool OpenRedirectFolder = false;  // the answer to the "Windows Redirect" notice
+    std::string OutputPath;  // full path, ANSI, typed into the save dialog
+    bool OutputExists = false;  // the save dialog will ask before replacing it
+};
+
+struct ExportRequest {
+    std::vector<BatchPayment> Payments;
+    bool HasAccount = false;  // without one the run gets no payment context
+    std::wstring SortCode, AccountNumber;
+    bool Unattended = true;
+    DialogAnswers Answers;
+    // What the host settings object proposes (ANSI).
+    std::string DefaultFileName = "PAYMENTS.CSV", Extension = "csv", DefaultDirectory = "C:\\";
+};
+
+// A window the module (or the save dialog) showed during the run.
+struct SeenWindow {
+    std::string Caption;
+    std::string Text;  // a message box's message, on one line
+    std::string Answer;  // how it was answered; "" when nothing answered it
+    bool Expected = true;
+    bool Trouble = false;  // not expected, left open, or a step that could not be carried out
+};
+
+struct ExportOutcome {
+    HRESULT Result = E_FAIL;
+    std::string ErrorDescription;
+    long Status = -1;
+    std::vector<long> Codes;  // per payment; -1 when the module put none
+    std::vector<std::string> Texts;  // GetResultText of each code; "" when it gave none
+    std::vector<SeenWindow> Windows;  // unattended runs only
+    std::string ChosenPath;  // what the save dialog confirmed ("" when unknown)
+    std::string RedirectedTo;  // the VirtualStore path the redirect notice named
+    int UnexpectedWindows = 0;
+    int Problems = 0;  // answers that could not be given as asked
+};
+
+ExportOutcome RunExport(HostSession& session, const ExportRequest& request);
+
+}  // namespace hostprogram

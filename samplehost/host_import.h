@@ -1,0 +1,37 @@
+// One statement import as the host product runs it: the host's file chooser, served to the
+// module, chooses the given file; the statement service's ImportStatement fills the host's
+// statement; the host reads back what it received.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "samplehost/host_session.h"
+
+namespace hostprogram {
+
+// The two column-name lines a statement file may start with (letters in any case).
+extern const char kStatementColumns[];
+extern const char kQuotedStatementColumns[];
+
+// Whether the file's first line is a statement column-name line; otherwise why not. Throws
+// InputError when the file cannot be read.
+bool CheckStatementFile(const std::string& path, std::string* why);
+
+struct ImportOutcome {
+    HRESULT Result = E_FAIL;
+    std::string ErrorDescription;
+    long Status = -1;
+    std::vector<standin::TransactionData> Transactions;
+    long Resets = 0;
+    // What the module's file filter, handed to the chooser, says of the file.
+    int FilterAnswer = 0;
+    std::string FilterDescription;
+};
+
+// path is the file's full path, as the chooser gives it.
+ImportOutcome RunImport(HostSession& session, const std::wstring& path);
+
+}  // namespace hostprogram

@@ -1,0 +1,125 @@
+#include "samplehost/program_text.h"
+
+#include <cstdio>
+
+namespace hostprogram {
+
+bool Utf8ToWide(const std::string& text, std::wstring* wide)
+{
+    wide->clear();
+    if (text.empty())
+        return true;
+    const int length = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+    if (size <= 0)
+        return false;
+    wide->resize(static_cast<size_t>(size));
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, &(*wide)[0], size) == size;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    std::wstring wide;
+    if (text.empty())
+        return wide;
+    const int length = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+    if (size <= 0)
+        return wide;
+    wide.resize(static_cast<size_t>(size));
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], size);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    std::string utf8;
+    if (text.empty())
+        return utf8;
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return utf8;
+    utf8.resize(static_cast<size_t>(size));
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &utf8[0], size, nullptr, nullptr);
+    return utf8;
+}
+
+bool WideToAnsi(const std::wstring& text, std::string* ansi)
+{
+    ansi->clear();
+    if (text.empty())
+        return true;
+    const int length = static_cast<int>(text.size());
+    BOOL lossy = FALSE;
+    const int size =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, &lossy);
+    if (size <= 0 || lossy)
+        return false;
+    ansi->resize(static_cast<size_t>(size));
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, &(*ansi)[0], size, nullptr, &lossy);
+    return !lossy;
+}
+
+size_t DisplayWidth(const std::string& utf8)
+{
+    size_t width = 0;
+    for (unsigned char c : utf8) {
+        if ((c & 0xC0) != 0x80)
+            ++width;
+    }
+    return width;
+}
+
+std::string HResultText(HRESULT hr)
+{
+    struct Named {
+        HRESULT Code;
+        const char* Name;
+    };
+    static const Named names[] = {
+        {E_NOTIMPL, "E_NOTIMPL"},
+        {E_NOINTERFACE, "E_NOINTERFACE"},
+        {E_POINTER, "E_POINTER"},
+        {E_FAIL, "E_FAIL"},
+        {E_UNEXPECTED, "E_UNEXPECTED"},
+        {E_OUTOFMEMORY, "E_OUTOFMEMORY"},
+        {E_INVALIDARG, "E_INVALIDARG"},
+        {E_ACCESSDENIED, "E_ACCESSDENIED"},
+        {DISP_E_EXCEPTION, "DISP_E_EXCEPTION"},
+        {REGDB_E_CLASSNOTREG, "REGDB_E_CLASSNOTREG"},
+        {CO_E_CLASSSTRING, "CO_E_CLASSSTRING"},
+        {CO_E_SERVER_STOPPING, "CO_E_SERVER_STOPPING"},
+        {TYPE_E_LIBNOTREGISTERED, "TYPE_E_LIBNOTREGISTERED"},
+    };
+    if (hr == S_OK || hr == S_FALSE)
+        return hr == S_OK ? "S_OK" : "S_FALSE";
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    for (const Named& name : names) {
+        if (name.Code == hr)
+            return std::string(text) + " " + name.Name;
+    }
+    return text;
+}
+
+std::string SystemMessage(DWORD code)
+{
+    wchar_t* buffer = nullptr;
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+            nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring message = length && buffer ? std::wstring(buffer, length) : std::wstring();
+    if (buffer)
+        LocalFree(buffer);
+    while (!message.empty() &&
+        (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ' || message.back() == L'.'))
+        message.pop_back();
+    for (wchar_t& c : message) {
+        if (c == L'\r' || c == L'\n')
+            c = L' ';
+    }
+    return Utf8(message);
+}
+
+}  // namespace hostprogram

@@ -1,0 +1,42 @@
+// Files for tests: exact bytes in and out, and temporary files and folders removed at the end.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+std::string ReadBytes(const std::string& path);  // "" when the file cannot be read
+void WriteBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+// A file in the temporary folder, holding the given bytes when any are given; removed at the end.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& suffix = ".tmp");
+    TemporaryFile(const std::string& contents, const std::string& suffix);
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string Bytes() const { return ReadBytes(path_); }
+    void Remove() const;
+
+private:
+    std::string path_;
+};
+
+// A new empty folder in the temporary folder, removed with what it holds at the end.
+class TemporaryFolder {
+public:
+    explicit TemporaryFolder(const std::string& name);
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
