@@ -199,23 +199,8 @@ int CountFields(const char* text, char delimiter)
 
 CString NextField(const char* text, char delimiter, const char** rest)
 {
-    if (!text) {
-        *rest = nullptr;
-        return CString();
-    }
-    bool quoted = false;
-    const char* end = text;
-    for (; *end; ++end) {
-        if (*end == kQuote)
-            quoted = !quoted;
-        else if (*end == delimiter && !quoted)
-            break;
-    }
-    *rest = *end ? end + 1 : nullptr;
-    CString field;
-    if (end != text)
-        field = CString(std::string(text, end).c_str());
-    return field;
+    const FieldSpan field = CutField(text, delimiter, rest);
+    return field.Length ? CString(std::string(field.Text, field.Length).c_str()) : CString();
 }
 
 void StripQuotes(CString& text)
