@@ -18,17 +18,11 @@ struct ServedObjects {
     long chooserCreations = 0;
 };
 
-class ClassObject final : public IClassFactory {
+class ClassObject final : public IClassFactory, private CountedObject {
 public:
     enum class Serves { Settings, Chooser };
 
-    ClassObject(std::shared_ptr<ServedObjects> served, Serves serves) : served_(std::move(served)), serves_(serves)
-    {
-        CountLiveObject(+1);
-    }
-    ~ClassObject() { CountLiveObject(-1); }
-    ClassObject(const ClassObject&) = delete;
-    ClassObject& operator=(const ClassObject&) = delete;
+    ClassObject(std::shared_ptr<ServedObjects> served, Serves serves) : served_(std::move(served)), serves_(serves) {}
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
@@ -41,14 +35,8 @@ public:
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const LONG left = InterlockedDecrement(&references_);
-        if (left == 0)
-            delete this;
-        return left;
-    }
+    STDMETHODIMP_(ULONG) AddRef() override { return AddReference(); }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseReference(); }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
     {
@@ -72,7 +60,6 @@ public:
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
 private:
-    LONG references_ = 0;
     std::shared_ptr<ServedObjects> served_;
     Serves serves_;
 };

@@ -15,15 +15,32 @@ namespace standin {
 
 void CountLiveObject(int change);
 
+// The reference count of every host object, counted among the live host objects while it exists.
+class CountedObject {
+public:
+    CountedObject() { CountLiveObject(+1); }
+    virtual ~CountedObject() { CountLiveObject(-1); }
+    CountedObject(const CountedObject&) = delete;
+    CountedObject& operator=(const CountedObject&) = delete;
+
+protected:
+    ULONG AddReference() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+    ULONG ReleaseReference()
+    {
+        const LONG left = InterlockedDecrement(&references_);
+        if (left == 0)
+            delete this;
+        return static_cast<ULONG>(left);
+    }
+
+private:
+    LONG references_ = 0;
+};
+
 template <class Interface>
-class HostObject : public Interface, public ISupportErrorInfo {
+class HostObject : public Interface, public ISupportErrorInfo, protected CountedObject {
 public:
     using Face = Interface;
-
-    HostObject() { CountLiveObject(+1); }
-    virtual ~HostObject() { CountLiveObject(-1); }
-    HostObject(const HostObject&) = delete;
-    HostObject& operator=(const HostObject&) = delete;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
@@ -39,14 +56,8 @@ public:
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const LONG left = InterlockedDecrement(&references_);
-        if (left == 0)
-            delete this;
-        return left;
-    }
+    STDMETHODIMP_(ULONG) AddRef() override { return AddReference(); }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseReference(); }
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override
     {
@@ -79,7 +90,6 @@ protected:
     virtual bool PostsErrorInfo() const = 0;
 
 private:
-    LONG references_ = 0;
 };
 
 // Makes a host object; the returned pointer holds the first reference.
