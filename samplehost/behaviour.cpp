@@ -40,16 +40,34 @@ HRESULT Behaviour::Record(const std::string& call) const
     return Check(call);
 }
 
-HRESULT Behaviour::Check(const std::string& call) const
+void Behaviour::OnCall(const std::string& member, std::function<void()> action)
 {
-    if (failures_.empty())
-        return S_OK;
-    auto planned = failures_.find(call);
-    if (planned == failures_.end()) {
+    actions_[member] = std::move(action);
+}
+
+// The entry for the call itself, or else for its member without arguments.
+template <class Map>
+typename Map::const_iterator FindPlanned(const Map& planned, const std::string& call)
+{
+    auto found = planned.find(call);
+    if (found == planned.end()) {
         const size_t open = call.find('(');
         if (open != std::string::npos)
-            planned = failures_.find(call.substr(0, open));
+            found = planned.find(call.substr(0, open));
     }
+    return found;
+}
+
+HRESULT Behaviour::Check(const std::string& call) const
+{
+    if (!actions_.empty()) {
+        const auto action = FindPlanned(actions_, call);
+        if (action != actions_.end())
+            action->second();
+    }
+    if (failures_.empty())
+        return S_OK;
+    const auto planned = FindPlanned(failures_, call);
     if (planned == failures_.end())
         return S_OK;
     const Failure& failure = planned->second;

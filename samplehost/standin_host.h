@@ -30,6 +30,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -65,6 +66,8 @@ public:
     // "get_Count"; a member without arguments also matches its calls with arguments.
     void FailOn(const std::string& member, Failure failure);
     void ClearFailures() { failures_.clear(); }
+    // Runs action whenever member is called, before the call answers (matched as FailOn matches).
+    void OnCall(const std::string& member, std::function<void()> action);
     const std::string& Name() const { return name_; }
     CallLog& Log() const { return *log_; }
     std::shared_ptr<CallLog> SharedLog() const { return log_; }
@@ -83,6 +86,7 @@ private:
     std::string name_;
     IID iid_;
     std::map<std::string, Failure> failures_;
+    std::map<std::string, std::function<void()>> actions_;
     bool recording_ = true;
 };
 

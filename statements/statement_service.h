@@ -4,6 +4,7 @@
 #include "core/com_object.h"
 #include "TolvarBrenmarkLintrove.h"
 #include "objects/bank_service_impl.h"
+#include "statements/balance_file.h"
 #include "support/cstring.h"
 
 class CBankStatementService : public Implements<SupportErrorInfoFor<IBankStatementService>, IBankServiceImpl<IBankStatementService>> {
@@ -11,7 +12,8 @@ public:
     using Interfaces = InterfaceTable<Iface<IBankStatementService>, Iface<ITolvarBankStatementService, IBankStatementService>,
                                       Iface<IDispatch, IBankStatementService>, Iface<ISupportErrorInfo>>;
 
-    // Outcomes of ImportStatement left in Status.
+    // Outcomes of ImportStatement left in Status. FileNotReadable also stands for a damaged file
+    // and for a statement that the host would not take whole: in each case nothing was imported.
     enum : long { ImportRan = 0, NoFileChosen = 1, FileNotReadable = 2 };
 
     CBankStatementService() { DisplayName = SysAllocString(L"Bank Reconciliation Service"); }
@@ -21,6 +23,9 @@ public:
 
 private:
     void RunImport(ITolvarBankStatement* statement);
+    // Adds the checked file's transactions; sequence is the number of the one being added.
+    void AddTransactions(ITolvarBankStatement* statement, CBBM2BalanceFile& reader, const StatementFileCheck& check,
+                         long& sequence);
 };
 
 // Lets the user choose a statement file through the host's file chooser; false when none was chosen.

@@ -1,104 +1,17 @@
 #include "statements/transaction_record.h"
 
-#include <charconv>
-#include <climits>
 #include <cstring>
 
-#include "support/platform.h"
+#include "statements/statement_lines.h"
 
 namespace {
 
-constexpr char kDelimiter = ',';
 constexpr char kQuote = '"';
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// White space as the C library sees it in the "C" locale.
-bool IsSpace(char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// Leading white space, an optional sign and the digits after it; 0 when there are none. Values
-// beyond int are held at its limits rather than wrapping into a plausible number.
-int LeadingInteger(const char* text)
-{
-    while (IsSpace(*text))
-        ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
-    long long value = 0;
-    for (; IsDigit(*text); ++text) {
-        value = value * 10 + (*text - '0');
-        if (value > INT_MAX)
-            return negative ? INT_MIN : INT_MAX;
-    }
-    return static_cast<int>(negative ? -value : value);
-}
-
-bool IsLeapYear(int year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month)
-{
-    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
-}
-
-// The next run of characters between hyphens; runs of hyphens count as one separator.
-std::string NextDatePart(const char*& cursor)
-{
-    while (*cursor == '-')
-        ++cursor;
-    const char* start = cursor;
-    while (*cursor && *cursor != '-')
-        ++cursor;
-    return std::string(start, cursor);
-}
-
-// One field of a line, its quotes included: the text between two delimiters, without a copy.
-struct FieldSpan {
-    const char* Text = "";
-    size_t Length = 0;
-};
-
-// NextField without the copy: the same field, and the same rest.
-FieldSpan CutField(const char* text, char delimiter, const char** rest)
-{
-    if (!text) {
-        *rest = nullptr;
-        return FieldSpan();
-    }
-    bool quoted = false;
-    const char* end = text;
-    for (; *end; ++end) {
-        if (*end == kQuote)
-            quoted = !quoted;
-        else if (*end == delimiter && !quoted)
-            break;
-    }
-    *rest = *end ? end + 1 : nullptr;
-    return FieldSpan{text, static_cast<size_t>(end - text)};
-}
-
-// StripQuotes on a field span.
-FieldSpan WithoutQuotes(FieldSpan field)
-{
-    if (field.Length >= 2 && field.Text[0] == kQuote && field.Text[field.Length - 1] == kQuote)
-        return FieldSpan{field.Text + 1, field.Length - 2};
-    return field;
-}
 
 // A field's text with a terminator: on the stack when short, as nearly every field is.
 class TerminatedText {
 public:
-    explicit TerminatedText(FieldSpan field)
+    explicit TerminatedText(StatementField field)
     {
         if (field.Length < sizeof small_) {
             std::memcpy(small_, field.Text, field.Length);
@@ -118,6 +31,18 @@ private:
     std::string large_;
     const char* text_;
 };
+
+int CountLineFields(std::string_view line)
+{
+    const char* end = line.data() + line.size();
+    const char* rest = line.data();
+    int count = 0;
+    while (rest) {
+        CutStatementField(rest, end, &rest);
+        ++count;
+    }
+    return count;
+}
 
 }  // namespace
 
@@ -142,26 +67,40 @@ std::istream& operator>>(std::istream& stream, CBMLWTransactionRecord& record)
 std::istream& ReadTransactionRecord(std::istream& stream, std::string& line, CBMLWTransactionRecord& record)
 {
     ReadStatementLine(stream, line);
-    if (CountFields(line.c_str(), kDelimiter) < CBMLWTransactionRecord::FieldCount)
+    FillTransactionRecord(line, record);
+    return stream;
+}
+
+void FillTransactionRecord(std::string_view line, CBMLWTransactionRecord& record)
+{
+    if (CountLineFields(line) < CBMLWTransactionRecord::FieldCount)
         throw CBMLWTransactionRecord::TooFewFields;
+    if (CheckStatementLine(line, false, nullptr) != StatementLineKind::Transaction)
+        throw CBMLWTransactionRecord::DamagedLine;
 
     // Cut every field before touching the record, so that a failure leaves it whole.
-    FieldSpan fields[CBMLWTransactionRecord::FieldCount];
-    const char* rest = line.c_str();
-    for (FieldSpan& field : fields)
-        field = CutField(rest, kDelimiter, &rest);
+    StatementField fields[CBMLWTransactionRecord::FieldCount];
+    const char* end = line.data() + line.size();
+    const char* rest = line.data();
+    for (StatementField& field : fields)
+        field = CutStatementField(rest, end, &rest);
+    double transDate = 0, amount = 0;
+    if (!ReadStatementDate(fields[0].View(), &transDate) || !ReadStatementAmount(fields[3].View(), &amount))
+        throw CBMLWTransactionRecord::DamagedLine;
+    // The value date is not passed on: an empty or unreadable one stays 0.
+    double valueDate = 0;
+    ReadStatementDate(fields[1].View(), &valueDate);
 
-    // Every member is given its value, an empty field its cleared value (0 or the empty text), so
-    // the texts keep their room from line to line.
-    record.TransDate = ParseStatementDate(TerminatedText(WithoutQuotes(fields[0])));
-    record.ValueDate = ParseStatementDate(TerminatedText(WithoutQuotes(fields[1])));
+    // Every member is given its value, an empty field its cleared value, so the texts keep their
+    // room from line to line.
+    record.TransDate = transDate;
+    record.ValueDate = valueDate;
     record.InToday = TerminatedText(WithoutQuotes(fields[2]));
-    record.Amount = ParseStatementAmount(TerminatedText(WithoutQuotes(fields[3])));
+    record.Amount = amount;
     record.Details = TerminatedText(WithoutQuotes(fields[4]));
     record.TransCode = TerminatedText(WithoutQuotes(fields[5]));
     record.RFR = TerminatedText(WithoutQuotes(fields[6]));
     record.ChequeNo = TerminatedText(WithoutQuotes(fields[7]));
-    return stream;
 }
 
 std::string ReadStatementLine(std::istream& stream)
@@ -199,7 +138,8 @@ int CountFields(const char* text, char delimiter)
 
 CString NextField(const char* text, char delimiter, const char** rest)
 {
-    const FieldSpan field = CutField(text, delimiter, rest);
+    const StatementField field =
+        CutStatementField(text, text ? text + std::strlen(text) : nullptr, rest, delimiter);
     return field.Length ? CString(std::string(field.Text, field.Length).c_str()) : CString();
 }
 
@@ -217,57 +157,12 @@ double ParseStatementDate(const CString& text)
 
 double ParseStatementDate(const char* text)
 {
-    const char* cursor = text ? text : "";
-    std::string year = NextDatePart(cursor);
-    const std::string month = NextDatePart(cursor);
-    const std::string day = NextDatePart(cursor);
-    // A quote left over from an unbalanced field may lead the year.
-    if (!year.empty() && year[0] == kQuote)
-        year.erase(0, 1);
-
-    const int y = LeadingInteger(year.c_str());
-    const int m = LeadingInteger(month.c_str());
-    const int d = LeadingInteger(day.c_str());
-    // Checked here: some platforms roll 30 February over into March instead of refusing it.
-    if (m < 1 || m > 12 || d < 1 || y < 0 || d > DaysInMonth(y, m))
-        return 0;
     double date = 0;
-    return platform::CalendarDateToOleDate(y, m, d, &date) ? date : 0;
+    return text && ReadStatementDate(text, &date) ? date : 0;
 }
 
 double ParseStatementAmount(const char* text)
 {
-    while (IsSpace(*text))
-        ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
-
-    const char* start = text;
-    const char* p = text;
-    bool anyDigit = false;
-    for (; IsDigit(*p); ++p)
-        anyDigit = true;
-    if (*p == '.')
-        for (++p; IsDigit(*p); ++p)
-            anyDigit = true;
-    if (!anyDigit)
-        return 0;
-    if (*p == 'e' || *p == 'E') {
-        const char* exponent = p + 1;
-        if (*exponent == '+' || *exponent == '-')
-            ++exponent;
-        if (IsDigit(*exponent)) {
-            while (IsDigit(*exponent))
-                ++exponent;
-            p = exponent;
-        }
-    }
-
-    // from_chars reads '.' as the decimal point whatever locale the host process has set.
-    double value = 0;
-    const std::from_chars_result result = std::from_chars(start, p, value, std::chars_format::general);
-    if (result.ec != std::errc())
-        return 0;
-    return negative ? -value : value;
+    double amount = 0;
+    return text && ReadStatementAmount(text, &amount) ? amount : 0;
 }

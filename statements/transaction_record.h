@@ -4,13 +4,16 @@
 
 #include <istream>
 #include <string>
+#include <string_view>
 
 #include "support/cstring.h"
 
 class CBMLWTransactionRecord {
 public:
     // Raised by value: the enumerator itself is the exception object.
-    enum { NoError = 0, TooFewFields = 1, StreamNotOpen = 4 };
+    // DamagedLine: eight fields or more, but a date or an amount that cannot be read exactly, or
+    // text where none may be (the rules of statement_lines.h).
+    enum { NoError = 0, TooFewFields = 1, DamagedLine = 2, StreamNotOpen = 4 };
     using Error = decltype(NoError);
 
     static constexpr int FieldCount = 8;
@@ -31,13 +34,15 @@ public:
     const CString& GetRFR() const { return RFR; }
     const CString& GetChequeNo() const { return ChequeNo; }
 
-    // Reads exactly one line, of any length. A line of fewer than eight fields raises TooFewFields
-    // and leaves the record as it was.
+    // Reads exactly one line, of any length. A line of fewer than eight fields raises TooFewFields,
+    // any other line that is not a transaction raises DamagedLine; either leaves the record as it was.
     friend std::istream& operator>>(std::istream& stream, CBMLWTransactionRecord& record);
     // The same, reading the line into line, whose room is kept for the next one: a reader that
     // goes through a whole file allocates nothing per line once its buffers have grown.
     friend std::istream& ReadTransactionRecord(std::istream& stream, std::string& line,
                                                CBMLWTransactionRecord& record);
+    // Fills the record from one line without its line end, raising as the extraction does.
+    friend void FillTransactionRecord(std::string_view line, CBMLWTransactionRecord& record);
 
 private:
     double TransDate = 0;
@@ -66,11 +71,11 @@ CString NextField(const char* text, char delimiter, const char** rest);
 // Removes one pair of enclosing double quotes, in place; quotes inside stay.
 void StripQuotes(CString& text);
 
-// Year, month and day separated by hyphens, as an OLE Automation date at midnight; 0 when the
-// text is not a calendar date.
+// A date written year-month-day or day/month/year (ReadStatementDate), as an OLE Automation date
+// at midnight; 0 when the text is not such a date.
 double ParseStatementDate(const CString& text);
 double ParseStatementDate(const char* text);
 
-// The amount of a field: the longest decimal number at its start (after white space), read the
-// same whatever the process locale; 0 when there is none.
+// The amount of a field when it is a plain sum of money (ReadStatementAmount), read the same
+// whatever the process locale; 0 when it is not.
 double ParseStatementAmount(const char* text);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 namespace platform {
 
@@ -24,6 +25,13 @@ const char* MbFindLastChar(const char* text, unsigned int character);
 // Converts a calendar date at midnight to an OLE Automation date (days from 30 December 1899).
 // Returns false when the platform cannot represent the date.
 bool CalendarDateToOleDate(int year, int month, int day, double* date);
+
+// Converts UTF-8 text to wide text, as AnsiToWide does; invalid sequences become U+FFFD.
+int Utf8ToWide(const char* text, int len, WideChar* out, int outSize);
+
+// Opens a file to read its bytes (no text-mode translation). denyWriters: while it is open nobody
+// may write to it (others may still read it). Null when it cannot be opened.
+std::FILE* OpenFileForReading(const char* fileName, bool denyWriters);
 
 // One line of developer diagnostics to the debugger output channel.
 void DebugOutput(const char* text);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <mbstring.h>
 #include <oleauto.h>
+#include <share.h>
 
 namespace platform {
 
@@ -14,6 +15,16 @@ int WideToAnsi(const WideChar* text, int len, char* out, int outSize)
 int AnsiToWide(const char* text, int len, WideChar* out, int outSize)
 {
     return MultiByteToWideChar(CP_ACP, 0, text, len, out, outSize);
+}
+
+int Utf8ToWide(const char* text, int len, WideChar* out, int outSize)
+{
+    return MultiByteToWideChar(CP_UTF8, 0, text, len, out, outSize);
+}
+
+std::FILE* OpenFileForReading(const char* fileName, bool denyWriters)
+{
+    return _fsopen(fileName, "rb", denyWriters ? _SH_DENYWR : _SH_DENYNO);
 }
 
 int MbCompare(const char* left, const char* right)

@@ -119,13 +119,94 @@ TEST(BalanceFileTest, OnlyTheColumnNameLineGivesNoTransactions)
     EXPECT_THAT(ReadAll(kPlainNames), ElementsAre());
 }
 
-TEST(BalanceFileTest, BlankLineEndsTheTransactions)
+TEST(BalanceFileTest, BlankLinesAndEmptyRowsArePassedOver)
 {
     std::string contents = std::string(kPlainNames) + "\n";
     for (int i = 1; i <= 3; ++i)
         contents += Transaction(i) + "\n";
-    contents += "\n" + Transaction(4) + "\n" + Transaction(5) + "\n";
-    EXPECT_THAT(ReadAll(contents), ElementsAre("LINE 1", "LINE 2", "LINE 3"));
+    contents += "\n  \n,,,,,,,\n" + Transaction(4) + "\n\r\n" + Transaction(5) + "\n\n";
+    EXPECT_THAT(ReadAll(contents), ElementsAre("LINE 1", "LINE 2", "LINE 3", "LINE 4", "LINE 5"));
+}
+
+TEST(BalanceFileTest, CheckFindsTheFirstDamagedLineAndCountsTheRest)
+{
+    TempStatementFile file(std::string(kPlainNames) + "\n" + Transaction(1) + "\n\n" +
+                           "2019-03-31,2019-04-01,Y,12.50CR,D,C,R,\n" + Transaction(2) + "\nTotal,3\n");
+    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText, CBBM2BalanceFile::Sharing::ReadersOnly);
+    const StatementFileCheck check = reader.CheckTransactions();
+    EXPECT_TRUE(check.Damaged);
+    EXPECT_EQ(4, check.Line);
+    EXPECT_EQ("Amount", check.Damage.Column);
+    EXPECT_EQ("12.50CR", check.Damage.Found);
+    EXPECT_EQ(1, check.FurtherDamagedLines);
+    EXPECT_EQ(2, check.Transactions);
+    // The reading starts again at the first transaction, and stops at the damaged line.
+    CBMLWTransactionRecord record;
+    ASSERT_EQ(1, reader.ReadBalanceRecord(record));
+    EXPECT_STREQ("LINE 1", record.GetDetails());
+    EXPECT_EQ(2, reader.LineNumber());
+    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+}
+
+TEST(BalanceFileTest, CheckTellsTheEncoding)
+{
+    struct Case {
+        std::string Contents;
+        StatementEncoding Encoding;
+    };
+    const Case cases[] = {
+        {std::string(kPlainNames) + "\n" + Transaction(1) + "\n", StatementEncoding::Ansi},
+        {kByteOrderMark + std::string(kPlainNames) + "\n" + Transaction(1) + "\n", StatementEncoding::Utf8},
+        {std::string(kPlainNames) + "\n2019-03-31,2019-04-01,Y,1,CAF\xC3\x89,C,R,\n", StatementEncoding::Utf8},
+        {std::string(kPlainNames) + "\n2019-03-31,2019-04-01,Y,1,CAF\xC9,C,R,\n", StatementEncoding::Ansi},
+        // One byte that is no UTF-8 anywhere makes the whole file ANSI.
+        {std::string(kPlainNames) + "\n2019-03-31,2019-04-01,Y,1,\xC3\x89,C,R,\n2019-03-31,2019-04-01,Y,1,\xA3,C,R,\n",
+         StatementEncoding::Ansi},
+    };
+    for (const Case& c : cases) {
+        TempStatementFile file(c.Contents);
+        CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+        const StatementFileCheck check = reader.CheckTransactions();
+        EXPECT_FALSE(check.Damaged) << c.Contents;
+        EXPECT_EQ(c.Encoding, check.Encoding) << c.Contents;
+        EXPECT_EQ(c.Encoding, reader.Encoding()) << c.Contents;
+    }
+}
+
+TEST(BalanceFileTest, CtrlZAndCarriageReturnsInsideALineAreOrdinaryBytes)
+{
+    EXPECT_THAT(ReadAll(std::string(kPlainNames) + "\r\n2019-03-31,2019-04-01,Y,1,\"A\x1A" "B\rC\",C,R,\r\n" +
+                        Transaction(2) + "\r\n"),
+                ElementsAre("A\x1A" "B\rC", "LINE 2"));
+}
+
+TEST(BalanceFileTest, OverlongLineIsDamagedAndNotHeldWhole)
+{
+    const std::string huge = "2019-03-31,2019-04-01,Y,1,\"" + std::string(kLongestStatementLine, 'x') + "\",C,R,";
+    TempStatementFile file(std::string(kPlainNames) + "\n" + huge + "\n" + Transaction(2) + "\n");
+    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    const StatementFileCheck check = reader.CheckTransactions();
+    EXPECT_TRUE(check.Damaged);
+    EXPECT_EQ(2, check.Line);
+    EXPECT_EQ("", check.Damage.Column);
+    EXPECT_EQ(1, check.Transactions);
+}
+
+TEST(BalanceFileTest, ReadersOnlyKeepsWritersOut)
+{
+    TempStatementFile file(std::string(kPlainNames) + "\n" + Transaction(1) + "\n");
+    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText, CBBM2BalanceFile::Sharing::ReadersOnly);
+    ASSERT_TRUE(reader.IsOpen());
+    HANDLE writer = CreateFileA(file.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, writer);
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    HANDLE other = CreateFileA(file.Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, other);
+    if (other != INVALID_HANDLE_VALUE)
+        CloseHandle(other);
 }
 
 TEST(BalanceFileTest, ShortLineEndsTheTransactions)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "samplehost/modal_driver.h"
 #include "samplehost/standin_host.h"
 #include "statements/statement_service.h"
 #include "tests/statement_test_support.h"
@@ -70,6 +71,8 @@ protected:
     standin::FileChooser chooser_{log_};
     std::unique_ptr<standin::HostClassRegistration> registration_;
     ComPtr<CBankStatementService> service_;
+    // No message of the module's may wait on the screen: one that no test expects is cancelled.
+    modal::ModalDriver driver_;
 };
 
 TEST_F(StatementImportTest, ThreeTransactionsAreAddedInFileOrder)
@@ -229,12 +232,38 @@ TEST_F(StatementImportTest, VanishedFileLeavesTheStatementAlone)
     EXPECT_EQ(0, statement_.ResetCount());
 }
 
-TEST_F(StatementImportTest, BlankFirstTransactionLineGivesAnEmptyStatement)
+TEST_F(StatementImportTest, BlankFirstTransactionLineIsPassedOver)
 {
     TempStatementFile file(std::string(kPlainNames) + "\n\n2019-03-31,2019-04-01,Y,5,D,C,R,N\n");
     EXPECT_EQ(S_OK, Import(file.Path()));
     EXPECT_EQ(0, Status());
-    EXPECT_THAT(StatementCalls(), ElementsAre("Statement.Reset", "Statement.put_Balance(0)"));
+    EXPECT_THAT(StatementCalls(), ElementsAre("Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction"));
+    EXPECT_EQ(1, statement_.Transactions().at(0).Sequence);
+    EXPECT_TRUE(driver_.Windows().empty()) << driver_.Summary();
+}
+
+TEST_F(StatementImportTest, FileIsKeptFromWritersWhileItIsRead)
+{
+    TempStatementFile file(std::string(kPlainNames) + "\n2019-03-31,2019-04-01,Y,5,D,C,R,N\n");
+    // The host statement's first call comes while the module holds the file.
+    DWORD writeOpenError = 0;
+    bool readable = false;
+    statement_.Self().OnCall("Reset", [&] {
+        HANDLE writer = CreateFileA(file.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        writeOpenError = writer == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        if (writer != INVALID_HANDLE_VALUE)
+            CloseHandle(writer);
+        HANDLE reader = CreateFileA(file.Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        readable = reader != INVALID_HANDLE_VALUE;
+        if (readable)
+            CloseHandle(reader);
+    });
+    EXPECT_EQ(S_OK, Import(file.Path()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), writeOpenError);
+    EXPECT_TRUE(readable);
+    EXPECT_EQ(1, statement_.TransactionCount());
 }
 
 TEST_F(StatementImportTest, LongLineDoesNotDropTheTransactionsAfterIt)
@@ -250,27 +279,50 @@ TEST_F(StatementImportTest, LongLineDoesNotDropTheTransactionsAfterIt)
     EXPECT_EQ(2, transactions[1].Sequence);
 }
 
-TEST_F(StatementImportTest, HostFailuresOnTheStatementDoNotStopTheImport)
+TEST_F(StatementImportTest, FailingResetOrBalanceDoesNotStopTheImport)
 {
     statement_.Self().FailOn("Reset", {E_FAIL, L"cannot reset"});
     statement_.Self().FailOn("put_Balance", {E_FAIL, L""});
-    statement_.Transaction(1).FailOn("put_Details", {E_FAIL, L"details refused"});
     TempStatementFile file(std::string(kPlainNames) + "\n2019-03-01,2019-03-01,Y,1,ONE,C,R,1\n2019-03-02,2019-03-02,Y,2,TWO,C,R,2\n");
     EXPECT_EQ(S_OK, Import(file.Path()));
     EXPECT_EQ(0, Status());
     ASSERT_EQ(2, statement_.TransactionCount());
     EXPECT_EQ(L"1", statement_.Transactions()[0].ChequeNumber);
     EXPECT_EQ(L"TWO", statement_.Transactions()[1].Details);
+    EXPECT_TRUE(driver_.Windows().empty()) << driver_.Summary();
 }
 
-TEST_F(StatementImportTest, StatementGivingNoTransactionEndsTheRunQuietly)
+TEST_F(StatementImportTest, StatementGivingNoTransactionIsEmptiedAgain)
 {
     statement_.Self().FailOn("AddTransaction", {E_OUTOFMEMORY, L""});
+    driver_.On("Statement Import").Press(IDOK);
     TempStatementFile file(std::string(kPlainNames) + "\n2019-03-01,2019-03-01,Y,1,ONE,C,R,1\n2019-03-02,2019-03-02,Y,2,TWO,C,R,2\n");
     EXPECT_EQ(S_OK, Import(file.Path()));
-    EXPECT_EQ(0, Status());
-    EXPECT_THAT(StatementCalls(), ElementsAre("Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction"));
+    EXPECT_EQ(2, Status());
+    EXPECT_THAT(StatementCalls(), ElementsAre("Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction",
+                                              "Statement.Reset"));
     EXPECT_FALSE(TakeHasErrorInfo());
+    ASSERT_EQ(1u, driver_.Windows().size()) << driver_.Summary();
+    EXPECT_THAT(driver_.Windows()[0].Text, ::testing::HasSubstr("refused transaction 1"));
+    EXPECT_THAT(driver_.Windows()[0].Text, ::testing::HasSubstr("0x8007000E"));
+    EXPECT_EQ(0, driver_.UnexpectedCount());
+}
+
+TEST_F(StatementImportTest, RefusalGoesToTheDebuggerOutputToo)
+{
+    driver_.On("Statement Import").Press(IDOK);
+    TempStatementFile file(std::string(kPlainNames) + "\n2019-03-01,2019-03-01,Y,12.50CR,ONE,C,R,1\n");
+    DebugOutputCapture output;
+    EXPECT_EQ(S_OK, Import(file.Path()));
+    EXPECT_EQ(2, Status());
+    ASSERT_EQ(1u, driver_.Windows().size()) << driver_.Summary();
+    const std::string message = driver_.Windows()[0].Text;
+    EXPECT_THAT(message, ::testing::HasSubstr("Line 2, column Amount: found \"12.50CR\""));
+    bool found = false;
+    for (const std::string& text : output.Texts())
+        found = found || text == message;
+    EXPECT_TRUE(found) << "the debugger output lacks the message";
+    EXPECT_THAT(StatementCalls(), IsEmpty());
 }
 
 TEST_F(StatementImportTest, NullStatementIsRefusedBeforeTheChoice)

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "statements/statement_lines.h"
 #include "statements/transaction_record.h"
 
 namespace {
@@ -86,15 +87,25 @@ TEST(TransactionRecordTest, EmptyLineAndEndOfStreamRaiseTooFewFields)
     EXPECT_THROW(stream >> record, CBMLWTransactionRecord::Error);
 }
 
-TEST(TransactionRecordTest, NinthFieldIsIgnored)
+TEST(TransactionRecordTest, EmptyFieldsAfterTheEighthAreIgnoredAndFilledOnesDamageTheLine)
 {
-    CBMLWTransactionRecord record = Read(std::string(kExampleLine) + R"(,"EXTRA",more)");
+    ExpectExampleRecord(Read(std::string(kExampleLine) + ","));
+    ExpectExampleRecord(Read(std::string(kExampleLine) + ",,\"\""));
+    std::istringstream stream(std::string(kExampleLine) + "\n" + kExampleLine + R"(,"EXTRA",more)" + "\n");
+    CBMLWTransactionRecord record;
+    stream >> record;
+    try {
+        stream >> record;
+        FAIL() << "no error raised";
+    } catch (CBMLWTransactionRecord::Error error) {
+        EXPECT_EQ(CBMLWTransactionRecord::DamagedLine, error);
+    }
     ExpectExampleRecord(record);
 }
 
 TEST(TransactionRecordTest, AdjacentCommasLeaveClearedValues)
 {
-    std::istringstream stream(std::string(kExampleLine) + "\n" + R"("2019-03-31",,"Y",,"PAID",,,)" + "\n");
+    std::istringstream stream(std::string(kExampleLine) + "\n" + R"("2019-03-31",,"Y",0,"PAID",,,)" + "\n");
     CBMLWTransactionRecord record;
     stream >> record;
     stream >> record;
@@ -109,22 +120,44 @@ TEST(TransactionRecordTest, AdjacentCommasLeaveClearedValues)
     EXPECT_STREQ("", record.GetChequeNo());
 }
 
+TEST(TransactionRecordTest, EmptyOrUnreadableDateOrAmountDamagesTheLine)
+{
+    const char* lines[] = {
+        R"("2019-03-31","2019-04-01","Y",,"PAID",,,)",          // no amount
+        R"(,"2019-04-01","Y",1,"PAID",,,)",                     // no date
+        R"("2019-02-30","2019-04-01","Y",1,"PAID",,,)",         // no such day
+        R"("2019-03-31","2019-04-01","Y",12.50CR,"PAID",,,)",   // not a plain sum
+    };
+    for (const char* line : lines) {
+        std::istringstream stream(std::string(kExampleLine) + "\n" + line + "\n");
+        CBMLWTransactionRecord record;
+        stream >> record;
+        EXPECT_THROW(stream >> record, CBMLWTransactionRecord::Error) << line;
+        ExpectExampleRecord(record);
+    }
+    // The value date is not passed on: an unreadable one is kept as 0.
+    EXPECT_EQ(0, Read("2019-03-31,someday,Y,1,D,C,R,N").GetValueDate());
+}
+
 TEST(TransactionRecordTest, DatesInTheLine)
 {
     EXPECT_EQ(k1March2019, Read("2019-3-1,2019-03-01,Y,1,D,C,R,N").GetTransDate());
-    EXPECT_EQ(0, Read("31/03/2019,2019-03-01,Y,1,D,C,R,N").GetTransDate());
-    EXPECT_EQ(0, Read("2019-02-30,2019-03-01,Y,1,D,C,R,N").GetTransDate());
+    EXPECT_EQ(k31March2019, Read("31/03/2019,2019-03-01,Y,1,D,C,R,N").GetTransDate());
+    EXPECT_EQ(k1March2019, Read("1/3/2019,1/3/2019,Y,1,D,C,R,N").GetValueDate());
 }
 
 TEST(TransactionRecordTest, ParseStatementDateAcceptsOnlyCalendarDates)
 {
     EXPECT_EQ(k31March2019, ParseStatementDate("2019-03-31"));
     EXPECT_EQ(k1March2019, ParseStatementDate("2019-3-1"));
-    // A quote left over from an unbalanced field.
-    EXPECT_EQ(k31March2019, ParseStatementDate("\"2019-03-31"));
-    // Runs of hyphens are one separator, leading ones are skipped.
-    EXPECT_EQ(k31March2019, ParseStatementDate("-2019--03-31"));
     EXPECT_EQ(k29February2020, ParseStatementDate("2020-02-29"));
+    // Day first, the UK way.
+    EXPECT_EQ(k31March2019, ParseStatementDate("31/03/2019"));
+    EXPECT_EQ(k1March2019, ParseStatementDate("1/3/2019"));
+    EXPECT_EQ(k1March2019, ParseStatementDate("01/03/2019"));
+    EXPECT_EQ(k29February2020, ParseStatementDate("29/02/2020"));
+    // Blanks and one pair of quotes around it.
+    EXPECT_EQ(k31March2019, ParseStatementDate(" \"2019-03-31\" "));
 
     EXPECT_EQ(0, ParseStatementDate("2019-02-29"));
     EXPECT_EQ(0, ParseStatementDate("2019-02-30"));
@@ -133,8 +166,16 @@ TEST(TransactionRecordTest, ParseStatementDateAcceptsOnlyCalendarDates)
     EXPECT_EQ(0, ParseStatementDate("2019-13-01"));
     EXPECT_EQ(0, ParseStatementDate("2019-03-00"));
     EXPECT_EQ(0, ParseStatementDate("2019-03"));
-    EXPECT_EQ(0, ParseStatementDate("31/03/2019"));
+    EXPECT_EQ(0, ParseStatementDate("31/02/2019"));
+    EXPECT_EQ(0, ParseStatementDate("3/31/2019"));  // month first is not the UK way
     EXPECT_EQ(0, ParseStatementDate(""));
+    // Runs of hyphens, a stray quote, a two-digit year, text after the day: no dates.
+    EXPECT_EQ(0, ParseStatementDate("-2019--03-31"));
+    EXPECT_EQ(0, ParseStatementDate("\"2019-03-31"));
+    EXPECT_EQ(0, ParseStatementDate("31/03/19"));
+    EXPECT_EQ(0, ParseStatementDate("19-03-31"));
+    EXPECT_EQ(0, ParseStatementDate("2019-03-31T00:00"));
+    EXPECT_EQ(0, ParseStatementDate("31/03/2019 09:15"));
     // 67555 is 2019 in sixteen bits: it must not turn into a date in 2019.
     EXPECT_EQ(0, ParseStatementDate("67555-03-31"));
     EXPECT_EQ(0, ParseStatementDate("99999999999-03-31"));
@@ -160,23 +201,24 @@ TEST(TransactionRecordTest, ZeroAndMinusZeroAreReceipts)
     EXPECT_TRUE(minusCent.IsNegative());
 }
 
-TEST(TransactionRecordTest, AmountIsTheLeadingDecimalNumber)
+TEST(TransactionRecordTest, AmountIsAPlainSumOfMoney)
 {
     EXPECT_EQ(-12.5, ParseStatementAmount("-12.50"));
-    EXPECT_EQ(12.5, ParseStatementAmount("  +12.5GBP"));
+    EXPECT_EQ(12.5, ParseStatementAmount("  +12.5  "));
+    EXPECT_EQ(12.5, ParseStatementAmount("\" 12.50 \""));
     EXPECT_EQ(0.5, ParseStatementAmount(".5"));
     EXPECT_EQ(7, ParseStatementAmount("7."));
-    EXPECT_EQ(1250, ParseStatementAmount("1.25e3"));
-    EXPECT_EQ(3, ParseStatementAmount("3e"));
-    EXPECT_EQ(1, ParseStatementAmount("1,000.00"));
-    EXPECT_EQ(0, ParseStatementAmount(""));
-    EXPECT_EQ(0, ParseStatementAmount("-"));
-    EXPECT_EQ(0, ParseStatementAmount("."));
-    EXPECT_EQ(0, ParseStatementAmount("GBP 5"));
-    // Words the C library would read as numbers are no amounts.
-    EXPECT_EQ(0, ParseStatementAmount("inf"));
-    EXPECT_EQ(0, ParseStatementAmount("nan"));
-    EXPECT_EQ(0, ParseStatementAmount("0x10"));
+    EXPECT_EQ(0.1, ParseStatementAmount("0.10"));
+    EXPECT_EQ(999999999999.99, ParseStatementAmount("999999999999.99"));
+
+    for (const char* text : {"+12.5GBP", "1.25e3", "3e", "1,000.00", "", "-", ".", "GBP 5", "\xA3" "5", "12.50CR",
+                             "12.50-", "12.50 DR", "(12.50)", "1.234", "1000000000000", "1e400", "inf", "nan", "0x10",
+                             "--1", "1 000"}) {
+        double amount = 42;
+        EXPECT_FALSE(ReadStatementAmount(text, &amount)) << text;
+        EXPECT_EQ(42, amount) << text;
+        EXPECT_EQ(0, ParseStatementAmount(text)) << text;
+    }
 }
 
 TEST(TransactionRecordTest, AmountIgnoresTheProcessLocale)
