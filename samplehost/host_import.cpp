@@ -1,5 +1,7 @@
 #include "samplehost/host_import.h"
 
+#include <memory>
+
 #include "samplehost/csv_reader.h"
 #include "samplehost/program_text.h"
 
@@ -9,7 +11,22 @@ const char kStatementColumns[] = "TransDate,ValueDate,InToday,Amount,Details,Tra
 const char kQuotedStatementColumns[] =
     "\"TransDate\",\"ValueDate\",\"InToday\",\"Amount\",\"Details\",\"TransCode\",\"RFR\",\"ChequeNo\"";
 
+const char kImportMessageCaption[] = "Statement Import";
+
 namespace {
+
+// The driver reads window texts in the ANSI code page; the program prints UTF-8.
+std::string AnsiToUtf8(const std::string& text)
+{
+    if (text.empty())
+        return text;
+    const int length = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), length, &wide[0], size);
+    return Utf8(wide);
+}
 
 bool SameIgnoringCase(const std::string& a, const char* b)
 {
@@ -27,17 +44,18 @@ bool CheckStatementFile(const std::string& path, std::string* why)
         *why = "the file is empty";
         return false;
     }
+    // Spreadsheet programs mark the CSV files they save as UTF-8 so; the module reads them.
+    if (first.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        first.erase(0, 3);
     if (SameIgnoringCase(first, kStatementColumns) || SameIgnoringCase(first, kQuotedStatementColumns))
         return true;
     *why = "the first line is not the column-name line " + std::string(kStatementColumns) + " (quoted or not)";
-    if (first.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        *why += ": it starts with a UTF-8 byte-order mark";
-    else if (first.find_first_of(" \t") != std::string::npos)
+    if (first.find_first_of(" \t") != std::string::npos)
         *why += ": it holds spaces";
     return false;
 }
 
-ImportOutcome RunImport(HostSession& session, const std::wstring& path)
+ImportOutcome RunImport(HostSession& session, const std::wstring& path, bool unattended)
 {
     ImportOutcome outcome;
     standin::FileChooser& chooser = session.Chooser();
@@ -47,8 +65,19 @@ ImportOutcome RunImport(HostSession& session, const std::wstring& path)
     standin::Statement statement;
     ComPtr<ITolvarBankStatementService> service = session.StatementService();
 
+    std::unique_ptr<modal::ModalDriver> driver;
+    if (unattended) {
+        driver = std::make_unique<modal::ModalDriver>();
+        // The module tells of a file it refuses, or of a statement it had to empty again.
+        driver->On(kImportMessageCaption).Press(IDOK);
+    }
     SetErrorInfo(0, nullptr);
     outcome.Result = service->ImportStatement(nullptr, statement.Get());
+    if (driver) {
+        for (const modal::WindowRecord& record : driver->Windows())
+            outcome.Messages.push_back(
+                {AnsiToUtf8(record.Caption), AnsiToUtf8(record.Text), record.Scripted && !record.LeftOpen});
+    }
     if (FAILED(outcome.Result))
         outcome.ErrorDescription = TakeErrorDescription();
     long status = -1;

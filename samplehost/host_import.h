@@ -9,16 +9,26 @@
 #include <vector>
 
 #include "samplehost/host_session.h"
+#include "samplehost/modal_driver.h"
 
 namespace hostprogram {
 
 // The two column-name lines a statement file may start with (letters in any case).
 extern const char kStatementColumns[];
 extern const char kQuotedStatementColumns[];
+// The caption of the module's import messages.
+extern const char kImportMessageCaption[];
 
 // Whether the file's first line is a statement column-name line; otherwise why not. Throws
 // InputError when the file cannot be read.
 bool CheckStatementFile(const std::string& path, std::string* why);
+
+// The module's message, as the user saw it.
+struct ImportMessage {
+    std::string Caption;
+    std::string Text;
+    bool Answered = false;  // OK was pressed on it
+};
 
 struct ImportOutcome {
     HRESULT Result = E_FAIL;
@@ -29,9 +39,11 @@ struct ImportOutcome {
     // What the module's file filter, handed to the chooser, says of the file.
     int FilterAnswer = 0;
     std::string FilterDescription;
+    std::vector<ImportMessage> Messages;  // unattended runs only
 };
 
 // path is the file's full path, as the chooser gives it.
-ImportOutcome RunImport(HostSession& session, const std::wstring& path);
+// unattended: the module's messages are answered (OK) and recorded instead of shown.
+ImportOutcome RunImport(HostSession& session, const std::wstring& path, bool unattended = true);
 
 }  // namespace hostprogram

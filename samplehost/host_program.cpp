@@ -465,26 +465,10 @@ int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
     return kExitPassed;
 }
 
-// Lines after the column-name line, up to the last one that is not empty.
-long TransactionLines(const std::string& path)
-{
-    LineReader reader(path);
-    std::string line;
-    long lines = 0, lastFilled = 0;
-    reader.Next(&line);
-    while (reader.Next(&line)) {
-        ++lines;
-        if (!line.empty())
-            lastFilled = lines;
-    }
-    return lastFilled;
-}
-
 int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)
 {
-    // The import shows no dialog of the module's; the options are taken for the sake of scripts.
-    if (arguments.Has("unattended") && arguments.Has("interactive"))
-        throw UsageError("--unattended and --interactive exclude each other");
+    // The module's only windows here are its messages about a file it refuses.
+    const bool unattended = Unattended(arguments, err);
     const std::wstring path = FullPath(arguments.Subject);
     std::string ansiPath;
     if (!WideToAnsi(path, &ansiPath))
@@ -496,16 +480,36 @@ int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)
     std::string why;
     if (!CheckStatementFile(arguments.Subject, &why))
         throw InputError(Located(arguments.Subject, 1, "", "not a statement file: " + why));
-    const long lines = TransactionLines(arguments.Subject);
 
     HostSession session(TypeLibraryFolder(arguments));
-    const ImportOutcome outcome = RunImport(session, path);
+    const ImportOutcome outcome = RunImport(session, path, unattended);
 
     out << "Statement file: " << Utf8(path) << "\n";
     out << "File filter: "
         << (outcome.FilterAnswer ? "accepts it as \"" + outcome.FilterDescription + "\"" : "refuses it") << "\n";
+    if (unattended) {
+        out << "Messages:";
+        if (outcome.Messages.empty())
+            out << " (none)";
+        out << "\n";
+        for (const ImportMessage& message : outcome.Messages) {
+            out << "  \"" << message.Caption << "\" " << (message.Answered ? "answered OK" : "not answered: cancelled")
+                << ":\n";
+            std::string text = message.Text;
+            for (size_t start = 0; start <= text.size();) {
+                const size_t end = text.find('\n', start);
+                out << "    " << text.substr(start, end == std::string::npos ? std::string::npos : end - start) << "\n";
+                if (end == std::string::npos)
+                    break;
+                start = end + 1;
+            }
+        }
+    }
     out << ResultLine(outcome.Result, outcome.ErrorDescription) << "\n";
-    out << "Status: " << outcome.Status << "\n";
+    out << "Status: " << outcome.Status << (outcome.Status == 2 ? " (nothing imported)" : "") << "\n";
+    out << "Statement: " << (outcome.Resets == 0 ? "untouched" : "reset " + std::to_string(outcome.Resets) +
+                                                               (outcome.Resets == 1 ? " time" : " times"))
+        << "\n";
     out << "Transactions: " << outcome.Transactions.size() << "\n";
     if (!outcome.Transactions.empty()) {
         Table table({"Seq", "Date", "Amount", "Kind", "Details", "Reference", "Cheque"},
@@ -522,10 +526,6 @@ int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)
         out << "\n";
         table.Print(out);
     }
-    if (static_cast<long>(outcome.Transactions.size()) < lines)
-        out << "\nNote: the file has " << lines << " lines after its column-name line; the module stops at the "
-            << "first line with fewer than eight fields\n";
-
     if (FAILED(outcome.Result) || outcome.Status != 0)
         return kExitError;
     if (outcome.Resets == 0) {

@@ -242,7 +242,7 @@ StatementLineKind CheckStatementLine(std::string_view line, bool requireUtf8, St
     if (allEmpty && !hasExtra)
         return StatementLineKind::Skipped;
     if (hasExtra)
-        return Damaged(damage, "after ChequeNo", extra.View(),
+        return Damaged(damage, "9 (after ChequeNo)", extra.View(),
                        "nothing after the eighth column (an amount such as 1,250.00 must be written in "
                        "double quotes or without the comma)");
 

@@ -376,8 +376,10 @@ TEST_F(HostProgramTest, ImportPrintsTheTransactionsTheHostReceived)
     EXPECT_EQ("Statement file: " + Sample(L"statement.csv") +
             "\n"
             "File filter: accepts it as \"Statement Transaction file (CSV format)\"\n"
+            "Messages: (none)\n"
             "Result: S_OK\n"
             "Status: 0\n"
+            "Statement: reset 1 time\n"
             "Transactions: 5\n"
             "\n"
             "Seq  Date         Amount  Kind     Details             Reference  Cheque\n"
@@ -389,29 +391,46 @@ TEST_F(HostProgramTest, ImportPrintsTheTransactionsTheHostReceived)
         run.Output);
 }
 
-TEST_F(HostProgramTest, ImportSaysWhereTheModuleStoppedReading)
+TEST_F(HostProgramTest, ImportShowsTheRefusalOfADamagedFile)
 {
     const std::string statement = Path("short.csv");
     WriteBytes(statement,
         "\"TransDate\",\"ValueDate\",\"InToday\",\"Amount\",\"Details\",\"TransCode\",\"RFR\","
         "\"ChequeNo\"\r\n"
-        "2024-01-02,2024-01-02,N,-12.345,CARD,DEB,,\r\n"
+        "2024-01-02,2024-01-02,N,-12.34,CARD,DEB,,\r\n"
         "2024-01-03,2024-01-03,N,\"5\",QUOTED AMOUNT,DEB,,\r\n"
         "2024-01-04,2024-01-04,N,7\r\n"
         "2024-01-05,2024-01-05,N,8,AFTER,DEB,,\r\n");
 
     const HostRun run = Host("import " + Quoted(statement));
 
-    EXPECT_EQ(0u, run.Code) << run.Output;
+    EXPECT_EQ(2u, run.Code) << run.Output;
     EXPECT_NE(std::string::npos,
-        run.Output.find("Transactions: 2\n"
-                        "\n"
-                        "Seq  Date         Amount  Kind     Details        Reference  Cheque\n"
-                        "  1  2024-01-02  -12.345  payment  CARD\n"
-                        "  2  2024-01-03     5.00  receipt  QUOTED AMOUNT\n"
-                        "\n"
-                        "Note: the file has 4 lines after its column-name line; the module stops at the "
-                        "first line with fewer than eight fields\n"))
+        run.Output.find("Messages:\n"
+                        "  \"Statement Import\" answered OK:\n"
+                        "    The statement file cannot be imported:\n"
+                        "    " + statement + "\n"
+                        "    \n"
+                        "    Line 4: found \"2024-01-04,2024-01-04,N,7\"; expected 8 fields separated by commas, but the "
+                        "line has 4 (a comma may be missing, or a double quote left open).\n"
+                        "    \n"
+                        "    Nothing was imported; the statement is unchanged. No other line is damaged.\n"
+                        "Result: S_OK\n"
+                        "Status: 2 (nothing imported)\n"
+                        "Statement: untouched\n"
+                        "Transactions: 0\n"))
+        << run.Output;
+}
+
+TEST_F(HostProgramTest, ImportTakesAFileMarkedUtf8)
+{
+    const std::string statement = Path("marked.csv");
+    WriteBytes(statement,
+        "\xEF\xBB\xBFTransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo\n"
+        "31/03/2019,,N,-4.50,CAF\xC3\x89 \xE2\x82\xAC,DEB,,\n");
+    const HostRun run = Host("import " + Quoted(statement));
+    EXPECT_EQ(0u, run.Code) << run.Output;
+    EXPECT_NE(std::string::npos, run.Output.find("  1  2019-03-31   -4.50  payment  CAF\xC3\x89 \xE2\x82\xAC\n"))
         << run.Output;
 }
 

@@ -176,7 +176,7 @@ TEST_F(StatementDamageTest, LinesWithTooFewFieldsAreRefused)
 TEST_F(StatementDamageTest, DataAfterTheEighthColumnIsRefused)
 {
     ExpectRefused(std::string(kNames) + "\n2019-03-31,2019-04-01,Y,1,250.00,RENT,SO,R1,000123\n", 2, "000123",
-                  "after ChequeNo");
+                  "9 (after ChequeNo)");
     // An empty ninth field, a trailing comma, is fine.
     EXPECT_THAT(Import(std::string(kNames) + "\n" + Line("ONE") + ",\n" + Line("TWO") + ",,\n"), IsEmpty());
     EXPECT_THAT(Details(statement_), ElementsAre("ONE", "TWO"));
