@@ -275,9 +275,12 @@ TEST_F(BatchFileTest, StatementFilesStartWithAColumnNameLine)
     EXPECT_EQ("the first line is not the column-name line "
               "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo (quoted or not)",
         why);
-    EXPECT_FALSE(hostprogram::CheckStatementFile(
+    // A UTF-8 byte-order mark before the names is what the module's own filter accepts too.
+    EXPECT_TRUE(hostprogram::CheckStatementFile(
         File("bom.csv", "\xEF\xBB\xBFTransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo\n"), &why));
-    EXPECT_NE(std::string::npos, why.find("byte-order mark")) << why;
+    EXPECT_FALSE(hostprogram::CheckStatementFile(
+        File("bom2.csv", "\xEF\xBB\xBF\xEF\xBB\xBFTransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo\n"),
+        &why));
     EXPECT_FALSE(hostprogram::CheckStatementFile(File("nothing.csv", ""), &why));
     EXPECT_EQ("the file is empty", why);
     EXPECT_THROW(hostprogram::CheckStatementFile(folder_ + "\\none.csv", &why), InputError);
