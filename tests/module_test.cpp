@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "TolvarBrenmarkLintrove.h"
+#include "module_version.h"
 #include "samplehost/modal_driver.h"
 #include "samplehost/standin_host.h"
 #include "tests/support/com_test.h"
@@ -315,4 +317,74 @@ TEST_F(ModuleTest, HostExportsABatchThroughTheRegisteredPaymentService)
     EXPECT_EQ(0, batch.ResultCode(0));
     DeleteFileA(output.c_str());
     RemoveDirectoryA(folder.c_str());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Version resources
+
+namespace {
+
+// A string of the file's version resource, UK English block; "<missing>" when it has none.
+std::wstring VersionString(const std::wstring& file, const std::wstring& name)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    if (size == 0)
+        return L"<missing>";
+    std::vector<unsigned char> data(size);
+    if (!GetFileVersionInfoW(file.c_str(), 0, size, data.data()))
+        return L"<missing>";
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring path = L"\\StringFileInfo\\080904b0\\" + name;
+    if (!VerQueryValueW(data.data(), path.c_str(), &value, &length) || !value)
+        return L"<missing>";
+    return std::wstring(static_cast<const wchar_t*>(value));
+}
+
+VS_FIXEDFILEINFO FixedVersion(const std::wstring& file)
+{
+    VS_FIXEDFILEINFO fixed{};
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    std::vector<unsigned char> data(size ? size : 1);
+    void* value = nullptr;
+    UINT length = 0;
+    if (size && GetFileVersionInfoW(file.c_str(), 0, size, data.data()) &&
+        VerQueryValueW(data.data(), L"\\", &value, &length) && length >= sizeof fixed)
+        fixed = *static_cast<const VS_FIXEDFILEINFO*>(value);
+    return fixed;
+}
+
+}  // namespace
+
+TEST(VersionResourceTest, TheModuleAndTheSampleHostCarryTheProjectVersion)
+{
+    const std::wstring version = Wide(BRENMARK_VERSION_TEXT);
+    struct Expected {
+        std::wstring File, OriginalName, Description;
+        DWORD Type;
+    };
+    const Expected files[] = {
+        {DllPath(), L"TolvarBrenmarkLintrove.dll", L"Brenmark Lintrove bank module for Tolvar", VFT_DLL},
+        {BuildPath(L"brenmark_host.exe"), L"brenmark_host.exe", L"Sample host of the Brenmark Lintrove bank module",
+         VFT_APP},
+    };
+    for (const Expected& file : files) {
+        SCOPED_TRACE(Narrow(file.File));
+        EXPECT_EQ(version, VersionString(file.File, L"FileVersion"));
+        EXPECT_EQ(version, VersionString(file.File, L"ProductVersion"));
+        EXPECT_EQ(L"Brenmark", VersionString(file.File, L"CompanyName"));
+        EXPECT_EQ(L"Brenmark Fenlow Online Plus", VersionString(file.File, L"ProductName"));
+        EXPECT_EQ(file.Description, VersionString(file.File, L"FileDescription"));
+        EXPECT_EQ(file.OriginalName, VersionString(file.File, L"OriginalFilename"));
+        EXPECT_EQ(L"Copyright (C) 2026 Brenmark", VersionString(file.File, L"LegalCopyright"));
+
+        const VS_FIXEDFILEINFO fixed = FixedVersion(file.File);
+        EXPECT_EQ(VS_FFI_SIGNATURE, fixed.dwSignature);
+        EXPECT_EQ(static_cast<DWORD>(MAKELONG(BRENMARK_VERSION_MINOR, BRENMARK_VERSION_MAJOR)), fixed.dwFileVersionMS);
+        EXPECT_EQ(static_cast<DWORD>(MAKELONG(0, BRENMARK_VERSION_PATCH)), fixed.dwFileVersionLS);
+        EXPECT_EQ(fixed.dwFileVersionMS, fixed.dwProductVersionMS);
+        EXPECT_EQ(file.Type, fixed.dwFileType);
+    }
 }
