@@ -124,7 +124,13 @@ STDAPI DllRegisterServer()
     HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, library.Put());
     if (FAILED(hr))
         return hr;
-    return RegisterTypeLib(library.Get(), path, nullptr);
+    // The help folder is the module's own, written with its closing backslash: the form in which
+    // an installer names a folder, so that registration and installation write the same value.
+    wchar_t helpFolder[MAX_PATH] = {};
+    lstrcpynW(helpFolder, path, MAX_PATH);
+    if (wchar_t* lastSlash = wcsrchr(helpFolder, L'\\'))
+        lastSlash[1] = L'\0';
+    return RegisterTypeLib(library.Get(), path, helpFolder);
 }
 
 STDAPI DllUnregisterServer()
