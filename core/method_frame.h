@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <new>
 #include <type_traits>
 #include <utility>
 
@@ -38,6 +39,9 @@ HRESULT MethodFrame(Body&& body) noexcept
         return DISP_E_EXCEPTION;
     } catch (HRESULT hr) {
         return ReportModuleError(hr);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out in the standard library: the same answer as a raised E_OUTOFMEMORY.
+        return ReportModuleError(E_OUTOFMEMORY);
     } catch (...) {
         return E_UNEXPECTED;
     }

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <memory>
+#include <new>
+#include <string>
 #include <vector>
 
 namespace {
@@ -209,26 +211,57 @@ HRESULT FromWin32(LONG error)
     return HRESULT_FROM_WIN32(static_cast<unsigned long>(error));
 }
 
-HRESULT SetString(HKEY key, const char* name, const std::string& text)
+// The scripts and the module's path are UTF-8 here: the registry is written in wide characters, so
+// a path outside the ANSI code page is registered as it is.
+std::wstring Wide(const std::string& text)
 {
-    return FromWin32(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                    static_cast<DWORD>(text.size() + 1)));
+    if (text.empty())
+        return std::wstring();
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (size <= 0)
+        throw E_INVALIDARG;
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        throw E_INVALIDARG;
+    std::string narrow(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &narrow[0], size, nullptr, nullptr);
+    return narrow;
+}
+
+HRESULT SetString(HKEY key, const std::string* name, const std::string& text)
+{
+    const std::wstring wideName = name ? Wide(*name) : std::wstring();
+    const std::wstring wideText = Wide(text);
+    return FromWin32(RegSetValueExW(key, name ? wideName.c_str() : nullptr, 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(wideText.c_str()),
+                                    static_cast<DWORD>((wideText.size() + 1) * sizeof(wchar_t))));
 }
 
 HRESULT RegisterKey(HKEY parent, const ScriptKey& key)
 {
+    const std::wstring name = Wide(key.Name);
     if (key.ForceRemove)
-        RegDeleteTreeA(parent, key.Name.c_str());  // written afresh each time
+        RegDeleteTreeW(parent, name.c_str());  // written afresh each time
     RegKey opened;
-    LONG error = RegCreateKeyExA(parent, key.Name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 KEY_READ | KEY_WRITE, nullptr, opened.Put(), nullptr);
+    LONG error = RegCreateKeyExW(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                                 nullptr, opened.Put(), nullptr);
     if (error != ERROR_SUCCESS)
         return FromWin32(error);
     HRESULT hr = S_OK;
     if (key.HasDefault && FAILED(hr = SetString(opened.Get(), nullptr, key.Default)))
         return hr;
     for (const ScriptValue& value : key.Values) {
-        if (FAILED(hr = SetString(opened.Get(), value.Name.c_str(), value.Text)))
+        if (FAILED(hr = SetString(opened.Get(), &value.Name, value.Text)))
             return hr;
     }
     for (const ScriptKey& child : key.Keys) {
@@ -240,13 +273,14 @@ HRESULT RegisterKey(HKEY parent, const ScriptKey& key)
 
 HRESULT UnregisterKey(HKEY parent, const ScriptKey& key)
 {
+    const std::wstring name = Wide(key.Name);
     if (key.ForceRemove) {
-        LONG error = RegDeleteTreeA(parent, key.Name.c_str());
+        LONG error = RegDeleteTreeW(parent, name.c_str());
         return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32(error);
     }
     if (key.NoRemove) {
         RegKey opened;
-        if (RegOpenKeyExA(parent, key.Name.c_str(), 0, KEY_READ | KEY_WRITE, opened.Put()) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | KEY_WRITE, opened.Put()) != ERROR_SUCCESS)
             return S_OK;
         for (const ScriptKey& child : key.Keys) {
             HRESULT hr = UnregisterKey(opened.Get(), child);
@@ -256,16 +290,16 @@ HRESULT UnregisterKey(HKEY parent, const ScriptKey& key)
         return S_OK;
     }
     // A plain key goes with everything under it.
-    LONG error = RegDeleteTreeA(parent, key.Name.c_str());
+    LONG error = RegDeleteTreeW(parent, name.c_str());
     if (error == ERROR_SUCCESS)
-        error = RegDeleteKeyA(parent, key.Name.c_str());
+        error = RegDeleteKeyW(parent, name.c_str());
     return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32(error);
 }
 
 }  // namespace
 
 HRESULT RunRegistryScript(const std::string& script, const std::string& modulePath, bool registering)
-{
+try {
     std::vector<ScriptKey> keys;
     ScriptParser parser(script, modulePath);
     if (!parser.ParseRoot(keys))
@@ -276,10 +310,16 @@ HRESULT RunRegistryScript(const std::string& script, const std::string& modulePa
             return hr;
     }
     return S_OK;
+} catch (HRESULT hr) {
+    return hr;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+} catch (...) {
+    return E_UNEXPECTED;
 }
 
 HRESULT RunRegistryResource(HMODULE module, UINT id, bool registering)
-{
+try {
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), "REGISTRY");
     if (!found)
         return HRESULT_FROM_WIN32(GetLastError());
@@ -289,9 +329,25 @@ HRESULT RunRegistryResource(HMODULE module, UINT id, bool registering)
         return HRESULT_FROM_WIN32(GetLastError());
     std::string script(bytes, SizeofResource(module, found));
 
-    char path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return E_FAIL;
-    return RunRegistryScript(script, path, registering);
+    // The module's own wide path, of any length the system allows.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return HRESULT_FROM_WIN32(GetLastError());
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= 32768)
+            return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+        path.resize(path.size() * 2);
+    }
+    return RunRegistryScript(script, Utf8(path), registering);
+} catch (HRESULT hr) {
+    return hr;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+} catch (...) {
+    return E_UNEXPECTED;
 }

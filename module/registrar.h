@@ -6,7 +6,8 @@
 
 #include <string>
 
-// Runs the script text in register (true) or unregister (false) mode. Returns the first failure.
+// Runs the script text in register (true) or unregister (false) mode; modulePath is UTF-8 and
+// replaces "%MODULE%". Returns the first failure; raises nothing.
 HRESULT RunRegistryScript(const std::string& script, const std::string& modulePath, bool registering);
 
 // Loads the "REGISTRY" resource with the given id from the module and runs it.

@@ -1,5 +1,6 @@
 #include "statements/statement_service.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -15,6 +16,12 @@ const char StatementFileDescription[40] = "Statement Transaction file (CSV forma
 
 static_assert(std::is_same_v<decltype(&StatementFileFilter), TolvarFileFilter>,
               "the filter must have the calling convention the host's chooser calls it with");
+// The host's records as the host lays them out: the filter first, then the host's own bytes; 400
+// bytes in all in the 32-bit product (the filter member is pointer-sized).
+static_assert(offsetof(FileChooserSettings, Filter) == 0, "the filter is the record's first member");
+static_assert(offsetof(FileChooserSettings, HostData) == sizeof(void*), "the host's bytes follow the filter");
+static_assert(sizeof(void*) != 4 || sizeof(FileChooserSettings) == 400, "400 bytes on 32-bit Windows");
+static_assert(sizeof(void*) != 8 || sizeof(FileChooserSettings) == 408, "404 bytes padded to 408 on 64-bit Windows");
 
 namespace {
 
@@ -130,7 +137,8 @@ bool ChooseStatementFile(CString& fileName)
     ComPtr<ITolvarFileChooser> chooser = CreateHostObject<ITolvarFileChooser>(CLSID_TolvarFileChooser);
     ComPtr<ITolvarBankSettings> settings = CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings);
 
-    char bankName[100];  // the host's fixed record
+    char bankName[100];  // the host's fixed record: 100 bytes
+    static_assert(sizeof bankName == 100, "the host reads the bank name from 100 bytes");
     FillBankName(bankName);
     fileName.Empty();
 

@@ -1,5 +1,6 @@
 #include "support/cstring.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -297,20 +298,25 @@ void CString::AppendBytes(int count, const char* source)
 {
     if (count == 0)
         return;
-    if (!source)
+    if (!source || count < 0)
         Raise(E_INVALIDARG);
     const int length = GetLength();
+    if (count > INT_MAX - 1 - length)
+        Raise(E_OUTOFMEMORY);
     if (length + count > capacity_) {
-        char* old = buffer_;
-        buffer_ = nullptr;
-        capacity_ = 0;
-        struct FreeOld {
-            char* p;
-            ~FreeOld() { std::free(p); }
-        } freeOld{old};
-        Reserve(length + count);
+        // The new room is filled before the old is freed: source may lie in the old (a text
+        // appended to itself).
+        char* fresh = static_cast<char*>(std::malloc(static_cast<size_t>(length) + count + 1));
+        if (!fresh)
+            Raise(E_OUTOFMEMORY);
         if (length)
-            std::memcpy(buffer_, old, static_cast<size_t>(length));
+            std::memcpy(fresh, buffer_, static_cast<size_t>(length));
+        std::memcpy(fresh + length, source, static_cast<size_t>(count));
+        fresh[length + count] = '\0';
+        std::free(buffer_);
+        buffer_ = fresh;
+        capacity_ = length + count;
+        return;
     }
     std::memmove(buffer_ + length, source, static_cast<size_t>(count));
     buffer_[length + count] = '\0';
@@ -323,8 +329,14 @@ void CString::AssignWide(const platform::WideChar* text, bool append)
             Assign(0, kEmptyText);
         return;
     }
-    const int wideLength = static_cast<int>(std::wcslen(text));
-    const int capacity = wideLength * 2 + 2;
+    // Sized by the conversion itself: a multi-byte code page (UTF-8 among them) needs up to three
+    // bytes for one UTF-16 unit.
+    const int capacity = platform::WideToAnsi(text, -1, nullptr, 0);
+    if (capacity <= 0) {
+        if (!append)
+            Assign(0, kEmptyText);
+        return;
+    }
     char stackBuffer[kStackConversionBytes];
     std::unique_ptr<char[]> heapBuffer;
     char* converted = stackBuffer;

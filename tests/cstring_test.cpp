@@ -189,3 +189,33 @@ TEST(CStringTest, LoadStringReadsStringTable)
     EXPECT_FALSE(text.LoadString(platform::ResourceModule(), 305));
     EXPECT_STREQ("", text);
 }
+
+TEST(CStringTest, AppendingItselfOrAPartOfItselfWhileGrowing)
+{
+    // Each append outgrows the buffer, so the text appended lies in the room being replaced.
+    const std::string start(100, 'a');
+    CString text(start.c_str());
+    text.Append(text);
+    EXPECT_EQ(start + start, std::string(text));
+    text += text;
+    EXPECT_EQ(std::string(400, 'a'), std::string(text));
+
+    CString mixed("0123456789");
+    mixed.Append(static_cast<const char*>(mixed) + 5);
+    EXPECT_STREQ("0123456789" "56789", mixed);
+    mixed.Append(static_cast<const char*>(mixed));
+    EXPECT_STREQ("012345678956789" "012345678956789", mixed);
+}
+
+TEST(CStringTest, WideTextNeedingThreeBytesAUnitInTheCodePageFits)
+{
+    // 300 units of U+20AC: more than twice as many bytes as units in a UTF-8 code page; in any
+    // code page the text converts whole or not at all, never cut or overrun.
+    const std::wstring euros(300, L'\x20AC');
+    CString text(euros.c_str());
+    const int expected = WideCharToMultiByte(CP_ACP, 0, euros.c_str(), -1, nullptr, 0, nullptr, nullptr) - 1;
+    EXPECT_EQ(expected, text.GetLength());
+    CString appended("x");
+    appended.Append(euros.c_str());
+    EXPECT_EQ(expected + 1, appended.GetLength());
+}

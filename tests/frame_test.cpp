@@ -1,6 +1,8 @@
 // The method frame, the module error table and the host call check.
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include <stdexcept>
 
 #include "core/method_frame.h"
@@ -94,6 +96,16 @@ TEST_F(MethodFrameTest, BodyResultAndOtherExceptions)
     EXPECT_EQ(S_FALSE, MethodFrame([] { return S_FALSE; }));
     EXPECT_EQ(E_UNEXPECTED, MethodFrame([]() -> HRESULT { throw std::runtime_error("library failure"); }));
     EXPECT_FALSE(TakeHasErrorInfo());
+}
+
+TEST_F(MethodFrameTest, ExhaustedMemoryInTheLibraryIsOutOfMemory)
+{
+    // The same answer and description as a raised E_OUTOFMEMORY.
+    const HRESULT raised = MethodFrame([] { Raise(E_OUTOFMEMORY); });
+    const std::wstring raisedDescription = TakeErrorDescription();
+    EXPECT_EQ(raised, MethodFrame([]() -> HRESULT { throw std::bad_alloc(); }));
+    EXPECT_EQ(raisedDescription, TakeErrorDescription());
+    EXPECT_EQ(L"Out of Memory", raisedDescription);
 }
 
 TEST_F(MethodFrameTest, FailingHostCallIsDispatchExceptionAndHostErrorInfoIsTaken)

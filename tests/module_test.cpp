@@ -388,3 +388,30 @@ TEST(VersionResourceTest, TheModuleAndTheSampleHostCarryTheProjectVersion)
         EXPECT_EQ(file.Type, fixed.dwFileType);
     }
 }
+
+// ---------------------------------------------------------------------------------------------
+// Registration from a folder whose name the ANSI code page cannot hold
+
+TEST(RegistrationPathTest, ClassesNameTheModuleByItsWidePath)
+{
+    wchar_t temp[MAX_PATH] = {};
+    ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
+    const std::wstring folder = std::wstring(temp) + L"Brenmark \u03a9\u03bc\u03ad\u03b3\u03b1 \u9280\u884c";
+    const std::wstring copy = folder + L"\\TolvarBrenmarkLintrove.dll";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(DllPath().c_str(), copy.c_str(), FALSE)) << GetLastError();
+
+    const ProcessResult registered = RunProcess(L"regsvr32 /s \"" + copy + L"\"");
+    const std::wstring classKey = L"CLSID\\" + GuidText(CLSID_Bank) + L"\\InprocServer32";
+    const std::wstring written = ReadValue(classKey);
+    const std::wstring threading = ReadValue(classKey, L"ThreadingModel");
+    // The built module takes its registration back for the other tests.
+    EXPECT_EQ(0u, RegisterBuiltModule());
+    DeleteFileW(copy.c_str());
+    RemoveDirectoryW(folder.c_str());
+
+    EXPECT_EQ(0u, registered.ExitCode) << registered.Output;
+    EXPECT_EQ(copy, written);
+    EXPECT_EQ(L"Apartment", threading);
+    EXPECT_EQ(DllPath(), ReadValue(classKey));
+}
