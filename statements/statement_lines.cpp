@@ -139,27 +139,34 @@ int CutLine(std::string_view line, StatementField (&fields)[kColumns], Statement
 
 std::string ShownStatementText(std::string_view text)
 {
+    static const char hex[] = "0123456789ABCDEF";
     std::string shown;
-    for (size_t i = 0; i < text.size() && shown.size() < kLongestFoundText; ++i) {
+    size_t i = 0;
+    for (; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
+        char piece[8] = {static_cast<char>(c), 0};
         if (c == 0) {
-            shown += "<NUL>";
+            std::memcpy(piece, "<NUL>", 6);
         } else if (c < 0x20 || c == 0x7F) {
-            static const char hex[] = "0123456789ABCDEF";
-            shown += "<0x";
-            shown += hex[c >> 4];
-            shown += hex[c & 15];
-            shown += '>';
-        } else {
-            shown += static_cast<char>(c);
+            const char named[7] = {'<', '0', 'x', hex[c >> 4], hex[c & 15], '>', 0};
+            std::memcpy(piece, named, sizeof named);
         }
+        const size_t length = std::strlen(piece);
+        if (shown.size() + length > kLongestFoundText)
+            break;
+        shown.append(piece, length);
     }
-    if (shown.size() >= kLongestFoundText) {
-        // Never cut a UTF-8 sequence in two: step back over its continuation bytes.
-        while (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0xC0) == 0x80)
-            shown.pop_back();
-        if (!shown.empty() && static_cast<unsigned char>(shown.back()) >= 0xC0)
-            shown.pop_back();
+    if (i < text.size()) {
+        // Never cut a UTF-8 sequence in two: a last sequence that lacks bytes goes.
+        size_t lead = shown.size();
+        while (lead > 0 && shown.size() - lead < 3 && (static_cast<unsigned char>(shown[lead - 1]) & 0xC0) == 0x80)
+            --lead;
+        if (lead > 0) {
+            const unsigned char first = static_cast<unsigned char>(shown[lead - 1]);
+            const size_t needed = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+            if (shown.size() - (lead - 1) < needed)
+                shown.resize(lead - 1);
+        }
         shown += "...";
     }
     return shown;

@@ -1,0 +1,49 @@
+// One statement line into the line rules and the transaction record. What must hold: a line the
+// rules call a transaction fills the record, whose amount is a sum in whole pence and whose date is
+// a day; any other line raises and leaves the record as it was; a damaged line's found text is
+// short and holds no control bytes.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "statements/statement_lines.h"
+#include "statements/transaction_record.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string line(reinterpret_cast<const char*>(data), size);
+    for (bool requireUtf8 : {false, true}) {
+        StatementLineDamage damage;
+        const StatementLineKind kind = CheckStatementLine(line, requireUtf8, &damage);
+        if (kind == StatementLineKind::Damaged) {
+            if (damage.Found.size() > 83 || damage.Expected.empty())
+                std::abort();
+            for (char c : damage.Found)
+                if (static_cast<unsigned char>(c) < 0x20)
+                    std::abort();
+        }
+    }
+
+    CBMLWTransactionRecord record;
+    const bool transaction = CheckStatementLine(line, false, nullptr) == StatementLineKind::Transaction;
+    try {
+        FillTransactionRecord(line, record);
+    } catch (CBMLWTransactionRecord::Error) {
+        if (transaction)
+            std::abort();  // a transaction line must fill the record
+        if (record.GetAmount() != 0 || record.GetTransDate() != 0 || record.GetDetails().GetLength() != 0)
+            std::abort();  // a refused line leaves the record as it was
+        return 0;
+    }
+    if (!transaction)
+        std::abort();
+    const double pence = record.GetAmount() * 100;
+    if (!std::isfinite(pence) || std::fabs(pence - std::nearbyint(pence)) > 1e-3 * std::fmax(1, std::fabs(pence)) ||
+        std::fabs(record.GetAmount()) >= 1e12)
+        std::abort();
+    if (record.GetTransDate() < -657434 || record.GetTransDate() > 2958465 ||
+        record.GetTransDate() != std::floor(record.GetTransDate()))
+        std::abort();
+    return 0;
+}
