@@ -28,6 +28,12 @@ public:
     bool IsEmpty() const { return Length() == 0; }
     // Characters above U+00FF would be lost in the narrow text.
     bool LosesCharacters() const { return HoldsCharacterAboveNarrowRange(text_.Get(), Length()); }
+    // The same for the part of the text that goes into the file, its first count characters: the
+    // narrow text holds one byte for each character the check lets through.
+    bool LosesCharactersInFirst(std::size_t count) const
+    {
+        return HoldsCharacterAboveNarrowRange(text_.Get(), Length() < count ? Length() : count);
+    }
 
 private:
     Bstr text_;
@@ -202,8 +208,9 @@ void AddLintroveLastField(RecordWriter& record, ITolvarBankPayment* payment, Res
 
     const HostText details(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_Details(t); });
     FieldText field = FieldText::Narrow(details);
-    field.Cut(80);
-    result.Require(!HoldsFieldBreak(field.Text()) && !details.LosesCharacters(), kInvalidDetails);
+    constexpr std::size_t kDetailsLength = 80;
+    field.Cut(kDetailsLength);
+    result.Require(!HoldsFieldBreak(field.Text()) && !details.LosesCharactersInFirst(kDetailsLength), kInvalidDetails);
     record.Add(field);
 }
 
@@ -329,8 +336,9 @@ bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, const CString
     FieldText benRef = FieldText::Narrow(benRefSource);
     if (fromRollNumber)
         benRef.UpperCase();
-    benRef.Cut(18);
-    result.Require(!HoldsFieldBreak(benRef.Text()) && !benRefSource.LosesCharacters(),
+    constexpr std::size_t kBenRefLength = 18;
+    benRef.Cut(kBenRefLength);
+    result.Require(!HoldsFieldBreak(benRef.Text()) && !benRefSource.LosesCharactersInFirst(kBenRefLength),
                    fromRollNumber ? kInvalidPayeeRollNumber : kInvalidPayerAccountName);
     record.Add(benRef);
     record.Add(",", 1);

@@ -295,3 +295,30 @@ TEST_F(LintroveRecordTest, NoFileIsRefusedBeforeAnyCallOnThePayment)
     EXPECT_THROW(WriteLedgerwayHeader(nullptr), HRESULT);
     EXPECT_TRUE(log->Calls().empty()) << log->Text();
 }
+
+TEST_F(LintroveRecordTest, OnlyTheDetailsThatGoIntoTheFileAreChecked)
+{
+    // A character the code page cannot hold past the cut is never written: the payment is valid.
+    standin::PaymentData payment = LintroveExample();
+    payment.Details = std::wstring(80, L'd') + L"\u0141, more\nlines";
+    const WrittenRecord written = Lintrove(payment);
+    EXPECT_TRUE(written.Valid);
+    EXPECT_EQ(0, written.ResultCode);
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001," + std::string(80, 'd') + "\r\n", written.Bytes);
+
+    payment.Details = std::wstring(79, L'd') + L"\u0141";
+    EXPECT_EQ(33, Lintrove(payment).ResultCode);
+}
+
+TEST_F(LedgerwayRecordTest, OnlyTheBenRefThatGoesIntoTheFileIsChecked)
+{
+    standin::PaymentData payment = LedgerwayExample();
+    payment.PayerAccountName = std::wstring(18, L'A') + L"\u0141,\r\n";
+    const WrittenRecord written = Ledgerway(payment);
+    EXPECT_TRUE(written.Valid);
+    EXPECT_EQ(0, written.ResultCode);
+    EXPECT_NE(std::string::npos, written.Bytes.find("," + std::string(18, 'A') + ",99.90,")) << written.Bytes;
+
+    payment.PayerAccountName = std::wstring(17, L'A') + L"\u0141";
+    EXPECT_NE(0, Ledgerway(payment).ResultCode);
+}
