@@ -206,6 +206,20 @@ private:
     HKEY key_ = nullptr;
 };
 
+// The HRESULT of the exception being handled: registration reports failures, it raises nothing.
+HRESULT CaughtResult() noexcept
+{
+    try {
+        throw;
+    } catch (HRESULT hr) {
+        return hr;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
 HRESULT FromWin32(LONG error)
 {
     return HRESULT_FROM_WIN32(static_cast<unsigned long>(error));
@@ -310,12 +324,8 @@ try {
             return hr;
     }
     return S_OK;
-} catch (HRESULT hr) {
-    return hr;
-} catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
 } catch (...) {
-    return E_UNEXPECTED;
+    return CaughtResult();
 }
 
 HRESULT RunRegistryResource(HMODULE module, UINT id, bool registering)
@@ -344,10 +354,6 @@ try {
         path.resize(path.size() * 2);
     }
     return RunRegistryScript(script, Utf8(path), registering);
-} catch (HRESULT hr) {
-    return hr;
-} catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
 } catch (...) {
-    return E_UNEXPECTED;
+    return CaughtResult();
 }
