@@ -169,11 +169,15 @@ int CBBM2BalanceFile::ReadBalanceRecord(CBMLWTransactionRecord& record)
         for (;;) {
             if (!NextLine(kLongestStatementLine))
                 throw CBMLWTransactionRecord::TooFewFields;
-            const StatementLineKind kind = CheckStatementLine(line_, utf8Mark_, nullptr);
-            if (kind == StatementLineKind::Skipped)
+            switch (CheckStatementLine(line_, utf8Mark_, nullptr)) {
+            case StatementLineKind::Skipped:
                 continue;
-            FillTransactionRecord(line_, record);
-            return 1;
+            case StatementLineKind::Damaged:
+                throw CBMLWTransactionRecord::DamagedLine;
+            case StatementLineKind::Transaction:
+                FillCheckedTransactionRecord(line_, record);
+                return 1;
+            }
         }
     } catch (...) {
         platform::DebugOutput("Failed to read the Balance record\n");

@@ -77,7 +77,11 @@ void FillTransactionRecord(std::string_view line, CBMLWTransactionRecord& record
         throw CBMLWTransactionRecord::TooFewFields;
     if (CheckStatementLine(line, false, nullptr) != StatementLineKind::Transaction)
         throw CBMLWTransactionRecord::DamagedLine;
+    FillCheckedTransactionRecord(line, record);
+}
 
+void FillCheckedTransactionRecord(std::string_view line, CBMLWTransactionRecord& record)
+{
     // Cut every field before touching the record, so that a failure leaves it whole.
     StatementField fields[CBMLWTransactionRecord::FieldCount];
     const char* end = line.data() + line.size();

@@ -43,6 +43,9 @@ public:
                                                CBMLWTransactionRecord& record);
     // Fills the record from one line without its line end, raising as the extraction does.
     friend void FillTransactionRecord(std::string_view line, CBMLWTransactionRecord& record);
+    // The same for a line that CheckStatementLine already called a transaction (the file reader's
+    // second pass), without checking it again; raises DamagedLine should it not be one after all.
+    friend void FillCheckedTransactionRecord(std::string_view line, CBMLWTransactionRecord& record);
 
 private:
     double TransDate = 0;
