@@ -171,7 +171,8 @@ ComPtr<T> MakeObject(Args&&... args)
     return held;
 }
 
-// Instance creation for a class object: plain or aggregated, then the requested interface.
+// Instance creation for a class object: plain or aggregated, then the requested interface. The
+// method frame answers for whatever construction raises, as for any other method.
 template <class T>
 HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out)
 {
@@ -180,23 +181,15 @@ HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out)
     *out = nullptr;
     if (outer && !InlineIsEqualGUID(iid, IID_IUnknown))
         return CLASS_E_NOAGGREGATION;
-    if (!outer) {
-        try {
-            ComPtr<T> object = MakeObject<T>();
-            return object->QueryInterface(iid, out);
-        } catch (HRESULT hr) {
+    return MethodFrame([&]() -> HRESULT {
+        if (!outer)
+            return MakeObject<T>()->QueryInterface(iid, out);
+        auto* aggregate = new AggregatedObject<T>(outer);
+        // The temporary reference destroys the aggregate if its final step or the query fails.
+        ComPtr<AggregatedObject<T>> held(aggregate);
+        const HRESULT hr = MethodFrame([&] { aggregate->Inner().FinalConstruct(); });
+        if (FAILED(hr))
             return hr;
-        } catch (...) {
-            return E_UNEXPECTED;
-        }
-    }
-    auto* aggregate = new (std::nothrow) AggregatedObject<T>(outer);
-    if (!aggregate)
-        return E_OUTOFMEMORY;
-    aggregate->AddRef();
-    HRESULT hr = MethodFrame([&] { aggregate->Inner().FinalConstruct(); });
-    if (SUCCEEDED(hr))
-        hr = aggregate->QueryInterface(iid, out);
-    aggregate->Release();
-    return hr;
+        return aggregate->QueryInterface(iid, out);
+    });
 }

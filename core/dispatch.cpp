@@ -2,9 +2,12 @@
 
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <new>
 
 #include "core/com_ptr.h"
+#include "core/method_frame.h"
+#include "core/module_path.h"
 #include "support/platform.h"
 
 namespace {
@@ -18,27 +21,23 @@ struct TypeInfoCache {
     std::map<IID, ComPtr<ITypeInfo>, IidLess> Infos;
 };
 
-// Made on the apartment's thread on first use; freed when the module terminates, not by a static
-// destructor that could run after COM is gone.
+// Objects of the module may live in several apartments, so first use may come from two threads at
+// once. The cache is made on first use and freed when the module terminates, not by a static
+// destructor that could run after COM is gone; entries are never removed before then, so a
+// returned pointer stays valid without the lock.
+std::mutex cacheLock;
 TypeInfoCache* cache = nullptr;
 
-}  // namespace
-
-ITypeInfo* ModuleTypeInfo(REFIID iid)
+ITypeInfo* LookUpTypeInfo(REFIID iid)
 {
-    if (!cache) {
-        cache = new (std::nothrow) TypeInfoCache;
-        if (!cache)
-            return nullptr;
-    }
+    if (!cache)
+        cache = new TypeInfoCache;
     auto found = cache->Infos.find(iid);
     if (found != cache->Infos.end())
         return found->second.Get();
     if (!cache->Library) {
-        wchar_t path[MAX_PATH] = {};
-        if (!GetModuleFileNameW(static_cast<HMODULE>(platform::ResourceModule()), path, MAX_PATH))
-            return nullptr;
-        if (FAILED(LoadTypeLibEx(path, REGKIND_NONE, cache->Library.Put())))
+        const std::wstring path = ModuleWidePath(static_cast<HMODULE>(platform::ResourceModule()));
+        if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, cache->Library.Put())))
             return nullptr;
     }
     ComPtr<ITypeInfo> info;
@@ -49,8 +48,22 @@ ITypeInfo* ModuleTypeInfo(REFIID iid)
     return slot.Get();
 }
 
-void ReleaseModuleTypeInfo()
+}  // namespace
+
+ITypeInfo* ModuleTypeInfo(REFIID iid) noexcept
 {
+    try {
+        std::lock_guard<std::mutex> hold(cacheLock);
+        return LookUpTypeInfo(iid);
+    } catch (...) {
+        // Out of memory or an unreadable module path: no type information, as when it is missing.
+        return nullptr;
+    }
+}
+
+void ReleaseModuleTypeInfo() noexcept
+{
+    std::lock_guard<std::mutex> hold(cacheLock);
     delete cache;
     cache = nullptr;
 }

@@ -4,10 +4,13 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "core/method_frame.h"
+
 // Type information of a module interface (library version 1.0), loaded on first use and kept until
-// the module terminates. Returns null when the library cannot be loaded.
-ITypeInfo* ModuleTypeInfo(REFIID iid);
-void ReleaseModuleTypeInfo();
+// the module terminates. Safe from any thread. Returns null when the library cannot be loaded or
+// memory runs out.
+ITypeInfo* ModuleTypeInfo(REFIID iid) noexcept;
+void ReleaseModuleTypeInfo() noexcept;
 
 template <class Interface>
 class DispatchImpl : public Interface {
@@ -35,15 +38,21 @@ public:
     }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
     {
-        ITypeInfo* cached = ModuleTypeInfo(__uuidof(Interface));
-        return cached ? cached->GetIDsOfNames(names, count, ids) : TYPE_E_ELEMENTNOTFOUND;
+        return EntryPointFrame([&]() -> HRESULT {
+            ITypeInfo* cached = ModuleTypeInfo(__uuidof(Interface));
+            return cached ? cached->GetIDsOfNames(names, count, ids) : TYPE_E_ELEMENTNOTFOUND;
+        });
     }
+    // The members reached through the type information have frames of their own; this one keeps
+    // anything the dispatch machinery itself might raise on this side.
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argumentError) override
     {
-        ITypeInfo* cached = ModuleTypeInfo(__uuidof(Interface));
-        if (!cached)
-            return TYPE_E_ELEMENTNOTFOUND;
-        return cached->Invoke(static_cast<Interface*>(this), id, flags, params, result, exception, argumentError);
+        return EntryPointFrame([&]() -> HRESULT {
+            ITypeInfo* cached = ModuleTypeInfo(__uuidof(Interface));
+            if (!cached)
+                return TYPE_E_ELEMENTNOTFOUND;
+            return cached->Invoke(static_cast<Interface*>(this), id, flags, params, result, exception, argumentError);
+        });
     }
 };

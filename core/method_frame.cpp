@@ -35,6 +35,21 @@ const wchar_t* ModuleErrorDescription(HRESULT hr) noexcept
     return kModuleErrors[ModuleErrorRow(hr)].Description;
 }
 
+HRESULT CaughtResult() noexcept
+{
+    try {
+        throw;
+    } catch (HRESULT hr) {
+        return hr;
+    } catch (const HostCallFailure& failure) {
+        return failure.Result;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
 HRESULT ReportModuleError(HRESULT hr) noexcept
 {
     if (hr == DISP_E_EXCEPTION || ((static_cast<unsigned long>(hr) >> 16) & 0x1FFF) == kFacilityControl)

@@ -24,6 +24,22 @@ HRESULT ReportModuleError(HRESULT hr) noexcept;
 // Looks up the description of a module error code; for tests and diagnostics.
 const wchar_t* ModuleErrorDescription(HRESULT hr) noexcept;
 
+// The HRESULT of the exception being handled (inside a catch block only): a raised HRESULT as it
+// is, a failed host call as the host's HRESULT, memory exhaustion as E_OUTOFMEMORY.
+HRESULT CaughtResult() noexcept;
+
+// The boundary of an entry point that reports by HRESULT alone (the DLL's exports, IDispatch):
+// nothing raised inside leaves it, and no error information is posted.
+template <class Body>
+HRESULT EntryPointFrame(Body&& body) noexcept
+{
+    try {
+        return body();
+    } catch (...) {
+        return CaughtResult();
+    }
+}
+
 template <class Body>
 HRESULT MethodFrame(Body&& body) noexcept
 {

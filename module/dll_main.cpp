@@ -2,9 +2,13 @@
 #include <windows.h>
 #include <comcat.h>
 
+#include <mutex>
+
 #include "core/com_ptr.h"
 #include "core/dispatch.h"
+#include "core/method_frame.h"
 #include "core/module_lock.h"
+#include "core/module_path.h"
 #include "TolvarBrenmarkLintrove.h"
 #include "module/object_map.h"
 #include "module/registrar.h"
@@ -12,7 +16,8 @@
 namespace {
 
 HINSTANCE moduleInstance = nullptr;
-CRITICAL_SECTION classObjectLock;
+// Guards the cached class objects: two threads may ask for the first one at once.
+std::mutex classObjectLock;
 
 HRESULT RegisterCategory(const ObjectMapEntry& entry, bool registering)
 {
@@ -60,7 +65,6 @@ void TerminateModule()
         }
     }
     ReleaseModuleTypeInfo();
-    DeleteCriticalSection(&classObjectLock);
 }
 
 }  // namespace
@@ -69,7 +73,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 {
     if (reason == DLL_PROCESS_ATTACH) {
         moduleInstance = instance;
-        InitializeCriticalSection(&classObjectLock);
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
         // At process exit (reserved non-null) COM may be gone already: leave the objects alone.
@@ -84,78 +87,76 @@ STDAPI DllCanUnloadNow()
     return module_lock::Count() == 0 ? S_OK : S_FALSE;
 }
 
+// The class object of a class of the module, made on first request and cached.
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out)
 {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    for (ObjectMapEntry* entry = ObjectMap(); entry->ClassId; ++entry) {
-        if (!InlineIsEqualGUID(classId, *entry->ClassId))
-            continue;
-        if (!entry->CachedFactory) {
-            EnterCriticalSection(&classObjectLock);
-            if (!entry->CachedFactory) {
-                auto* factory = new (std::nothrow) ClassFactory(entry->Creator);
-                if (factory)
-                    factory->AddRef();  // the cache's reference
-                entry->CachedFactory = factory;
+    return EntryPointFrame([&]() -> HRESULT {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        for (ObjectMapEntry* entry = ObjectMap(); entry->ClassId; ++entry) {
+            if (!InlineIsEqualGUID(classId, *entry->ClassId))
+                continue;
+            ComPtr<ClassFactory> factory;
+            {
+                std::lock_guard<std::mutex> hold(classObjectLock);
+                if (!entry->CachedFactory) {
+                    entry->CachedFactory = new ClassFactory(entry->Creator);
+                    entry->CachedFactory->AddRef();  // the cache's reference
+                }
+                factory = ComPtr<ClassFactory>(entry->CachedFactory);
             }
-            LeaveCriticalSection(&classObjectLock);
-            if (!entry->CachedFactory)
-                return E_OUTOFMEMORY;
+            return factory->QueryInterface(iid, out);
         }
-        return entry->CachedFactory->QueryInterface(iid, out);
-    }
-    return CLASS_E_CLASSNOTAVAILABLE;
+        return CLASS_E_CLASSNOTAVAILABLE;
+    });
 }
 
 STDAPI DllRegisterServer()
 {
-    for (ObjectMapEntry* entry = ObjectMap(); entry->ClassId; ++entry) {
-        HRESULT hr = RunRegistryResource(moduleInstance, entry->RegistryScript, true);
-        if (SUCCEEDED(hr))
-            hr = RegisterCategory(*entry, true);
+    return EntryPointFrame([]() -> HRESULT {
+        for (ObjectMapEntry* entry = ObjectMap(); entry->ClassId; ++entry) {
+            HRESULT hr = RunRegistryResource(moduleInstance, entry->RegistryScript, true);
+            if (SUCCEEDED(hr))
+                hr = RegisterCategory(*entry, true);
+            if (FAILED(hr))
+                return hr;
+        }
+        const std::wstring path = ModuleWidePath(moduleInstance);
+        ComPtr<ITypeLib> library;
+        HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Put());
         if (FAILED(hr))
             return hr;
-    }
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(moduleInstance, path, MAX_PATH);
-    ComPtr<ITypeLib> library;
-    HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, library.Put());
-    if (FAILED(hr))
-        return hr;
-    // The help folder is the module's own, written with its closing backslash: the form in which
-    // an installer names a folder, so that registration and installation write the same value.
-    wchar_t helpFolder[MAX_PATH] = {};
-    lstrcpynW(helpFolder, path, MAX_PATH);
-    if (wchar_t* lastSlash = wcsrchr(helpFolder, L'\\'))
-        lastSlash[1] = L'\0';
-    return RegisterTypeLib(library.Get(), path, helpFolder);
+        // The help folder is the module's own, written with its closing backslash: the form in
+        // which an installer names a folder, so that registration and installation write the same.
+        const std::wstring helpFolder = FolderOfPath(path);
+        return RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(path.c_str()), const_cast<LPOLESTR>(helpFolder.c_str()));
+    });
 }
 
 STDAPI DllUnregisterServer()
 {
-    for (ObjectMapEntry* entry = ObjectMap(); entry->ClassId; ++entry) {
-        HRESULT hr = RegisterCategory(*entry, false);
-        if (entry->ImplementedCategory)
-            RemoveEmptyCategoryKeys(*entry->ClassId);
-        if (SUCCEEDED(hr))
-            hr = RunRegistryResource(moduleInstance, entry->RegistryScript, false);
+    return EntryPointFrame([]() -> HRESULT {
+        for (ObjectMapEntry* entry = ObjectMap(); entry->ClassId; ++entry) {
+            HRESULT hr = RegisterCategory(*entry, false);
+            if (entry->ImplementedCategory)
+                RemoveEmptyCategoryKeys(*entry->ClassId);
+            if (SUCCEEDED(hr))
+                hr = RunRegistryResource(moduleInstance, entry->RegistryScript, false);
+            if (FAILED(hr))
+                return hr;
+        }
+        ComPtr<ITypeLib> library;
+        HRESULT hr = LoadTypeLibEx(ModuleWidePath(moduleInstance).c_str(), REGKIND_NONE, library.Put());
         if (FAILED(hr))
             return hr;
-    }
-    ComPtr<ITypeLib> library;
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(moduleInstance, path, MAX_PATH);
-    HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, library.Put());
-    if (FAILED(hr))
+        TLIBATTR* attributes = nullptr;
+        hr = library->GetLibAttr(&attributes);
+        if (FAILED(hr))
+            return hr;
+        hr = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
+                               attributes->syskind);
+        library->ReleaseTLibAttr(attributes);
         return hr;
-    TLIBATTR* attributes = nullptr;
-    hr = library->GetLibAttr(&attributes);
-    if (FAILED(hr))
-        return hr;
-    hr = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
-                           attributes->syskind);
-    library->ReleaseTLibAttr(attributes);
-    return hr;
+    });
 }

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/method_frame.h"
+#include "core/module_path.h"
+
 namespace {
 
 struct ScriptValue {
@@ -206,20 +209,6 @@ private:
     HKEY key_ = nullptr;
 };
 
-// The HRESULT of the exception being handled: registration reports failures, it raises nothing.
-HRESULT CaughtResult() noexcept
-{
-    try {
-        throw;
-    } catch (HRESULT hr) {
-        return hr;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-}
-
 HRESULT FromWin32(LONG error)
 {
     return HRESULT_FROM_WIN32(static_cast<unsigned long>(error));
@@ -339,21 +328,7 @@ try {
         return HRESULT_FROM_WIN32(GetLastError());
     std::string script(bytes, SizeofResource(module, found));
 
-    // The module's own wide path, of any length the system allows.
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return HRESULT_FROM_WIN32(GetLastError());
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        if (path.size() >= 32768)
-            return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-        path.resize(path.size() * 2);
-    }
-    return RunRegistryScript(script, Utf8(path), registering);
+    return RunRegistryScript(script, Utf8(ModuleWidePath(module)), registering);
 } catch (...) {
     return CaughtResult();
 }

@@ -1,0 +1,246 @@
+// The boundaries where COM calls into the module: the DLL's exports, class object creation and the
+// IDispatch members. Nothing raised inside, not even memory running out, may leave them; the type
+// information cache and the cached class objects are safe when two threads make them first.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <set>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "TolvarBrenmarkLintrove.h"
+#include "core/com_object.h"
+#include "core/dispatch.h"
+#include "core/module_lock.h"
+#include "objects/bank.h"
+#include "tests/support/com_test.h"
+
+STDAPI DllCanUnloadNow();
+STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out);
+
+// This program's allocator, which a test can make fail: the module code linked into the program
+// allocates through it.
+namespace {
+std::atomic<bool> allocationsFail{false};
+}
+
+void* operator new(std::size_t size)
+{
+    if (allocationsFail.load())
+        throw std::bad_alloc();
+    if (void* block = std::malloc(size ? size : 1))
+        return block;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+
+namespace {
+
+// Makes every allocation of the program fail while it lives.
+class AllocationsFail {
+public:
+    AllocationsFail() { allocationsFail = true; }
+    ~AllocationsFail() { allocationsFail = false; }
+    AllocationsFail(const AllocationsFail&) = delete;
+    AllocationsFail& operator=(const AllocationsFail&) = delete;
+};
+
+// A class whose construction raises what the test says, in its constructor or its final step.
+enum class Raising { Nothing, BadAllocInConstructor, OtherInConstructor, BadAllocInFinalStep };
+Raising raising = Raising::Nothing;
+
+class CRaising : public Implements<SupportErrorInfoFor<ISupportErrorInfo>> {
+public:
+    using Interfaces = InterfaceTable<Iface<ISupportErrorInfo>>;
+    CRaising()
+    {
+        if (raising == Raising::BadAllocInConstructor)
+            throw std::bad_alloc();
+        if (raising == Raising::OtherInConstructor)
+            throw std::runtime_error("not a COM failure");
+    }
+    void FinalConstruct()
+    {
+        if (raising == Raising::BadAllocInFinalStep)
+            throw std::bad_alloc();
+    }
+};
+
+const HRESULT kFrameOutOfMemory = static_cast<HRESULT>(0x800AFFFD);
+
+}  // namespace
+
+class EntryPointTest : public ComTest {
+protected:
+    void SetUp() override
+    {
+        ComTest::SetUp();
+        RegisterHostTypeLibraries();
+        raising = Raising::Nothing;
+    }
+    void TearDown() override
+    {
+        raising = Raising::Nothing;
+        ReleaseModuleTypeInfo();
+        ComTest::TearDown();
+    }
+};
+
+TEST_F(EntryPointTest, CreateInstanceAnswersThroughTheMethodFrame)
+{
+    struct Case {
+        Raising What;
+        HRESULT Expected;
+        const wchar_t* Description;
+    };
+    for (const Case& c : {Case{Raising::BadAllocInConstructor, kFrameOutOfMemory, L"Out of Memory"},
+                          Case{Raising::BadAllocInFinalStep, kFrameOutOfMemory, L"Out of Memory"},
+                          Case{Raising::OtherInConstructor, E_UNEXPECTED, L"<none>"}}) {
+        raising = c.What;
+        void* out = reinterpret_cast<void*>(1);
+        HRESULT hr = S_OK;
+        EXPECT_NO_THROW(hr = CreateInstance<CRaising>(nullptr, IID_ISupportErrorInfo, &out));
+        EXPECT_EQ(c.Expected, hr) << static_cast<int>(c.What);
+        EXPECT_EQ(nullptr, out);
+        EXPECT_EQ(c.Description, TakeErrorDescription());
+        EXPECT_EQ(startLock_, module_lock::Count()) << "a half-made object keeps the module loaded";
+    }
+    raising = Raising::Nothing;
+    ComPtr<ISupportErrorInfo> made;
+    EXPECT_EQ(S_OK, CreateInstance<CRaising>(nullptr, IID_ISupportErrorInfo, made.PutVoid()));
+    EXPECT_TRUE(made);
+}
+
+TEST_F(EntryPointTest, CreateInstanceOutOfMemoryIsAnAnswer)
+{
+    ComPtr<IBank> bank;
+    HRESULT hr = S_OK;
+    {
+        AllocationsFail failing;
+        EXPECT_NO_THROW(hr = CreateInstance<CBank>(nullptr, IID_IBank, bank.PutVoid()));
+    }
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_FALSE(bank);
+    EXPECT_EQ(startLock_, module_lock::Count());
+}
+
+TEST_F(EntryPointTest, ClassObjectOutOfMemoryIsEOutOfMemory)
+{
+    // A class object is made on first request: make it when nothing can be allocated.
+    ComPtr<IClassFactory> factory;
+    HRESULT hr = S_OK;
+    {
+        AllocationsFail failing;
+        EXPECT_NO_THROW(hr = DllGetClassObject(CLSID_BankServices, IID_IClassFactory, factory.PutVoid()));
+    }
+    if (hr != S_OK) {
+        EXPECT_EQ(E_OUTOFMEMORY, hr);
+        EXPECT_FALSE(factory);
+    }
+    // Later requests are served as usual.
+    factory.Reset();
+    EXPECT_EQ(S_OK, DllGetClassObject(CLSID_BankServices, IID_IClassFactory, factory.PutVoid()));
+    factory.Reset();
+    EXPECT_EQ(S_OK, DllCanUnloadNow());
+}
+
+TEST_F(EntryPointTest, DispatchMembersOutOfMemoryAreAnswers)
+{
+    ComPtr<IBank> bank;
+    ASSERT_EQ(S_OK, CreateInstance<CBank>(nullptr, IID_IBank, bank.PutVoid()));
+    ComPtr<IDispatch> dispatch = bank.As<IDispatch>();
+    ASSERT_TRUE(dispatch);
+
+    // Once with no cache at all, once with the library loaded but this interface not yet cached.
+    for (bool libraryLoaded : {false, true}) {
+        ReleaseModuleTypeInfo();
+        if (libraryLoaded) {
+            ASSERT_NE(nullptr, ModuleTypeInfo(IID_IBankServices));
+        }
+        LPOLESTR name = const_cast<LPOLESTR>(L"Name");
+        DISPID id = 0;
+        ComPtr<ITypeInfo> info;
+        DISPPARAMS noArguments{};
+        VARIANT result;
+        VariantInit(&result);
+        HRESULT idsResult = S_OK, infoResult = S_OK, invokeResult = S_OK;
+        {
+            AllocationsFail failing;
+            EXPECT_NO_THROW(idsResult = dispatch->GetIDsOfNames(IID_NULL, &name, 1, 0, &id));
+            EXPECT_NO_THROW(infoResult = dispatch->GetTypeInfo(0, 0, info.Put()));
+            EXPECT_NO_THROW(invokeResult = dispatch->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &noArguments,
+                                                            &result, nullptr, nullptr));
+        }
+        EXPECT_EQ(TYPE_E_ELEMENTNOTFOUND, idsResult) << libraryLoaded;
+        EXPECT_EQ(TYPE_E_ELEMENTNOTFOUND, infoResult) << libraryLoaded;
+        EXPECT_EQ(TYPE_E_ELEMENTNOTFOUND, invokeResult) << libraryLoaded;
+        EXPECT_FALSE(info);
+        VariantClear(&result);
+    }
+
+    // With memory back, the same calls work.
+    LPOLESTR name = const_cast<LPOLESTR>(L"Name");
+    DISPID id = 0;
+    EXPECT_EQ(S_OK, dispatch->GetIDsOfNames(IID_NULL, &name, 1, 0, &id));
+}
+
+TEST_F(EntryPointTest, TypeInformationFirstUseFromManyThreads)
+{
+    constexpr int kThreads = 8;
+    for (int round = 0; round < 100; ++round) {
+        ReleaseModuleTypeInfo();
+        std::atomic<int> waiting{kThreads};
+        std::vector<ITypeInfo*> seen(kThreads, nullptr);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+                --waiting;
+                while (waiting.load() > 0) {
+                }
+                seen[t] = ModuleTypeInfo(IID_IBank);
+                CoUninitialize();
+            });
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+        const std::set<ITypeInfo*> distinct(seen.begin(), seen.end());
+        ASSERT_EQ(1u, distinct.size()) << "round " << round << ": threads saw different type information";
+        ASSERT_NE(nullptr, *distinct.begin()) << "round " << round;
+    }
+}
+
+TEST_F(EntryPointTest, ClassObjectFirstUseFromManyThreads)
+{
+    constexpr int kThreads = 8;
+    std::atomic<int> waiting{kThreads};
+    std::vector<IClassFactory*> seen(kThreads, nullptr);
+    std::vector<HRESULT> results(kThreads, E_FAIL);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            --waiting;
+            while (waiting.load() > 0) {
+            }
+            results[t] = DllGetClassObject(CLSID_BankPaymentService, IID_IClassFactory, reinterpret_cast<void**>(&seen[t]));
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(S_OK, results[t]);
+    EXPECT_EQ(1u, std::set<IClassFactory*>(seen.begin(), seen.end()).size()) << "one class object, cached once";
+    EXPECT_EQ(S_FALSE, DllCanUnloadNow());
+    for (IClassFactory* factory : seen) {
+        if (factory)
+            factory->Release();
+    }
+    EXPECT_EQ(S_OK, DllCanUnloadNow()) << "every client reference counted once";
+}
