@@ -9,7 +9,7 @@
 #include "payments/options_dialog.h"
 #include "payments/output_file.h"
 #include "payments/payment_format.h"
-#include "payments/payment_records.h"
+#include "payments/host_payment.h"
 #include "settings/host_text.h"
 #include "settings/payment_directory.h"
 #include "support/cstring.h"

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/com_ptr.h"
 #include "payments/payment_checks.h"
 #include "payments/payment_format.h"
 #include "settings/host_text.h"
@@ -13,30 +12,25 @@ const char kLedgerwayHeader[] =
 
 namespace {
 
-// One host text as read by its getter. A failed getter gives the empty text, like a missing value.
+// One text of the payment as read once from its source.
 class HostText {
 public:
     HostText() = default;
-    template <class Interface, class Getter>
-    HostText(Interface* object, Getter&& getter)
-    {
-        if (!object || FAILED(getter(object, text_.Put())))
-            text_.Reset();
-    }
-    const wchar_t* Text() const { return text_.Text(); }
-    std::size_t Length() const { return text_.Length(); }
+    HostText(PaymentValues& payment, PaymentText which) : view_(payment.Read(which)) {}
+    const platform::WideChar* Text() const { return view_.Text; }
+    std::size_t Length() const { return view_.Length; }
     bool IsEmpty() const { return Length() == 0; }
     // Characters above U+00FF would be lost in the narrow text.
-    bool LosesCharacters() const { return HoldsCharacterAboveNarrowRange(text_.Get(), Length()); }
+    bool LosesCharacters() const { return HoldsCharacterAboveNarrowRange(Text(), Length()); }
     // The same for the part of the text that goes into the file, its first count characters: the
     // narrow text holds one byte for each character the check lets through.
     bool LosesCharactersInFirst(std::size_t count) const
     {
-        return HoldsCharacterAboveNarrowRange(text_.Get(), Length() < count ? Length() : count);
+        return HoldsCharacterAboveNarrowRange(Text(), Length() < count ? Length() : count);
     }
 
 private:
-    Bstr text_;
+    PaymentTextView view_{L"", 0};
 };
 
 // A converted host text of the record's own, so that the next conversion cannot overwrite it.
@@ -136,40 +130,32 @@ private:
     std::size_t used_ = 0;
 };
 
-double ReadAmount(ITolvarBankPayment* payment)
-{
-    double amount = 0;
-    if (!payment || FAILED(payment->get_Amount(&amount)))
-        amount = 0;
-    return amount;
-}
-
 // The payment's result code and the record's valid flag.
 class ResultKeeper {
 public:
-    explicit ResultKeeper(ITolvarBankPayment* payment) : payment_(payment) { Put(payment_, kPaymentProcessed); }
+    explicit ResultKeeper(PaymentValues& payment) : payment_(payment) { payment_.PutResultCode(kPaymentProcessed); }
 
-    // Puts the code at once when the check failed, through the given interface of the payment.
-    bool Require(bool passed, long code) { return Require(passed, code, payment_); }
-    bool Require(bool passed, long code, ITolvarBankPayment* through)
+    // Puts the code at once when the check failed.
+    bool Require(bool passed, long code)
     {
         if (!passed) {
             valid_ = false;
-            Put(through, code);
+            payment_.PutResultCode(code);
+        }
+        return passed;
+    }
+    bool RequireRti(bool passed, long code)
+    {
+        if (!passed) {
+            valid_ = false;
+            payment_.PutRtiResultCode(code);
         }
         return passed;
     }
     bool Valid() const { return valid_; }
 
 private:
-    static void Put(ITolvarBankPayment* payment, long code)
-    {
-        // What the host makes of the code is its own business.
-        if (payment)
-            payment->put_ResultCode(code);
-    }
-
-    ITolvarBankPayment* payment_;
+    PaymentValues& payment_;
     bool valid_ = true;
 };
 
@@ -185,20 +171,25 @@ void RequireFile(FILE* file)
 }
 
 // Lintrove field 6: the RTI reference when the payment is an RTI payment, else the details.
-void AddLintroveLastField(RecordWriter& record, ITolvarBankPayment* payment, ResultKeeper& result)
+// Whether the ANSI text holds exactly the host's characters, so that the code page replaced or lost
+// none of them (a character it cannot hold would go into the file as another one).
+bool KeepsEveryCharacter(const HostText& host, const CString& ansi)
 {
-    ComPtr<ITolvarBankPayment2> rtiPayment;
-    if (payment)
-        payment->QueryInterface(__uuidof(ITolvarBankPayment2), rtiPayment.PutVoid());
-    long isRti = 0;
-    if (rtiPayment && FAILED(rtiPayment->get_IsRti(&isRti)))
-        isRti = 0;
+    constexpr int kMostUnits = 16;  // more than any reference that can pass
+    platform::WideChar back[kMostUnits];
+    if (host.Length() > kMostUnits || ansi.GetLength() > kMostUnits)
+        return false;
+    const int units = ansi.GetLength() == 0 ? 0 : platform::AnsiToWide(ansi, ansi.GetLength(), back, kMostUnits);
+    return static_cast<std::size_t>(units) == host.Length() &&
+           std::memcmp(back, host.Text(), host.Length() * sizeof(platform::WideChar)) == 0;
+}
 
-    if (rtiPayment && isRti != 0) {
-        const HostText reference(rtiPayment.Get(),
-                                 [](ITolvarBankPayment2* p, BSTR* t) { return p->get_RtiReference(t); });
+void AddLintroveLastField(RecordWriter& record, PaymentValues& payment, ResultKeeper& result)
+{
+    if (payment.IsRtiPayment()) {
+        const HostText reference(payment, PaymentText::RtiReference);
         const CString rti(reference.Text());
-        result.Require(IsValidRtiReference(rti), kInvalidRtiReference, rtiPayment.Get());
+        result.RequireRti(IsValidRtiReference(rti) && KeepsEveryCharacter(reference, rti), kInvalidRtiReference);
         // Left-justified in at least four characters.
         record.Add(rti, static_cast<std::size_t>(rti.GetLength()));
         for (int length = rti.GetLength(); length < 4; ++length)
@@ -206,7 +197,7 @@ void AddLintroveLastField(RecordWriter& record, ITolvarBankPayment* payment, Res
         return;
     }
 
-    const HostText details(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_Details(t); });
+    const HostText details(payment, PaymentText::Details);
     FieldText field = FieldText::Narrow(details);
     constexpr std::size_t kDetailsLength = 80;
     field.Cut(kDetailsLength);
@@ -224,19 +215,19 @@ void WriteLedgerwayHeader(FILE* file)
     std::fwrite("\n", 1, 1, file);
 }
 
-bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment)
+bool WriteLintroveRecord(FILE* file, PaymentValues& payment)
 {
     RequireFile(file);
     ResultKeeper result(payment);
     RecordWriter record(file);
 
-    const HostText sortCode(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeSortCode(t); });
+    const HostText sortCode(payment, PaymentText::PayeeSortCode);
     const FieldText sortDigits = FieldText::Digits(sortCode);
     result.Require(IsValidSortCode(sortDigits.Text()), kInvalidPayeeSortCode);
     record.Add(sortDigits);
     record.Add(",", 1);
 
-    const HostText account(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeAccountNumber(t); });
+    const HostText account(payment, PaymentText::PayeeAccountNumber);
     const FieldText accountText = FieldText::Narrow(account);
     if (!result.Require(IsValidLintroveAccountNumber(accountText.Text()), kInvalidPayeeAccountNumber))
         Trace("Invalid Account Number Length or Invalid Characters");
@@ -244,7 +235,7 @@ bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment)
     record.AddZeroPadded(accountText.Text(), LengthWithoutTrailingSpaces(accountText.Text()), 8);
     record.Add(",", 1);
 
-    const HostText name(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeAccountName(t); });
+    const HostText name(payment, PaymentText::PayeeAccountName);
     FieldText nameText = FieldText::Narrow(name);
     nameText.UpperCase();
     record.AddFirst(nameText, 18);
@@ -252,7 +243,7 @@ bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment)
     if (!result.Require(IsValidLintrovePayeeName(nameText.Text()) && !name.LosesCharacters(), kInvalidPayeeAccountName))
         Trace("Account Name cannot be empty");
 
-    const double amount = ReadAmount(payment);
+    const double amount = payment.ReadAmount();
     char amountText[kAmountTextSize];
     const int amountLength = FormatAmountInto(amount, amountText);
     result.Require(IsPayableAmount(amount, amountText), kInvalidAmount);
@@ -261,11 +252,11 @@ bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment)
     record.Add(",", 1);
 
     // The roll number when there is one, else the payee's BACS reference.
-    const HostText rollNumber(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeRollNumber(t); });
+    const HostText rollNumber(payment, PaymentText::PayeeRollNumber);
     const bool fromRollNumber = !rollNumber.IsEmpty();
     const HostText bacsReference =
         fromRollNumber ? HostText()
-                       : HostText(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeBacsReference(t); });
+                       : HostText(payment, PaymentText::PayeeBacsReference);
     const HostText& reference = fromRollNumber ? rollNumber : bacsReference;
     FieldText referenceText = FieldText::Narrow(reference);
     referenceText.UpperCase();
@@ -280,7 +271,7 @@ bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment)
     return result.Valid();
 }
 
-bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, const CString& debitDateText,
+bool WriteLedgerwayRecord(FILE* file, PaymentValues& payment, const CString& debitDateText,
                           char remittanceCharacter)
 {
     RequireFile(file);
@@ -289,7 +280,7 @@ bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, const CString
     record.Add(debitDateText);
     record.Add(",", 1);
 
-    const HostText bankRef(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeBacsReference(t); });
+    const HostText bankRef(payment, PaymentText::PayeeBacsReference);
     result.Require(IsValidLedgerwayBankReference(bankRef.Text(), bankRef.Length()), kInvalidPayeeBacsReference);
     const FieldText bankRefText = FieldText::Narrow(bankRef);
     if (bankRef.Length() <= 4)
@@ -298,40 +289,40 @@ bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, const CString
         record.Add(bankRefText);
     record.Add(",", 1);
 
-    const HostText payerAccount(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayerAccountNumber(t); });
+    const HostText payerAccount(payment, PaymentText::PayerAccountNumber);
     result.Require(IsValidLedgerwayAccountNumber(payerAccount.Text(), payerAccount.Length()), kInvalidPayerAccountNumber);
     record.Add(FieldText::Narrow(payerAccount));
     record.Add(",00,", 4);
 
-    const HostText payerSortCode(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayerSortCode(t); });
+    const HostText payerSortCode(payment, PaymentText::PayerSortCode);
     const FieldText payerSortDigits = FieldText::Digits(payerSortCode);
     result.Require(IsValidSortCode(payerSortDigits.Text()), kInvalidPayerSortCode);
     record.Add(payerSortDigits);
     record.Add(",", 1);
 
-    const HostText name(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeAccountName(t); });
+    const HostText name(payment, PaymentText::PayeeAccountName);
     const FieldText nameText = FieldText::Narrow(name);
     result.Require(!HoldsFieldBreak(nameText.Text()) && !name.LosesCharacters(), kInvalidPayeeAccountName);
     record.Add(nameText);
     record.Add(",", 1);
 
-    const HostText payeeAccount(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeAccountNumber(t); });
+    const HostText payeeAccount(payment, PaymentText::PayeeAccountNumber);
     result.Require(IsValidLedgerwayAccountNumber(payeeAccount.Text(), payeeAccount.Length()), kInvalidPayeeAccountNumber);
     record.Add(FieldText::Narrow(payeeAccount));
     record.Add(",00,", 4);
 
-    const HostText payeeSortCode(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeSortCode(t); });
+    const HostText payeeSortCode(payment, PaymentText::PayeeSortCode);
     const FieldText payeeSortDigits = FieldText::Digits(payeeSortCode);
     result.Require(IsValidSortCode(payeeSortDigits.Text()), kInvalidPayeeSortCode);
     record.Add(payeeSortDigits);
     record.Add(",", 1);
 
     // The roll number, upper-cased, when there is one; else the payer's account name as it is.
-    const HostText rollNumber(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayeeRollNumber(t); });
+    const HostText rollNumber(payment, PaymentText::PayeeRollNumber);
     const bool fromRollNumber = !rollNumber.IsEmpty();
     const HostText payerName =
         fromRollNumber ? HostText()
-                       : HostText(payment, [](ITolvarBankPayment* p, BSTR* t) { return p->get_PayerAccountName(t); });
+                       : HostText(payment, PaymentText::PayerAccountName);
     const HostText& benRefSource = fromRollNumber ? rollNumber : payerName;
     FieldText benRef = FieldText::Narrow(benRefSource);
     if (fromRollNumber)
@@ -343,7 +334,7 @@ bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, const CString
     record.Add(benRef);
     record.Add(",", 1);
 
-    const double amount = ReadAmount(payment);
+    const double amount = payment.ReadAmount();
     char amountText[kAmountTextSize];
     const int amountLength = FormatAmountInto(amount, amountText);
     result.Require(IsPayableAmount(amount, amountText), kInvalidAmount);

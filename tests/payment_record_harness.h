@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "payments/payment_records.h"
+#include "payments/host_payment.h"
 #include "samplehost/standin_host.h"
 #include "tests/support/com_test.h"
 #include "tests/support/debug_output.h"

@@ -120,6 +120,30 @@ TEST_F(LintroveRecordTest, RtiReferenceIsPaddedToFourCharacters)
     EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,    \r\n", Lintrove(payment).Bytes);
 }
 
+TEST_F(LintroveRecordTest, RtiReferenceTheCodePageCannotHoldIsInvalid)
+{
+    PaymentData payment = LintroveExample();
+    payment.OffersRti = true;
+    payment.IsRti = 1;
+    // The euro sign is a character of the ANSI code page: the reference passes as it is.
+    payment.RtiReference = L"/AB\u20AC";
+    WrittenRecord written = Lintrove(payment);
+    EXPECT_TRUE(written.Valid);
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,/AB\x80\r\n", written.Bytes);
+    // Characters the code page replaces (by "?" or a look-alike) would send another reference.
+    for (const wchar_t* reference : {L"/AB\u9AAC", L"/AB\u0141", L"/A\u2126B"}) {
+        payment.RtiReference = reference;
+        written = Lintrove(payment);
+        EXPECT_FALSE(written.Valid) << Narrow(reference);
+        EXPECT_EQ(36, written.ResultCode) << Narrow(reference);
+    }
+    // Nor may a zero character hide the rest of the host's text.
+    payment.RtiReference = std::wstring(L"/ABC\0X", 6);
+    written = Lintrove(payment);
+    EXPECT_FALSE(written.Valid);
+    EXPECT_EQ(36, written.ResultCode);
+}
+
 TEST_F(LintroveRecordTest, HostTextsAreWrittenUnquoted)
 {
     PaymentData payment = LintroveExample();

@@ -1,0 +1,62 @@
+// Host texts (UTF-16 units from the host's getters) into the module's narrow and digit texts. What
+// must hold: nothing is written past the fixed buffers; the narrow text is the host text up to its
+// first zero, first character above U+00FF or 255th character, byte for byte; the digit text is
+// the digits of the narrow text, in order; the check for characters above U+00FF agrees.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "settings/host_text.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // Low byte first; an odd last byte is a unit of its own.
+    std::vector<platform::WideChar> text;
+    for (size_t i = 0; i < size; i += 2)
+        text.push_back(static_cast<platform::WideChar>(data[i] | (i + 1 < size ? data[i + 1] << 8 : 0)));
+    const size_t length = text.size();
+    text.push_back(0);
+
+    // Guard bytes after each buffer: the conversions must stay inside theirs.
+    struct Guarded {
+        char Text[kHostTextMaxChars + 1];
+        char Guard[16];
+    } narrow, digits;
+    std::memset(&narrow, 0x5A, sizeof narrow);
+    std::memset(&digits, 0x5A, sizeof digits);
+    const size_t narrowLength = ToNarrowTextInto(text.data(), narrow.Text);
+    const size_t digitLength = ToDigitTextInto(text.data(), digits.Text);
+    for (char c : narrow.Guard)
+        if (c != 0x5A)
+            std::abort();
+    for (char c : digits.Guard)
+        if (c != 0x5A)
+            std::abort();
+
+    size_t expected = 0;
+    while (expected < length && expected < kHostTextMaxChars && text[expected] != 0 && text[expected] <= 0xFF)
+        ++expected;
+    if (narrowLength != expected || narrow.Text[narrowLength] != '\0' || std::strlen(narrow.Text) != narrowLength)
+        std::abort();
+    size_t kept = 0;
+    for (size_t i = 0; i < narrowLength; ++i) {
+        if (static_cast<unsigned char>(narrow.Text[i]) != text[i])
+            std::abort();
+        if (narrow.Text[i] >= '0' && narrow.Text[i] <= '9' && digits.Text[kept++] != narrow.Text[i])
+            std::abort();
+    }
+    if (digitLength != kept || digits.Text[kept] != '\0')
+        std::abort();
+
+    // The module-wide forms give the same texts.
+    if (std::strcmp(ToNarrowText(text.data()), narrow.Text) != 0 || std::strcmp(ToDigitText(text.data()), digits.Text) != 0)
+        std::abort();
+
+    bool above = false;
+    for (size_t i = 0; i < length; ++i)
+        above = above || text[i] > 0xFF;
+    if (HoldsCharacterAboveNarrowRange(text.data(), length) != above || HoldsCharacterAboveNarrowRange(nullptr, length))
+        std::abort();
+    return 0;
+}
