@@ -74,6 +74,26 @@ long CountOf(ITolvarBankPayments* payments)
     return count;
 }
 
+// Until the run has written its file whole, the file is deleted on the way out, whatever ends the
+// run (a payment the host cannot give, a failed write, anything raised): a half-written payment
+// file must not be left where it passes for a complete one.
+class UnfinishedFileGuard {
+public:
+    explicit UnfinishedFileGuard(OutputPlacement& placement) : placement_(placement) {}
+    ~UnfinishedFileGuard()
+    {
+        if (!finished_)
+            placement_.DiscardWrittenFile();
+    }
+    UnfinishedFileGuard(const UnfinishedFileGuard&) = delete;
+    UnfinishedFileGuard& operator=(const UnfinishedFileGuard&) = delete;
+    void Finished() { finished_ = true; }
+
+private:
+    OutputPlacement& placement_;
+    bool finished_ = false;
+};
+
 struct RunOptions {
     DATE DebitDate = 0;
     int RemittanceAdviceRequired = 0;
@@ -138,6 +158,7 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
     }
     const long count = CountOf(payments);
 
+    UnfinishedFileGuard unfinished(placement);  // before the file, so that it goes after it
     PaymentFile file = openPaymentFile(placement);
     if (!file) {
         status = ExportNotWritten;
@@ -168,6 +189,10 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
     const bool writeFailed = std::ferror(file.Get()) != 0;
     if (!file.Close() || writeFailed)
         status = ExportNotWritten;
+    if (status == ExportNotWritten)
+        placement.DiscardWrittenFile();
+    else
+        unfinished.Finished();
     placement.NotifyRedirect();
     return runResult;
 }

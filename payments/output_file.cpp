@@ -227,6 +227,14 @@ bool OutputPlacement::VirtualStoreWrittenThisRun() const
     return Ticks(data.ftLastWriteTime) + kWriteTimeMargin >= Ticks(openedAt_);
 }
 
+void OutputPlacement::DiscardWrittenFile()
+{
+    if (writtenPath_[0])
+        DeleteFileA(writtenPath_);
+    std::memset(writtenPath_, 0, sizeof writtenPath_);
+    openedInVirtualStore_ = false;
+}
+
 bool OutputPlacement::NotifyRedirect()
 {
     if (elevated_ || !virtualStorePath_[0] || !writtenPath_[0])

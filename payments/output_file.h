@@ -87,6 +87,10 @@ public:
     // application data folder, a path without a drive letter, or a result longer than MAX_PATH).
     const char* VirtualStorePath() const { return virtualStorePath_; }
 
+    // Deletes the file Open made, once it is closed, and forgets it: a run that could not write
+    // every record leaves no file that would pass for a whole payment file.
+    void DiscardWrittenFile();
+
     // After the file was closed: when this run's file is in the VirtualStore, tells the user and
     // on Yes opens its folder. True when the notice was shown.
     bool NotifyRedirect();
