@@ -190,18 +190,20 @@ STDMETHODIMP CBankStatementService::ImportStatement(IUnknown*, ITolvarBankStatem
         try {
             RunImport(statement);
         } catch (...) {
-            // The import ends quietly where it stands; what was added so far stays in the statement.
+            // The import ends quietly where it stands, its status saying how far it came.
         }
     });
 }
 
 void CBankStatementService::RunImport(ITolvarBankStatement* statement)
 {
+    // Until a file is chosen, and then until its every transaction is in, a failure on the way
+    // (a host call that fails, memory running out) leaves the status that says so.
+    Status = NoFileChosen;
     CString fileName;
-    if (!ChooseStatementFile(fileName)) {
-        Status = NoFileChosen;
+    if (!ChooseStatementFile(fileName))
         return;
-    }
+    Status = FileNotReadable;
 
     // Every line is checked before the host's statement is touched; while both passes read the
     // file, nobody may change it.
@@ -222,6 +224,7 @@ void CBankStatementService::RunImport(ITolvarBankStatement* statement)
     long sequence = 1;
     try {
         AddTransactions(statement, reader, check, sequence);
+        Status = ImportRan;
     } catch (const TransactionRefused& refused) {
         const std::wstring description = HostDescription();
         statement->Reset();

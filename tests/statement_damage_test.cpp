@@ -380,3 +380,22 @@ TEST_F(StatementDamageTest, MillionLineFileImportsAndOneDamagedLineNearItsEndRef
     EXPECT_EQ(0, untouched.TransactionCount());
     EXPECT_THAT(messages[0], HasSubstr("Line " + std::to_string(damagedLine + 1) + ", column Amount"));
 }
+
+TEST_F(StatementDamageTest, ChooserThatCannotBeSetUpIsNoFileChosen)
+{
+    // The host's set-up of its chooser fails: the user was never asked, nothing was imported, and
+    // the status says so instead of saying the import ran.
+    for (const char* member : {"GetFileChooserSettings"}) {
+        settings_.Self().FailOn(member, {E_FAIL, L"no chooser settings"});
+        EXPECT_THAT(Import(std::string(kNames) + "\n" + Line("ONE") + "\n"), IsEmpty());
+        settings_.Self().ClearFailures();
+        EXPECT_EQ(1, Status()) << member;
+        EXPECT_EQ(0, statement_.ResetCount());
+        EXPECT_EQ(0, statement_.TransactionCount());
+    }
+    chooser_.Self().FailOn("SetSettings", {E_OUTOFMEMORY, L""});
+    EXPECT_THAT(Import(std::string(kNames) + "\n" + Line("ONE") + "\n"), IsEmpty());
+    chooser_.Self().ClearFailures();
+    EXPECT_EQ(1, Status());
+    EXPECT_EQ(0, statement_.ResetCount());
+}
