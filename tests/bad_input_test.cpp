@@ -185,10 +185,7 @@ TEST_F(BadInputTest, MutatedPaymentBatches)
         if (anyFailed)
             continue;
         const std::string bytes = ReadBytes(PaymentPath());
-        long lines = 0;
-        for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2))
-            ++lines;
-        ASSERT_EQ(count + (layout == ExportLayout::Ledgerway ? 1 : 0), lines) << bytes;
+        ASSERT_EQ(count + (layout == ExportLayout::Ledgerway ? 1 : 0), CountCrLfLines(bytes)) << bytes;
     }
     std::printf("Randomized run: %ld mutated payment batches, %ld all valid, %ld with invalid payments\n", runs,
                 allPassed, someFailed);

@@ -14,6 +14,7 @@
 #include "payments/payment_service.h"
 #include "samplehost/modal_driver.h"
 #include "samplehost/standin_host.h"
+#include "tests/support/sample_payment.h"
 #include "settings/settings_store.h"
 #include "tests/support/com_test.h"
 #include "tests/support/files.h"
@@ -26,21 +27,6 @@ const int kLedgerwayRadio = 201;
 const int kLintroveRadio = 202;
 const int kDebitDate = 221;
 const int kRemittanceAdvice = 223;
-
-standin::PaymentData ValidPayment(const wchar_t* payeeName = L"J. Smith", double amount = 10.5)
-{
-    standin::PaymentData payment;
-    payment.Amount = amount;
-    payment.PayerSortCode = L"40-11-22";
-    payment.PayerAccountNumber = L"87654321";
-    payment.PayerAccountName = L"Acme Ltd";
-    payment.PayeeBacsReference = L"12";
-    payment.PayeeSortCode = L"12-34-56";
-    payment.PayeeAccountNumber = L"12345678";
-    payment.PayeeAccountName = payeeName;
-    payment.Details = L"Invoice";
-    return payment;
-}
 
 SYSTEMTIME Date(WORD year, WORD month, WORD day)
 {

@@ -14,32 +14,25 @@
 #include <vector>
 
 #include "samplehost/standin_host.h"
+#include "tests/support/sample_payment.h"
 #include "tests/statement_test_support.h"
 #include "tests/support/files.h"
 #include "tests/support/registered_bank.h"
 
 namespace {
 
-standin::PaymentData Payment(const wchar_t* payeeName, double amount)
-{
-    standin::PaymentData payment;
-    payment.Amount = amount;
-    payment.PayerSortCode = L"40-11-22";
-    payment.PayerAccountNumber = L"87654321";
-    payment.PayerAccountName = L"Acme Ltd";
-    payment.PayeeBacsReference = L"12";
-    payment.PayeeSortCode = L"12-34-56";
-    payment.PayeeAccountNumber = L"12345678";
-    payment.PayeeAccountName = payeeName;
-    payment.Details = L"Invoice";
-    return payment;
-}
-
 const standin::Failure kFailures[] = {
     {E_FAIL, L""},
     {E_OUTOFMEMORY, L""},
     {E_FAIL, L"The host could not do it"},
 };
+
+// How a run's failing call is named in the test output.
+std::string FailingCallText(const std::string& call, const standin::Failure& failure)
+{
+    return call + " failing with " + std::to_string(failure.Result) +
+           (failure.Description.empty() ? "" : " and error information");
+}
 
 // Documented answers of the two services' methods: success, or a failure the module reports (a
 // host failure passed on, or a code of the module's error table).
@@ -136,8 +129,7 @@ protected:
             std::string object, member;
             SplitCall(call, &object, &member);
             for (const standin::Failure& failure : kFailures) {
-                SCOPED_TRACE(call + " failing with " + std::to_string(failure.Result) +
-                             (failure.Description.empty() ? "" : " and error information"));
+                SCOPED_TRACE(FailingCallText(call, failure));
                 log_->Clear();
                 {
                     ExportStandIns run(log_);
@@ -160,10 +152,7 @@ protected:
                     const bool written = SUCCEEDED(result.Result) && (result.Status == 0 || result.Status == 1);
                     if (written) {
                         const std::string bytes = ReadBytes(PaymentPath());
-                        long lines = 0;
-                        for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2))
-                            ++lines;
-                        EXPECT_EQ(payments + (layout == ExportLayout::Ledgerway ? 1 : 0), lines) << bytes;
+                        EXPECT_EQ(payments + (layout == ExportLayout::Ledgerway ? 1 : 0), CountCrLfLines(bytes)) << bytes;
                     } else {
                         EXPECT_FALSE(FileExists(PaymentPath())) << "status " << result.Status;
                     }
@@ -178,13 +167,13 @@ protected:
 TEST_F(HostFailureTest, ExportInEachLayoutAndForAnRtiHost)
 {
     const auto plainBatch = [](standin::PaymentBatch& batch) {
-        batch.Add(Payment(L"J. Smith", 10.5));
-        batch.Add(Payment(L"O'Brien", 20));  // invalid in the Lintrove layout
-        batch.Add(Payment(L"Acme", 0.01));
+        batch.Add(ValidPayment(L"J. Smith", 10.5));
+        batch.Add(ValidPayment(L"O'Brien", 20));  // invalid in the Lintrove layout
+        batch.Add(ValidPayment(L"Acme", 0.01));
     };
     const auto rtiBatch = [](standin::PaymentBatch& batch) {
         for (const wchar_t* reference : {L"/A1B", L"/ZZ9"}) {
-            standin::PaymentData payment = Payment(L"HMRC", 100);
+            standin::PaymentData payment = ValidPayment(L"HMRC", 100);
             payment.OffersRti = true;
             payment.IsRti = 1;
             payment.RtiReference = reference;
@@ -226,8 +215,7 @@ TEST_F(HostFailureTest, Import)
         std::string object, member;
         SplitCall(call, &object, &member);
         for (const standin::Failure& failure : kFailures) {
-            SCOPED_TRACE(call + " failing with " + std::to_string(failure.Result) +
-                         (failure.Description.empty() ? "" : " and error information"));
+            SCOPED_TRACE(FailingCallText(call, failure));
             log_->Clear();
             {
                 standin::Statement statement(log_);

@@ -84,3 +84,11 @@ TemporaryFolder::~TemporaryFolder()
 {
     RemoveTree(path_);
 }
+
+long CountCrLfLines(const std::string& bytes)
+{
+    long lines = 0;
+    for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2))
+        ++lines;
+    return lines;
+}

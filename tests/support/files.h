@@ -8,6 +8,8 @@
 std::string ReadBytes(const std::string& path);  // "" when the file cannot be read
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// How many CR LF line ends the bytes hold.
+long CountCrLfLines(const std::string& bytes);
 
 // A file in the temporary folder, holding the given bytes when any are given; removed at the end.
 class TemporaryFile {
