@@ -9,6 +9,7 @@
 #include "core/method_frame.h"
 #include "core/module_lock.h"
 #include "core/module_path.h"
+#include "core/reg_key.h"
 #include "TolvarBrenmarkLintrove.h"
 #include "module/object_map.h"
 #include "module/registrar.h"
@@ -40,20 +41,21 @@ void RemoveEmptyCategoryKeys(const CLSID& classId)
     StringFromGUID2(classId, guid, 40);
     char classKey[64] = "CLSID\\";
     WideCharToMultiByte(CP_ACP, 0, guid, -1, classKey + 6, sizeof classKey - 6, nullptr, nullptr);
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, classKey, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
+    RegKey key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, classKey, 0, KEY_READ | KEY_WRITE, key.Put()) != ERROR_SUCCESS)
         return;
     for (const char* name : {"Required Categories", "Implemented Categories"}) {
-        HKEY sub = nullptr;
-        if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS)
-            continue;
         DWORD subkeys = 0;
-        RegQueryInfoKeyA(sub, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-        RegCloseKey(sub);
+        {
+            RegKey sub;
+            if (RegOpenKeyExA(key.Get(), name, 0, KEY_READ, sub.Put()) != ERROR_SUCCESS)
+                continue;
+            RegQueryInfoKeyA(sub.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, nullptr);
+        }
         if (subkeys == 0)
-            RegDeleteKeyA(key, name);
+            RegDeleteKeyA(key.Get(), name);
     }
-    RegCloseKey(key);
 }
 
 void TerminateModule()

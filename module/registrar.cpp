@@ -8,6 +8,7 @@
 
 #include "core/method_frame.h"
 #include "core/module_path.h"
+#include "core/reg_key.h"
 
 namespace {
 
@@ -190,23 +191,6 @@ private:
     const std::string& text_;
     const std::string& module_;
     size_t position_ = 0;
-};
-
-class RegKey {
-public:
-    RegKey() = default;
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    ~RegKey()
-    {
-        if (key_)
-            RegCloseKey(key_);
-    }
-    HKEY* Put() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
 };
 
 HRESULT FromWin32(LONG error)

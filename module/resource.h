@@ -1,4 +1,5 @@
-// Resource identifiers of the module.
+// Resource identifiers of the module: registry scripts and the project name. The payment side's
+// own identifiers (result texts, options dialog) are in payments/payment_resources.h.
 #pragma once
 
 #define IDR_BANK 101
@@ -7,13 +8,3 @@
 #define IDR_BANKSTATEMENTSERVICE 104
 
 #define IDS_PROJNAME 100
-#define IDS_RESULT_BASE 300
-
-#define IDD_PAYMENT_OPTIONS 200
-#define IDC_LEDGERWAY_LAYOUT 201
-#define IDC_LINTROVE_LAYOUT 202
-#define IDC_LAYOUT_EXPLANATION 203
-#define IDC_DEBIT_DATE_LABEL 220
-#define IDC_DEBIT_DATE 221
-#define IDC_REMITTANCE_ADVICE 223
-#define IDC_LEDGERWAY_OPTIONS 224

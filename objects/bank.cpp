@@ -6,12 +6,12 @@
 
 namespace {
 
-BSTR AnsiToBstr(const char* text)
+Bstr AnsiToBstr(const char* text)
 {
     const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
-    BSTR result = SysAllocStringLen(nullptr, length > 0 ? length - 1 : 0);
-    if (result && length > 0)
-        MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, result, length);
+    Bstr result = Bstr::Attach(SysAllocStringLen(nullptr, length > 0 ? length - 1 : 0));
+    if (result.Get() && length > 0)
+        MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, result.Get(), length);
     return result;
 }
 
@@ -23,17 +23,14 @@ IBankImpl<Services, BankInterface>::IBankImpl() : DisplayName(AnsiToBstr(BankDis
 }
 
 template <class Services, class BankInterface>
-IBankImpl<Services, BankInterface>::~IBankImpl()
-{
-    SysFreeString(DisplayName);
-}
+IBankImpl<Services, BankInterface>::~IBankImpl() = default;
 
 template <class Services, class BankInterface>
 STDMETHODIMP IBankImpl<Services, BankInterface>::get_Name(BSTR* name)
 {
     return MethodFrame([&] {
         RequirePointer(name);
-        *name = SysAllocStringByteLen(reinterpret_cast<const char*>(DisplayName), SysStringByteLen(DisplayName));
+        *name = SysAllocStringByteLen(reinterpret_cast<const char*>(DisplayName.Get()), SysStringByteLen(DisplayName.Get()));
     });
 }
 
@@ -44,9 +41,7 @@ STDMETHODIMP IBankImpl<Services, BankInterface>::get_Services(ITolvarBankService
         RequirePointer(services);
         if (!ServicesCollection)
             ServicesCollection = MakeObject<Services>();
-        ITolvarBankServices* collection = static_cast<IBankServices*>(ServicesCollection.Get());
-        collection->AddRef();
-        *services = collection;
+        ComPtr<ITolvarBankServices>(static_cast<IBankServices*>(ServicesCollection.Get())).CopyTo(services);
     });
 }
 
@@ -63,10 +58,8 @@ template <class Services, class BankInterface>
 STDMETHODIMP IBankImpl<Services, BankInterface>::Configure(long)
 {
     return MethodFrame([&] {
-        ComPtr<ITolvarBankSettings> settings = CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings);
-        char bankName[1024];
-        FillBankName(bankName);
-        HostCall(settings, [&](ITolvarBankSettings* host) { return host->ConfigureBank(bankName, 3); });
+        BankSettingsCall<1024> settings;
+        HostCall(settings.Host, [&](ITolvarBankSettings* host) { return host->ConfigureBank(settings.BankName, 3); });
     });
 }
 

@@ -9,13 +9,9 @@ HRESULT CListImpl<Element, CollectionInterface>::Add(Element* element)
 {
     return MethodFrame([&] {
         RequirePointer(element);
-        element->AddRef();
-        try {
-            ServiceList.Append(element);
-        } catch (...) {
-            element->Release();
-            throw;
-        }
+        ComPtr<Element> held(element);
+        ServiceList.Append(held.Get());
+        held.Detach();  // the list owns this reference now
     });
 }
 
@@ -23,8 +19,7 @@ template <class Element, class CollectionInterface>
 HRESULT CListImpl<Element, CollectionInterface>::Remove(long position)
 {
     return MethodFrame([&] {
-        Element* element = ServiceList.GetAt(position);
-        element->Release();
+        const ComPtr<Element> removed = ComPtr<Element>::Attach(ServiceList.GetAt(position));
         ServiceList.RemoveAt(position);
     });
 }
@@ -34,7 +29,7 @@ HRESULT CListImpl<Element, CollectionInterface>::RemoveAll()
 {
     return MethodFrame([&] {
         for (int position = ServiceList.GetSize() - 1; position >= 0; --position)
-            ServiceList.GetAt(position)->Release();
+            ComPtr<Element>::Attach(ServiceList.GetAt(position)).Reset();
         ServiceList.RemoveAll();
     });
 }
@@ -44,9 +39,7 @@ HRESULT CListImpl<Element, CollectionInterface>::GetAt(long position, Element** 
 {
     return MethodFrame([&] {
         RequirePointer(element);
-        Element* found = ServiceList.GetAt(position);
-        found->AddRef();
-        *element = found;
+        ComPtr<Element>(ServiceList.GetAt(position)).CopyTo(element);
     });
 }
 
@@ -85,9 +78,7 @@ STDMETHODIMP IBankServicesImpl<CollectionInterface>::Item(VARIANT index, ITolvar
         }
         if (position < 0 || position >= this->ServiceList.GetSize())
             Raise(E_INVALIDARG);
-        ITolvarBankService* found = this->ServiceList.GetAt(position);
-        found->AddRef();
-        *service = found;
+        ComPtr<ITolvarBankService>(this->ServiceList.GetAt(position)).CopyTo(service);
     });
 }
 
@@ -105,9 +96,10 @@ STDMETHODIMP IBankServicesImpl<CollectionInterface>::get__NewEnum(IUnknown** enu
 {
     return MethodFrame([&] {
         RequirePointer(enumerator);
-        auto* made = new CEnumVariantArray<ITolvarBankService>(&this->ServiceList, static_cast<IUnknown*>(static_cast<CollectionInterface*>(this)));
-        made->AddRef();
-        *enumerator = made;
+        auto made = CEnumVariantArray<ITolvarBankService>::Create(&this->ServiceList, static_cast<IUnknown*>(static_cast<CollectionInterface*>(this)));
+        if (!made)
+            Raise(E_OUTOFMEMORY);
+        *enumerator = static_cast<IEnumVARIANT*>(made.Detach());
     });
 }
 

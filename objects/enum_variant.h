@@ -15,12 +15,11 @@
 template <class Element>
 class CEnumVariantArray final : public IEnumVARIANT {
 public:
-    CEnumVariantArray(const CArray<Element>* list, IUnknown* owner, LONG position = 0)
-        : List(list), Owner(owner), Position(position)
+    // A new enumerator over list, which owner keeps alive; null when memory is short.
+    static ComPtr<CEnumVariantArray> Create(const CArray<Element>* list, IUnknown* owner, LONG position = 0)
     {
-        module_lock::Lock();
+        return ComPtr<CEnumVariantArray>(new (std::nothrow) CEnumVariantArray(list, owner, position));
     }
-    ~CEnumVariantArray() { module_lock::Unlock(); }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
@@ -86,13 +85,20 @@ public:
         if (!out)
             return E_POINTER;
         *out = nullptr;
-        auto* clone = new (std::nothrow) CEnumVariantArray(List, Owner.Get(), Position);
+        const ComPtr<CEnumVariantArray> clone = Create(List, Owner.Get(), Position);
         if (!clone)
             return E_OUTOFMEMORY;
-        return clone->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(out));
+        return clone.QueryTo(out);
     }
 
 private:
+    CEnumVariantArray(const CArray<Element>* list, IUnknown* owner, LONG position)
+        : List(list), Owner(owner), Position(position)
+    {
+        module_lock::Lock();
+    }
+    ~CEnumVariantArray() { module_lock::Unlock(); }
+
     const CArray<Element>* List;
     ComPtr<IUnknown> Owner;  // keeps List alive
     LONG References = 0;

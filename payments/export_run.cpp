@@ -5,7 +5,7 @@
 
 #include "TolvarEBanking.h"
 #include "core/method_frame.h"
-#include "objects/bank.h"
+#include "core/bank_identity.h"
 #include "payments/options_dialog.h"
 #include "payments/output_file.h"
 #include "payments/payment_format.h"
@@ -113,12 +113,10 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
 {
     HRESULT runResult = S_OK;
 
-    ComPtr<ITolvarBankSettings> settings = CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings);
-    char bankName[100];
-    FillBankName(bankName);
+    BankSettingsCall<100> settings;
     PaymentFileDefaults defaults;
-    HostCall(settings, [&](ITolvarBankSettings* host) {
-        return host->GetPaymentFileDefaults(bankName, defaults.FileName, defaults.Extension, defaults.Directory);
+    HostCall(settings.Host, [&](ITolvarBankSettings* host) {
+        return host->GetPaymentFileDefaults(settings.BankName, defaults.FileName, defaults.Extension, defaults.Directory);
     });
     defaults.Terminate();
 

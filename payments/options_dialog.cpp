@@ -47,10 +47,39 @@ CLintroveInfoDialog::~CLintroveInfoDialog()
 
 INT_PTR CLintroveInfoDialog::DoModal(HWND owner)
 {
-    return CModalDialogImpl::DoModal(static_cast<HINSTANCE>(platform::ResourceModule()), owner);
+    return ::DialogBoxParamA(static_cast<HINSTANCE>(platform::ResourceModule()), MAKEINTRESOURCEA(IDD_PAYMENT_OPTIONS),
+                             owner, &CLintroveInfoDialog::DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
-bool CLintroveInfoDialog::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+INT_PTR CALLBACK CLintroveInfoDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<CLintroveInfoDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    if (message == WM_INITDIALOG) {
+        self = reinterpret_cast<CLintroveInfoDialog*>(lParam);
+        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        self->m_hWnd = window;
+    }
+    // Messages before WM_INITDIALOG (WM_SETFONT and the like) get the default handling.
+    if (!self)
+        return FALSE;
+
+    LRESULT result = 0;
+    const bool handled = self->ProcessWindowMessage(message, wParam, lParam, result);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(window, DWLP_USER, 0);
+        self->m_hWnd = nullptr;
+    }
+    if (!handled)
+        return FALSE;
+    // WM_INITDIALOG and the colour messages return their result directly; the others through
+    // DWLP_MSGRESULT.
+    if (message == WM_INITDIALOG || message == WM_CTLCOLORSTATIC)
+        return static_cast<INT_PTR>(result);
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+bool CLintroveInfoDialog::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -148,7 +177,7 @@ void CLintroveInfoDialog::OnOk()
 {
     // A failed write only means the choice is not remembered; this run still uses it.
     WriteSettingFlag(settingsKey_, useLedgerwayLayout_);
-    EndDialog(IDOK);
+    ::EndDialog(m_hWnd, IDOK);
 }
 
 void CLintroveInfoDialog::OnCancel()
@@ -156,7 +185,7 @@ void CLintroveInfoDialog::OnCancel()
     if (changesMade_ &&
         MessageBoxA(m_hWnd, kChangesQuestion, kChangesCaption, MB_ICONQUESTION | MB_YESNO) != IDYES)
         return;
-    EndDialog(IDCANCEL);
+    ::EndDialog(m_hWnd, IDCANCEL);
 }
 
 void CLintroveInfoDialog::OnDateTimeChange(const NMDATETIMECHANGE& change)

@@ -8,19 +8,41 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
-#include "module/resource.h"
-#include "payments/modal_dialog.h"
+#include "payments/payment_resources.h"
 #include "support/cstring.h"
 
-class CLintroveInfoDialog : public CModalDialogImpl<CLintroveInfoDialog> {
+// A window handle, not owned.
+class CWindow {
 public:
-    enum { IDD = IDD_PAYMENT_OPTIONS };
+    CWindow() = default;
+    explicit CWindow(HWND window) : m_hWnd(window) {}
+    CWindow& operator=(HWND window)
+    {
+        m_hWnd = window;
+        return *this;
+    }
+    operator HWND() const { return m_hWnd; }
+    bool IsNull() const { return m_hWnd == nullptr; }
+    HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
+    {
+        return ::SendMessageA(m_hWnd, message, wParam, lParam);
+    }
+    BOOL EnableWindow(bool enable) const { return ::EnableWindow(m_hWnd, enable ? TRUE : FALSE); }
+
+    HWND m_hWnd = nullptr;
+};
+
+class CLintroveInfoDialog : public CWindow {
+public:
 
     // The debit date and flags the dialog starts from; useLedgerwayLayout gives way to a choice
     // stored for the account.
     CLintroveInfoDialog(DATE debitDate, int remittanceAdviceRequired, const CString& accountKeySuffix,
                         int useLedgerwayLayout);
-    ~CLintroveInfoDialog() override;
+    ~CLintroveInfoDialog();
+    CLintroveInfoDialog(const CLintroveInfoDialog&) = delete;
+    CLintroveInfoDialog& operator=(const CLintroveInfoDialog&) = delete;
 
     // Shows the dialog modally: 1 after OK, 2 after Cancel, otherwise it could not be shown.
     INT_PTR DoModal(HWND owner);
@@ -31,13 +53,14 @@ public:
     int ChangesMade() const { return changesMade_; }
     const CString& SettingsKey() const { return settingsKey_; }
 
-    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-
     // Centres the dialog on the given window, on its owner when none is given, or on the work
     // area of the nearest monitor when that window is hidden or minimised; keeps it on that work area.
     void CenterOnOwner(HWND centreOn = nullptr);
 
 private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Answers one message: true when it handled it, with its result.
+    bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     LRESULT OnInitDialog();
     void OnLayoutChosen(int id);
     void OnRemittanceClicked();

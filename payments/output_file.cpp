@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "core/reg_key.h"
 #include "support/platform.h"
 
 namespace {
@@ -53,11 +54,9 @@ bool KnowsLongDialogDescription()
 
 bool PlacementPlatform::IsElevated()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_USERS, "S-1-5-19", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    // Only an elevated process may open the local service account's hive for every access.
+    RegKey key;
+    return RegOpenKeyExA(HKEY_USERS, "S-1-5-19", 0, KEY_ALL_ACCESS, key.Put()) == ERROR_SUCCESS;
 }
 
 bool PlacementPlatform::LocalAppDataFolder(char (&folder)[MAX_PATH])

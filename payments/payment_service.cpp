@@ -2,7 +2,7 @@
 
 #include "payments/export_run.h"
 
-#include "module/resource.h"
+#include "payments/payment_resources.h"
 #include "payments/payment_checks.h"
 #include "support/cstring.h"
 

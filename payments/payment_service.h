@@ -3,14 +3,14 @@
 
 #include "core/com_object.h"
 #include "TolvarBrenmarkLintrove.h"
-#include "objects/bank_service_impl.h"
+#include "core/bank_service_impl.h"
 
 class CBankPaymentService : public Implements<SupportErrorInfoFor<IBankPaymentService>, IBankServiceImpl<IBankPaymentService>> {
 public:
     using Interfaces = InterfaceTable<Iface<IBankPaymentService>, Iface<ITolvarBankPaymentService, IBankPaymentService>,
                                       Iface<IDispatch, IBankPaymentService>, Iface<ISupportErrorInfo>>;
 
-    CBankPaymentService() { DisplayName = SysAllocString(L"Bank Payment Service"); }
+    CBankPaymentService() { DisplayName = Bstr(L"Bank Payment Service"); }
 
     STDMETHODIMP GetResultText(long code, BSTR* text) override;
     STDMETHODIMP ExportPayments(ITolvarBankPayments* payments, ITolvarBankPaymentContext* context) override;

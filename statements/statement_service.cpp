@@ -8,7 +8,7 @@
 #include <type_traits>
 
 #include "TolvarEBanking.h"
-#include "objects/bank.h"
+#include "core/bank_identity.h"
 #include "statements/transaction_record.h"
 #include "support/platform.h"
 
@@ -135,15 +135,12 @@ std::wstring HostDescription()
 bool ChooseStatementFile(CString& fileName)
 {
     ComPtr<ITolvarFileChooser> chooser = CreateHostObject<ITolvarFileChooser>(CLSID_TolvarFileChooser);
-    ComPtr<ITolvarBankSettings> settings = CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings);
-
-    char bankName[100];  // the host's fixed record: 100 bytes
-    static_assert(sizeof bankName == 100, "the host reads the bank name from 100 bytes");
-    FillBankName(bankName);
+    BankSettingsCall<100> settings;  // the host reads the bank name from 100 bytes
+    static_assert(sizeof settings.BankName == 100, "the host reads the bank name from 100 bytes");
     fileName.Empty();
 
     FileChooserSettings chooserSettings = {};
-    HostCall(settings, [&](ITolvarBankSettings* s) { return s->GetFileChooserSettings(bankName, &chooserSettings); });
+    HostCall(settings.Host, [&](ITolvarBankSettings* s) { return s->GetFileChooserSettings(settings.BankName, &chooserSettings); });
     chooserSettings.Filter = reinterpret_cast<LONG_PTR>(&StatementFileFilter);
     HostCall(chooser, [&](ITolvarFileChooser* c) { return c->SetSettings(&chooserSettings); });
 

@@ -3,7 +3,7 @@
 
 #include "core/com_object.h"
 #include "TolvarBrenmarkLintrove.h"
-#include "objects/bank_service_impl.h"
+#include "core/bank_service_impl.h"
 #include "statements/balance_file.h"
 #include "support/cstring.h"
 
@@ -16,7 +16,7 @@ public:
     // and for a statement that the host would not take whole: in each case nothing was imported.
     enum : long { ImportRan = 0, NoFileChosen = 1, FileNotReadable = 2 };
 
-    CBankStatementService() { DisplayName = SysAllocString(L"Bank Reconciliation Service"); }
+    CBankStatementService() { DisplayName = Bstr(L"Bank Reconciliation Service"); }
 
     STDMETHODIMP GetResultText(long code, BSTR* text) override;
     STDMETHODIMP ImportStatement(IUnknown* options, ITolvarBankStatement* statement) override;

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "module/resource.h"
+#include "payments/payment_resources.h"
 #include "payments/options_dialog.h"
 #include "samplehost/modal_driver.h"
 #include "settings/settings_store.h"

@@ -1,6 +1,6 @@
 #include "tests/support/registered_bank.h"
 
-#include "module/resource.h"
+#include "payments/payment_resources.h"
 #include "samplehost/modal_driver.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"

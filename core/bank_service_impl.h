@@ -9,14 +9,13 @@ template <class ServiceInterface>
 class IBankServiceImpl : public DispatchImpl<ServiceInterface> {
 public:
     IBankServiceImpl() = default;
-    virtual ~IBankServiceImpl() { SysFreeString(DisplayName); }
 
     STDMETHODIMP get_Name(BSTR* name) override
     {
         return MethodFrame([&] {
             RequirePointer(name);
             // An allocation failure gives null with S_OK.
-            *name = SysAllocStringByteLen(reinterpret_cast<const char*>(DisplayName), SysStringByteLen(DisplayName));
+            *name = SysAllocStringByteLen(reinterpret_cast<const char*>(DisplayName.Get()), SysStringByteLen(DisplayName.Get()));
         });
     }
 
@@ -45,6 +44,6 @@ public:
     }
 
 protected:
-    BSTR DisplayName = nullptr;  // set by the service's constructor
+    Bstr DisplayName;  // set by the service's constructor
     long Status = 0;
 };
