@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "samplehost/standin_host.h"
+#include "standin/standin_host.h"
 
 namespace bench {
 

@@ -39,19 +39,15 @@
 #include "bench/floors.h"
 #include "bench/import_counter.h"
 #include "core/com_ptr.h"
-#include "samplehost/modal_driver.h"
-#include "samplehost/standin_host.h"
+#include "modal/modal_driver.h"
+#include "modal/options_answers.h"
+#include "standin/standin_host.h"
 
 namespace {
 
 using bench::Layout;
 
-const char kOptionsCaption[] = "Brenmark Ledgerway/Lintrove Payment Processing";
 const char kSaveCaption[] = "Save As";
-constexpr int kLedgerwayRadio = 201;
-constexpr int kLintroveRadio = 202;
-constexpr int kDebitDatePicker = 221;
-constexpr int kRemittanceCheckBox = 223;
 constexpr int kSaveFileNameBox = 0x47c;
 
 // The debit date and remittance choice the driver gives the options dialog, as the file holds them.
@@ -220,14 +216,16 @@ ExportCall ExportThroughModule(ITolvarBankPayments* payments, Layout layout, con
     ComPtr<ITolvarBankPaymentService> service = CreatePaymentService();
 
     modal::ModalDriver driver;
-    if (layout == Layout::Ledgerway)
-        driver.On(kOptionsCaption)
-            .Click(kLedgerwayRadio)
-            .SetDate(kDebitDatePicker, kDebitDate)
-            .Click(kRemittanceCheckBox)
-            .Press(IDOK);
-    else
-        driver.On(kOptionsCaption).Click(kLintroveRadio).Press(IDOK);
+    modal::OptionsAnswers answers;
+    answers.Layout = layout == Layout::Ledgerway ? modal::OptionsLayout::Ledgerway : modal::OptionsLayout::Lintrove;
+    if (layout == Layout::Ledgerway) {
+        answers.HasDebitDate = true;
+        answers.DebitDate = kDebitDate;
+        answers.Remittance = kRemittance == 'Y' ? 1 : 0;
+    }
+    modal::Script& options = driver.On(modal::kOptionsCaption);
+    modal::AnswerOptions(options, answers);
+    options.Press(IDOK);
     driver.On(kSaveCaption).Type(kSaveFileNameBox, output).Press(IDOK);
     DeleteFileA(output.c_str());
 

@@ -41,7 +41,8 @@ public:
     }
 
 private:
-    bool ParseBlock(std::vector<ScriptKey>& keys)
+    // A block in braces: subkeys and, where values may stand (not at the root), "val" entries.
+    bool ParseBlock(std::vector<ScriptKey>& keys, std::vector<ScriptValue>* values = nullptr)
     {
         std::string token;
         if (!NextToken(token) || token != "{")
@@ -52,6 +53,14 @@ private:
             if (token == "}") {
                 NextToken(token);
                 return true;
+            }
+            if (values && token == "val") {
+                NextToken(token);
+                ScriptValue value;
+                if (!NextToken(value.Name) || !NextToken(token) || token != "=" || !ParseStringValue(value.Text))
+                    return false;
+                values->push_back(std::move(value));
+                continue;
             }
             ScriptKey key;
             if (!ParseKey(key))
@@ -82,34 +91,8 @@ private:
             key.HasDefault = true;
         }
         if (PeekToken(token) && token == "{")
-            return ParseChildren(key);
+            return ParseBlock(key.Keys, &key.Values);
         return true;
-    }
-
-    bool ParseChildren(ScriptKey& key)
-    {
-        std::string token;
-        NextToken(token);  // "{"
-        for (;;) {
-            if (!PeekToken(token))
-                return false;
-            if (token == "}") {
-                NextToken(token);
-                return true;
-            }
-            if (token == "val") {
-                NextToken(token);
-                ScriptValue value;
-                if (!NextToken(value.Name) || !NextToken(token) || token != "=" || !ParseStringValue(value.Text))
-                    return false;
-                key.Values.push_back(std::move(value));
-                continue;
-            }
-            ScriptKey child;
-            if (!ParseKey(child))
-                return false;
-            key.Keys.push_back(std::move(child));
-        }
     }
 
     bool ParseStringValue(std::string& value)

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "samplehost/standin_host.h"
+#include "standin/standin_host.h"
 #include "statements/statement_lines.h"
 #include "tests/statement_test_support.h"
 #include "tests/support/files.h"

@@ -4,7 +4,7 @@
 #include "core/com_object.h"
 #include "objects/bank.h"
 #include "objects/bank_services.h"
-#include "samplehost/standin_host.h"
+#include "standin/standin_host.h"
 #include "tests/support/com_test.h"
 
 class BankServicesTest : public ComTest {

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "samplehost/batch_csv.h"
-#include "samplehost/batch_generator.h"
-#include "samplehost/csv_reader.h"
-#include "samplehost/host_import.h"
-#include "samplehost/host_program.h"
+#include "hostprogram/batch_csv.h"
+#include "hostprogram/batch_generator.h"
+#include "hostprogram/csv_reader.h"
+#include "hostprogram/host_import.h"
+#include "hostprogram/host_program.h"
 #include "tests/support/com_test.h"
 
 using hostprogram::BatchDefaults;

@@ -12,8 +12,10 @@
 #include "payments/export_run.h"
 #include "payments/output_file.h"
 #include "payments/payment_service.h"
-#include "samplehost/modal_driver.h"
-#include "samplehost/standin_host.h"
+#include "modal/modal_driver.h"
+#include "modal/options_answers.h"
+#include "payments/payment_resources.h"
+#include "standin/standin_host.h"
 #include "tests/support/sample_payment.h"
 #include "settings/settings_store.h"
 #include "tests/support/com_test.h"
@@ -21,12 +23,8 @@
 
 namespace {
 
-const char kOptionsCaption[] = "Brenmark Ledgerway/Lintrove Payment Processing";
+using modal::kOptionsCaption;
 const char kSaveCaption[] = "Save As";
-const int kLedgerwayRadio = 201;
-const int kLintroveRadio = 202;
-const int kDebitDate = 221;
-const int kRemittanceAdvice = 223;
 
 SYSTEMTIME Date(WORD year, WORD month, WORD day)
 {
@@ -76,12 +74,25 @@ protected:
         standin::HostClassRegistration served(&settings_, nullptr);
         return Service()->ExportPayments(batch_.Get(), context);
     }
-    void ChooseLintrove() { driver_.On(kOptionsCaption).Click(kLintroveRadio).Press(IDOK); }
+    void ChooseLintrove()
+    {
+        modal::OptionsAnswers answers;
+        answers.Layout = modal::OptionsLayout::Lintrove;
+        Answer(answers);
+    }
     void ChooseLedgerway(WORD day, WORD month, WORD year, bool remittance)
     {
-        auto& script = driver_.On(kOptionsCaption).Click(kLedgerwayRadio).SetDate(kDebitDate, Date(year, month, day));
-        if (remittance)
-            script.Click(kRemittanceAdvice);
+        modal::OptionsAnswers answers;
+        answers.Layout = modal::OptionsLayout::Ledgerway;
+        answers.HasDebitDate = true;
+        answers.DebitDate = Date(year, month, day);
+        answers.Remittance = remittance ? 1 : -1;
+        Answer(answers);
+    }
+    void Answer(const modal::OptionsAnswers& answers)
+    {
+        modal::Script& script = driver_.On(kOptionsCaption);
+        modal::AnswerOptions(script, answers);
         script.Press(IDOK);
     }
     void SaveAtProposedPath() { driver_.On(kSaveCaption).Press(IDOK); }
@@ -169,7 +180,7 @@ TEST_F(ExportRunTest, EmptyBatchWritesNothingAndShowsNoDialog)
 TEST_F(ExportRunTest, CancelledOptionsDialogKeepsLintroveDefaultsAndStillAsksForTheFile)
 {
     batch_.Add(ValidPayment());
-    driver_.On(kOptionsCaption).Click(kLedgerwayRadio).Press(IDCANCEL);
+    driver_.On(kOptionsCaption).Click(IDC_LEDGERWAY_LAYOUT).Press(IDCANCEL);
     driver_.On("Changes have been made").Press(IDYES);
     SaveAtProposedPath();
     EXPECT_EQ(S_OK, Export(nullptr));
@@ -280,7 +291,7 @@ TEST_F(ExportRunTest, AccountKeySuffixKeysTheStoredLayout)
     EXPECT_EQ(1, stored);  // an account without a stored choice starts on the Ledgerway layout
 
     // The stored choice is preselected next time for that account.
-    driver_.On(kOptionsCaption).Read(kLintroveRadio, "lintrove").Press(IDOK);
+    driver_.On(kOptionsCaption).Read(IDC_LINTROVE_LAYOUT, "lintrove").Press(IDOK);
     SaveAtProposedPath();
     EXPECT_EQ(S_OK, Export(context.Get()));
     const auto windows = driver_.WithCaption(kOptionsCaption);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "samplehost/standin_host.h"
+#include "standin/standin_host.h"
 #include "tests/support/sample_payment.h"
 #include "tests/statement_test_support.h"
 #include "tests/support/files.h"

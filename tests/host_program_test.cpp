@@ -11,8 +11,9 @@
 #include <sstream>
 #include <string>
 
-#include "samplehost/host_export.h"
-#include "samplehost/modal_driver.h"
+#include "hostprogram/host_export.h"
+#include "modal/modal_driver.h"
+#include "payments/payment_resources.h"
 #include "tests/support/com_test.h"
 #include "tests/support/process.h"
 
@@ -491,7 +492,7 @@ TEST_F(InteractiveExportTest, TheHostReportsTheFileTheUserChose)
     request.Extension = "csv";
 
     modal::ModalDriver user;
-    user.On(hostprogram::kOptionsCaption).Click(202).Press(IDOK);
+    user.On(hostprogram::kOptionsCaption).Click(IDC_LINTROVE_LAYOUT).Press(IDOK);
     user.On("Save As").Type(0x47C, "june").Press(IDOK);  // a name without its extension
     hostprogram::ExportOutcome outcome;
     {

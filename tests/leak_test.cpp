@@ -14,8 +14,8 @@
 
 #include <commdlg.h>
 
-#include "samplehost/modal_driver.h"
-#include "samplehost/standin_host.h"
+#include "modal/modal_driver.h"
+#include "standin/standin_host.h"
 #include "tests/statement_test_support.h"
 #include "tests/support/registered_bank.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "samplehost/modal_driver.h"
+#include "modal/modal_driver.h"
 
 using modal::ModalDriver;
 using modal::WindowRecord;

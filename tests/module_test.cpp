@@ -7,8 +7,8 @@
 
 #include "TolvarBrenmarkLintrove.h"
 #include "module_version.h"
-#include "samplehost/modal_driver.h"
-#include "samplehost/standin_host.h"
+#include "modal/modal_driver.h"
+#include "standin/standin_host.h"
 #include "tests/support/com_test.h"
 #include "tests/support/process.h"
 

@@ -18,7 +18,7 @@
 
 #include "payments/payment_resources.h"
 #include "payments/options_dialog.h"
-#include "samplehost/modal_driver.h"
+#include "modal/modal_driver.h"
 #include "settings/settings_store.h"
 #include "support/platform.h"
 

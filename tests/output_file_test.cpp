@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "payments/output_file.h"
-#include "samplehost/modal_driver.h"
+#include "modal/modal_driver.h"
 
 using modal::ModalDriver;
 using modal::WindowRecord;

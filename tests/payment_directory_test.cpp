@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "samplehost/modal_driver.h"
+#include "modal/modal_driver.h"
 #include "settings/payment_directory.h"
 
 using modal::ModalDriver;

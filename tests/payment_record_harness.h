@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "payments/host_payment.h"
-#include "samplehost/standin_host.h"
+#include "standin/standin_host.h"
 #include "tests/support/com_test.h"
 #include "tests/support/debug_output.h"
 #include "tests/support/files.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/method_frame.h"
-#include "samplehost/standin_host.h"
+#include "standin/standin_host.h"
 #include "tests/support/com_test.h"
 
 using namespace standin;
@@ -338,7 +338,7 @@ TEST_F(StandinHostTest, StatementRecordsTheImportAndKeepsWhatEachTransactionRece
         << log_->Text();
 
     ASSERT_EQ(2u, statement.Transactions().size());
-    const TransactionData& first = statement.Transactions()[0];
+    const TransactionData first = statement.Transactions()[0];
     EXPECT_EQ(VT_I4, first.SequenceType);
     EXPECT_EQ(1, first.Sequence);
     EXPECT_EQ(-12.5, first.Amount);
@@ -347,7 +347,7 @@ TEST_F(StandinHostTest, StatementRecordsTheImportAndKeepsWhatEachTransactionRece
     EXPECT_EQ(L"CARD PAYMENT", first.Details);
     EXPECT_EQ(L"", first.Reference);
     EXPECT_FALSE(first.HasChequeNumber);
-    const TransactionData& second = statement.Transactions()[1];
+    const TransactionData second = statement.Transactions()[1];
     EXPECT_EQ(2, second.Sequence);
     EXPECT_EQ(L"000123", second.ChequeNumber);
     EXPECT_TRUE(second.HasChequeNumber);

@@ -11,8 +11,8 @@
 
 #include "TolvarBankReconciliation.h"
 #include "TolvarEBanking.h"
-#include "samplehost/modal_driver.h"
-#include "samplehost/standin_host.h"
+#include "modal/modal_driver.h"
+#include "standin/standin_host.h"
 #include "tests/statement_test_support.h"
 #include "tests/support/com_test.h"
 #include "tests/support/process.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "samplehost/modal_driver.h"
-#include "samplehost/standin_host.h"
+#include "modal/modal_driver.h"
+#include "standin/standin_host.h"
 #include "statements/statement_service.h"
 #include "tests/statement_test_support.h"
 #include "tests/support/com_test.h"

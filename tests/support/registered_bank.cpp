@@ -1,13 +1,14 @@
 #include "tests/support/registered_bank.h"
 
+#include "modal/options_answers.h"
 #include "payments/payment_resources.h"
-#include "samplehost/modal_driver.h"
+#include "modal/modal_driver.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 
 namespace {
 
-const char kOptionsCaption[] = "Brenmark Ledgerway/Lintrove Payment Processing";
+using modal::kOptionsCaption;
 const char kImportCaption[] = "Statement Import";
 const char kPaymentFileName[] = "PAYMENTS.CSV";
 

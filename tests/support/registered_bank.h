@@ -13,7 +13,7 @@
 #include "TolvarBankReconciliation.h"
 #include "TolvarEBanking.h"
 #include "core/com_ptr.h"
-#include "samplehost/standin_host.h"
+#include "standin/standin_host.h"
 #include "tests/support/com_test.h"
 
 enum class ExportLayout { Lintrove, Ledgerway, OfferedByRtiHost };

@@ -1,7 +1,7 @@
 // A payment that passes the checks of both layouts, for tests that need ordinary payments.
 #pragma once
 
-#include "samplehost/standin_host.h"
+#include "standin/standin_host.h"
 
 inline standin::PaymentData ValidPayment(const wchar_t* payeeName = L"J. Smith", double amount = 10.5)
 {

@@ -1,4 +1,4 @@
-#include "samplehost/host_export.h"
+#include "hostprogram/host_export.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -7,22 +7,16 @@
 #include <map>
 #include <memory>
 
-#include "samplehost/modal_driver.h"
-#include "samplehost/program_text.h"
+#include "modal/modal_driver.h"
+#include "hostprogram/program_text.h"
 
 namespace hostprogram {
 
-const char kOptionsCaption[] = "Brenmark Ledgerway/Lintrove Payment Processing";
 const char kInvalidPathCaption[] = "Invalid default path";
 const char kRedirectCaption[] = "Windows Redirect";
 
 namespace {
 
-// Controls of the module's options dialog.
-const int kLedgerwayRadio = 201;
-const int kLintroveRadio = 202;
-const int kDatePicker = 221;
-const int kRemittanceBox = 223;
 // The save dialog's file name box: a combo box (cmb13) in the explorer style, an edit field
 // (edt1) in the older style.
 const int kFileNameCombo = 0x47C;
@@ -115,17 +109,6 @@ private:
 
 thread_local SaveDialogWatcher* SaveDialogWatcher::active_ = nullptr;
 
-bool Checked(HWND dialog, int id)
-{
-    return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-// The date picker's date as the user is shown it.
-std::string PickerText(HWND dialog)
-{
-    return WindowText(GetDlgItem(dialog, kDatePicker));
-}
-
 // Scripts for every window an export may show, in the order the driver is to match them: the
 // named ones first, so that the save dialog (whose caption is the system's own) and its question
 // about replacing a file take the scripts for any caption.
@@ -139,42 +122,8 @@ void ScriptAnswers(modal::ModalDriver& driver, const DialogAnswers& answers, std
     if (answers.CancelOptions) {
         options.Run([&given](HWND window, modal::WindowRecord&) { given[window] = "Cancel"; }).Press(IDCANCEL);
     } else {
-        if (answers.Layout == Layout::Ledgerway)
-            options.Click(kLedgerwayRadio);
-        else if (answers.Layout == Layout::Lintrove)
-            options.Click(kLintroveRadio);
-        // The date and the remittance advice belong to the Ledgerway layout; the dialog only lets
-        // them be changed while it is chosen.
-        options.Run([answers](HWND dialog, modal::WindowRecord& record) {
-            if (!Checked(dialog, kLedgerwayRadio))
-                return;
-            if (answers.HasDebitDate) {
-                const HWND picker = GetDlgItem(dialog, kDatePicker);
-                SYSTEMTIME date = answers.DebitDate;
-                if (!picker || !SendMessageA(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&date))) {
-                    record.Problems.push_back("the debit date could not be set");
-                } else {
-                    NMDATETIMECHANGE change{};
-                    change.nmhdr.hwndFrom = picker;
-                    change.nmhdr.idFrom = kDatePicker;
-                    change.nmhdr.code = DTN_DATETIMECHANGE;
-                    change.dwFlags = static_cast<DWORD>(
-                        SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&change.st)));
-                    SendMessageA(dialog, WM_NOTIFY, kDatePicker, reinterpret_cast<LPARAM>(&change));
-                }
-            }
-            if (answers.Remittance >= 0 && Checked(dialog, kRemittanceBox) != (answers.Remittance == 1))
-                PostMessageA(GetDlgItem(dialog, kRemittanceBox), BM_CLICK, 0, 0);
-        });
-        options.Run([&given](HWND dialog, modal::WindowRecord&) {
-            const bool ledgerway = Checked(dialog, kLedgerwayRadio);
-            std::string answer = ledgerway ? "Ledgerway layout" : "Lintrove layout";
-            if (ledgerway) {
-                answer += ", debit date " + PickerText(dialog);
-                answer += std::string(", remittance advice ") + (Checked(dialog, kRemittanceBox) ? "yes" : "no");
-            }
-            given[dialog] = answer + ": OK";
-        });
+        modal::AnswerOptions(options, answers);
+        options.Run([&given](HWND dialog, modal::WindowRecord&) { given[dialog] = modal::DescribeOptions(dialog) + ": OK"; });
         options.Press(IDOK);
     }
 

@@ -61,6 +61,11 @@ struct WindowRecord {
     const ControlState* Read(const std::string& label) const;
 };
 
+// Sets a date picker (DTM_SETSYSTEMTIME) and sends its parent the DTN_DATETIMECHANGE notification
+// the control sends when the user changes the date; false, with nothing sent, when the picker is
+// missing or refuses the date.
+bool SetPickerDate(HWND picker, const SYSTEMTIME& date);
+
 // The steps for one window, carried out in order.
 class Script {
 public:

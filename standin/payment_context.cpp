@@ -1,9 +1,10 @@
 // The paying account's context and its bank account.
 #include <utility>
 
-#include "samplehost/call_text.h"
-#include "samplehost/host_object.h"
-#include "samplehost/standin_host.h"
+#include "standin/call_text.h"
+#include "standin/recorded_members.h"
+#include "standin/host_object.h"
+#include "standin/standin_host.h"
 
 namespace standin {
 
@@ -26,23 +27,13 @@ public:
 
 HRESULT GetText(const Behaviour& behaviour, const char* member, const std::wstring& value, BSTR* text)
 {
-    if (text)
-        *text = nullptr;
-    const HRESULT hr = behaviour.Record(member);
-    if (FAILED(hr))
-        return hr;
-    if (!text)
-        return E_POINTER;
-    *text = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
-    return *text ? S_OK : E_OUTOFMEMORY;
+    return RecordedGetText(text, [&] { return behaviour.Record(member); }, value);
 }
 
 HRESULT PutText(const Behaviour& behaviour, const char* member, std::wstring& stored, BSTR text)
 {
-    const HRESULT hr = behaviour.Record(CallText(member, BstrText(text)));
-    if (SUCCEEDED(hr))
-        stored.assign(text ? text : L"", text ? SysStringLen(text) : 0);
-    return hr;
+    return RecordedPutText([&](const std::string& argument) { return behaviour.Record(CallText(member, argument)); },
+                           stored, text);
 }
 
 class AccountObject final : public HostObject<ITolvarBankAccount> {
@@ -88,15 +79,11 @@ public:
 
     STDMETHODIMP get_BankAccount(ITolvarBankAccount** account) override
     {
-        if (account)
-            *account = nullptr;
-        const HRESULT hr = state_->context.Record("get_BankAccount");
-        if (FAILED(hr))
-            return hr;
-        if (!account)
-            return E_POINTER;
-        *account = MakeHostObject<AccountObject>(state_).Detach();
-        return S_OK;
+        return RecordedGet(account, [&] { return state_->context.Record("get_BankAccount"); },
+                           [&](ITolvarBankAccount*& given) {
+                               given = MakeHostObject<AccountObject>(state_).Detach();
+                               return S_OK;
+                           });
     }
 
 protected:

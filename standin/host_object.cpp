@@ -1,8 +1,8 @@
-#include "samplehost/host_object.h"
+#include "standin/host_object.h"
 
 #include <atomic>
 
-#include "samplehost/standin_host.h"
+#include "standin/standin_host.h"
 
 namespace standin {
 

@@ -1,4 +1,4 @@
-#include "samplehost/call_log.h"
+#include "standin/call_log.h"
 
 std::string CallLog::Text() const
 {

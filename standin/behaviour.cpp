@@ -1,4 +1,8 @@
-#include "samplehost/standin_host.h"
+#include <tuple>
+
+#include "standin/behaviour_table.h"
+#include "standin/call_text.h"
+#include "standin/standin_host.h"
 
 namespace standin {
 
@@ -74,6 +78,46 @@ HRESULT Behaviour::Check(const std::string& call) const
     if (!failure.Description.empty())
         PostErrorInfo(iid_, name_, failure.Description);
     return failure.Result;
+}
+
+Behaviour& BehaviourTable::At(long number)
+{
+    auto found = behaviours_.find(number);
+    if (found == behaviours_.end()) {
+        found = behaviours_
+                    .emplace(std::piecewise_construct, std::forward_as_tuple(number),
+                             std::forward_as_tuple(log_, prefix_ + "[" + std::to_string(number) + "]", iid_))
+                    .first;
+        found->second.SetRecording(recording_);
+    }
+    return found->second;
+}
+
+bool BehaviourTable::PostsErrorInfo(long number) const
+{
+    auto found = behaviours_.find(number);
+    return found != behaviours_.end() && found->second.PostsErrorInfo();
+}
+
+HRESULT BehaviourTable::OnCall(long number, const char* member, const std::string* argument)
+{
+    Behaviour* behaviour = nullptr;
+    if (recording_) {
+        behaviour = &At(number);
+    } else {
+        auto found = behaviours_.find(number);
+        if (found == behaviours_.end())
+            return S_OK;
+        behaviour = &found->second;
+    }
+    return behaviour->Record(argument ? CallText(member, *argument) : std::string(member));
+}
+
+void BehaviourTable::SetRecording(bool on)
+{
+    recording_ = on;
+    for (auto& entry : behaviours_)
+        entry.second.SetRecording(on);
 }
 
 }  // namespace standin

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "samplehost/standin_host.h"
+#include "standin/standin_host.h"
 
 namespace hostprogram {
 

@@ -1,4 +1,4 @@
-#include "samplehost/call_text.h"
+#include "standin/call_text.h"
 
 #include <cmath>
 #include <cstdio>

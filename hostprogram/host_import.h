@@ -5,11 +5,12 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "samplehost/host_session.h"
-#include "samplehost/modal_driver.h"
+#include "hostprogram/host_session.h"
+#include "modal/modal_driver.h"
 
 namespace hostprogram {
 
@@ -34,7 +35,8 @@ struct ImportOutcome {
     HRESULT Result = E_FAIL;
     std::string ErrorDescription;
     long Status = -1;
-    std::vector<standin::TransactionData> Transactions;
+    // The host's statement as the module left it (its transactions, kept compactly).
+    std::unique_ptr<standin::Statement> Statement;
     long Resets = 0;
     // What the module's file filter, handed to the chooser, says of the file.
     int FilterAnswer = 0;

@@ -1,9 +1,9 @@
-#include "samplehost/host_import.h"
+#include "hostprogram/host_import.h"
 
 #include <memory>
 
-#include "samplehost/csv_reader.h"
-#include "samplehost/program_text.h"
+#include "hostprogram/csv_reader.h"
+#include "hostprogram/program_text.h"
 
 namespace hostprogram {
 
@@ -62,7 +62,10 @@ ImportOutcome RunImport(HostSession& session, const std::wstring& path, bool una
     chooser.ShowResult = 0;
     chooser.FileName = path;
 
-    standin::Statement statement;
+    // A host keeps no record of the module's calls; it keeps what each transaction received.
+    outcome.Statement = std::make_unique<standin::Statement>();
+    standin::Statement& statement = *outcome.Statement;
+    statement.RecordTransactionCalls(false);
     ComPtr<ITolvarBankStatementService> service = session.StatementService();
 
     std::unique_ptr<modal::ModalDriver> driver;
@@ -83,7 +86,6 @@ ImportOutcome RunImport(HostSession& session, const std::wstring& path, bool una
     long status = -1;
     if (SUCCEEDED(service->get_Status(&status)))
         outcome.Status = status;
-    outcome.Transactions = statement.Transactions();
     outcome.Resets = statement.ResetCount();
 
     // The chooser would have offered the file only if the module's filter accepts it; the filter

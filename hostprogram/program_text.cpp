@@ -1,4 +1,4 @@
-#include "samplehost/program_text.h"
+#include "hostprogram/program_text.h"
 
 #include <cstdio>
 

@@ -8,23 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "samplehost/batch_csv.h"
-#include "samplehost/host_session.h"
+#include "hostprogram/batch_csv.h"
+#include "hostprogram/host_session.h"
+#include "modal/options_answers.h"
 
 namespace hostprogram {
 
-extern const char kOptionsCaption[];
+using modal::kOptionsCaption;
 extern const char kInvalidPathCaption[];
 extern const char kRedirectCaption[];
 
-enum class Layout { AsOffered, Ledgerway, Lintrove };
+using Layout = modal::OptionsLayout;
 
-// How the module's dialogs are answered when nobody is at the screen.
-struct DialogAnswers {
-    Layout Layout = Layout::AsOffered;
-    bool HasDebitDate = false;
-    SYSTEMTIME DebitDate{};
-    int Remittance = -1;  // -1: as offered, 0: no, 1: yes
+// How the module's dialogs are answered when nobody is at the screen: the options dialog's
+// choices (the base), and the other windows.
+struct DialogAnswers : modal::OptionsAnswers {
     bool CancelOptions = false;
     bool CancelSave = false;
     bool OpenRedirectFolder = false;  // the answer to the "Windows Redirect" notice

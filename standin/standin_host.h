@@ -40,7 +40,7 @@
 #include "TolvarBankReconciliation.h"
 #include "TolvarEBanking.h"
 #include "core/com_ptr.h"
-#include "samplehost/call_log.h"
+#include "standin/call_log.h"
 
 namespace standin {
 
@@ -176,7 +176,11 @@ public:
     Behaviour& Self();                   // "Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction"
     Behaviour& Transaction(long number); // "Transaction[n].*" calls, made on first use
     // What each transaction since the last Reset received, the first at [0] (Transaction[1]).
-    const std::vector<TransactionData>& Transactions() const;
+    std::vector<TransactionData> Transactions() const;
+    // The same one at a time, for statements too large to copy whole: how many are kept, and the
+    // one at index (0 for Transaction[1]).
+    long KeptCount() const;
+    TransactionData KeptTransaction(long index) const;
     // How many transactions were added since the last Reset (also when they are not kept).
     long TransactionCount() const;
     double Balance() const;

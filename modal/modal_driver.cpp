@@ -1,4 +1,4 @@
-#include "samplehost/modal_driver.h"
+#include "modal/modal_driver.h"
 
 #include <commctrl.h>
 
@@ -122,6 +122,20 @@ Script& Script::Type(int id, const std::string& text)
     Step step{Kind::Type, id};
     step.Text = text;
     return Add(std::move(step));
+}
+
+bool SetPickerDate(HWND picker, const SYSTEMTIME& date)
+{
+    SYSTEMTIME given = date;
+    if (!picker || !SendMessageA(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&given)))
+        return false;
+    NMDATETIMECHANGE change{};
+    change.nmhdr.hwndFrom = picker;
+    change.nmhdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(picker));
+    change.nmhdr.code = DTN_DATETIMECHANGE;
+    change.dwFlags = static_cast<DWORD>(SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&change.st)));
+    SendMessageA(GetParent(picker), WM_NOTIFY, change.nmhdr.idFrom, reinterpret_cast<LPARAM>(&change));
+    return true;
 }
 
 Script& Script::SetDate(int id, const SYSTEMTIME& date)
@@ -426,16 +440,8 @@ void ModalDriver::Perform(Tracked& tracked, const Script::Step& step)
             SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.Text.c_str()));
         break;
     case Script::Kind::SetDate:
-        if (requireControl("SetDate") && requireEnabled("SetDate")) {
-            SYSTEMTIME date = step.Date;
-            SendMessageA(control, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&date));
-            NMDATETIMECHANGE change{};
-            change.nmhdr.hwndFrom = control;
-            change.nmhdr.idFrom = static_cast<UINT_PTR>(step.Id);
-            change.nmhdr.code = DTN_DATETIMECHANGE;
-            change.dwFlags = static_cast<DWORD>(SendMessageA(control, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&change.st)));
-            SendMessageA(GetParent(control), WM_NOTIFY, static_cast<WPARAM>(step.Id), reinterpret_cast<LPARAM>(&change));
-        }
+        if (requireControl("SetDate") && requireEnabled("SetDate") && !SetPickerDate(control, step.Date))
+            record.Problems.push_back("SetDate: control " + Describe(step.Id) + " refused the date");
         break;
     case Script::Kind::Key: {
         HWND target = GetFocus();

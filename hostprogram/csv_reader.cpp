@@ -1,11 +1,11 @@
-#include "samplehost/csv_reader.h"
+#include "hostprogram/csv_reader.h"
 
 #include <windows.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "samplehost/program_text.h"
+#include "hostprogram/program_text.h"
 
 namespace hostprogram {
 

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <utility>
 
-#include "samplehost/call_text.h"
-#include "samplehost/host_object.h"
-#include "samplehost/standin_host.h"
+#include "standin/call_text.h"
+#include "standin/host_object.h"
+#include "standin/standin_host.h"
 
 namespace standin {
 

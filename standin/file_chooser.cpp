@@ -3,9 +3,10 @@
 #include <cstring>
 #include <utility>
 
-#include "samplehost/call_text.h"
-#include "samplehost/host_object.h"
-#include "samplehost/standin_host.h"
+#include "standin/call_text.h"
+#include "standin/host_object.h"
+#include "standin/recorded_members.h"
+#include "standin/standin_host.h"
 
 namespace standin {
 
@@ -44,16 +45,8 @@ public:
 
     STDMETHODIMP get_Title(BSTR* title) override
     {
-        if (title)
-            *title = nullptr;
-        const HRESULT hr = link_->self.Record("get_Title");
-        if (FAILED(hr))
-            return hr;
-        if (!title)
-            return E_POINTER;
-        const std::wstring text = link_->owner ? link_->owner->Title : std::wstring();
-        *title = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        return *title ? S_OK : E_OUTOFMEMORY;
+        return RecordedGetText(title, [&] { return link_->self.Record("get_Title"); },
+                               link_->owner ? link_->owner->Title : std::wstring());
     }
 
     STDMETHODIMP put_Title(BSTR title) override
@@ -66,16 +59,11 @@ public:
 
     STDMETHODIMP get_FileName(LPWSTR* fileName) override
     {
-        if (fileName)
-            *fileName = nullptr;
-        const HRESULT hr = link_->self.Record("get_FileName");
-        if (FAILED(hr))
-            return hr;
-        if (!fileName)
-            return E_POINTER;
-        link_->fileName = link_->owner ? link_->owner->FileName : std::wstring();
-        *fileName = &link_->fileName[0];
-        return S_OK;
+        return RecordedGet(fileName, [&] { return link_->self.Record("get_FileName"); }, [&](LPWSTR& given) {
+            link_->fileName = link_->owner ? link_->owner->FileName : std::wstring();
+            given = &link_->fileName[0];
+            return S_OK;
+        });
     }
 
     // A refused Show leaves 1 in the result: nothing chosen.

@@ -14,7 +14,7 @@
 #include "TolvarBankReconciliation.h"
 #include "TolvarEBanking.h"
 #include "core/com_ptr.h"
-#include "samplehost/standin_host.h"
+#include "standin/standin_host.h"
 
 namespace hostprogram {
 

@@ -1,12 +1,12 @@
-#include "samplehost/batch_csv.h"
+#include "hostprogram/batch_csv.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "samplehost/csv_reader.h"
-#include "samplehost/program_text.h"
+#include "hostprogram/csv_reader.h"
+#include "hostprogram/program_text.h"
 
 namespace hostprogram {
 

@@ -1,9 +1,9 @@
-#include "samplehost/batch_generator.h"
+#include "hostprogram/batch_generator.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "samplehost/batch_csv.h"
+#include "hostprogram/batch_csv.h"
 
 namespace hostprogram {
 

@@ -1,4 +1,4 @@
-#include "samplehost/host_program.h"
+#include "hostprogram/host_program.h"
 
 #include <windows.h>
 
@@ -16,13 +16,14 @@
 #include <map>
 #include <set>
 
-#include "samplehost/batch_csv.h"
-#include "samplehost/batch_generator.h"
-#include "samplehost/call_text.h"
-#include "samplehost/csv_reader.h"
-#include "samplehost/host_export.h"
-#include "samplehost/host_import.h"
-#include "samplehost/program_text.h"
+#include "hostprogram/batch_csv.h"
+#include "hostprogram/buffered_output.h"
+#include "hostprogram/batch_generator.h"
+#include "standin/call_text.h"
+#include "hostprogram/csv_reader.h"
+#include "hostprogram/host_export.h"
+#include "hostprogram/host_import.h"
+#include "hostprogram/program_text.h"
 
 namespace hostprogram {
 
@@ -249,40 +250,66 @@ std::string ResultLine(HRESULT result, const std::string& description)
     return line;
 }
 
-// Columns lined up by character count; the last column is not padded.
+// Columns lined up by character count; the last column is not padded. The rows are made twice,
+// once to measure the columns and once to print them, so that none is kept: a table of a million
+// rows costs no more memory than one of ten.
 class Table {
 public:
-    Table(std::vector<std::string> headings, std::vector<bool> rightAligned)
-        : right_(std::move(rightAligned))
-        , rows_{std::move(headings)}
+    using Row = std::vector<std::string>;
+
+    Table(Row headings, std::vector<bool> rightAligned) : headings_(std::move(headings)), right_(std::move(rightAligned))
     {
     }
-    void Add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
-    void Print(std::ostream& out) const
+
+    // make(index, row) fills row with the cells of row index, for index from 0 to rows - 1.
+    template <class Make>
+    void Print(std::ostream& out, size_t rows, Make&& make) const
     {
-        std::vector<size_t> widths(rows_[0].size(), 0);
-        for (const auto& row : rows_) {
-            for (size_t i = 0; i < row.size(); ++i)
-                widths[i] = std::max(widths[i], DisplayWidth(row[i]));
+        std::vector<size_t> widths(headings_.size(), 0);
+        Row row(headings_.size());
+        Widen(widths, headings_);
+        for (size_t index = 0; index < rows; ++index) {
+            make(index, row);
+            Widen(widths, row);
         }
-        for (const auto& row : rows_) {
-            std::string line;
-            for (size_t i = 0; i < row.size(); ++i) {
-                const std::string padding(widths[i] - DisplayWidth(row[i]), ' ');
-                const bool last = i + 1 == row.size();
-                if (i > 0)
-                    line += "  ";
-                line += right_[i] ? padding + row[i] : row[i] + (last ? "" : padding);
-            }
-            while (!line.empty() && line.back() == ' ')
-                line.pop_back();
-            out << line << "\n";
+        std::string line;
+        PrintRow(out, widths, headings_, line);
+        for (size_t index = 0; index < rows; ++index) {
+            make(index, row);
+            PrintRow(out, widths, row, line);
         }
     }
 
 private:
+    static void Widen(std::vector<size_t>& widths, const Row& row)
+    {
+        for (size_t i = 0; i < row.size() && i < widths.size(); ++i)
+            widths[i] = std::max(widths[i], DisplayWidth(row[i]));
+    }
+
+    void PrintRow(std::ostream& out, const std::vector<size_t>& widths, const Row& row, std::string& line) const
+    {
+        line.clear();
+        for (size_t i = 0; i < row.size(); ++i) {
+            const size_t padding = widths[i] - DisplayWidth(row[i]);
+            const bool last = i + 1 == row.size();
+            if (i > 0)
+                line += "  ";
+            if (right_[i])
+                line.append(padding, ' ').append(row[i]);
+            else if (last)
+                line += row[i];
+            else
+                line.append(row[i]).append(padding, ' ');
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        line += '\n';
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    }
+
+    Row headings_;
     std::vector<bool> right_;
-    std::vector<std::vector<std::string>> rows_;
 };
 
 std::wstring TypeLibraryFolder(const Arguments& arguments)
@@ -431,17 +458,19 @@ int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
     out << "\n";
 
     if (!arguments.Has("no-table") && !request.Payments.empty()) {
-        Table table(
+        const Table table(
             {"Payment", "Line", "Payee", "Amount", "Code", "Result text"}, {true, true, false, true, true, false});
-        for (size_t i = 0; i < request.Payments.size(); ++i) {
+        out << "\n";
+        table.Print(out, request.Payments.size(), [&](size_t i, Table::Row& row) {
             const BatchPayment& payment = request.Payments[i];
             const long code = outcome.Codes[i];
-            std::string text = code < 0 ? "(not reached)" : outcome.Texts[i].empty() ? "(no text)" : outcome.Texts[i];
-            table.Add({std::to_string(i + 1), std::to_string(payment.Line), Utf8(payment.Data.PayeeAccountName),
-                FormatAmount(payment.Data.Amount), code < 0 ? "-" : std::to_string(code), text});
-        }
-        out << "\n";
-        table.Print(out);
+            row[0] = std::to_string(i + 1);
+            row[1] = std::to_string(payment.Line);
+            row[2] = Utf8(payment.Data.PayeeAccountName);
+            row[3] = FormatAmount(payment.Data.Amount);
+            row[4] = code < 0 ? "-" : std::to_string(code);
+            row[5] = code < 0 ? "(not reached)" : outcome.Texts[i].empty() ? "(no text)" : outcome.Texts[i];
+        });
     }
 
     if (outcome.UnexpectedWindows || outcome.Problems) {
@@ -510,21 +539,23 @@ int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)
     out << "Statement: " << (outcome.Resets == 0 ? "untouched" : "reset " + std::to_string(outcome.Resets) +
                                                                (outcome.Resets == 1 ? " time" : " times"))
         << "\n";
-    out << "Transactions: " << outcome.Transactions.size() << "\n";
-    if (!outcome.Transactions.empty()) {
-        Table table({"Seq", "Date", "Amount", "Kind", "Details", "Reference", "Cheque"},
+    const long transactions = outcome.Statement ? outcome.Statement->KeptCount() : 0;
+    out << "Transactions: " << transactions << "\n";
+    if (transactions > 0) {
+        const Table table({"Seq", "Date", "Amount", "Kind", "Details", "Reference", "Cheque"},
             {true, false, true, false, false, false, false});
-        for (const standin::TransactionData& transaction : outcome.Transactions) {
-            const std::string sequence = transaction.SequenceType == VT_I4
-                ? std::to_string(transaction.Sequence)
-                : "VT " + std::to_string(transaction.SequenceType);
-            const std::string kind = transaction.Receipt == 1 ? "receipt" : transaction.Receipt == 0 ? "payment" : "-";
-            table.Add({sequence, FormatDate(transaction.Date), FormatReceivedAmount(transaction.Amount), kind,
-                Utf8(transaction.Details), Utf8(transaction.Reference),
-                transaction.HasChequeNumber ? Utf8(transaction.ChequeNumber) : ""});
-        }
         out << "\n";
-        table.Print(out);
+        table.Print(out, static_cast<size_t>(transactions), [&](size_t index, Table::Row& row) {
+            const standin::TransactionData transaction = outcome.Statement->KeptTransaction(static_cast<long>(index));
+            row[0] = transaction.SequenceType == VT_I4 ? std::to_string(transaction.Sequence)
+                                                       : "VT " + std::to_string(transaction.SequenceType);
+            row[1] = FormatDate(transaction.Date);
+            row[2] = FormatReceivedAmount(transaction.Amount);
+            row[3] = transaction.Receipt == 1 ? "receipt" : transaction.Receipt == 0 ? "payment" : "-";
+            row[4] = Utf8(transaction.Details);
+            row[5] = Utf8(transaction.Reference);
+            row[6] = transaction.HasChequeNumber ? Utf8(transaction.ChequeNumber) : "";
+        });
     }
     if (FAILED(outcome.Result) || outcome.Status != 0)
         return kExitError;
@@ -651,8 +682,14 @@ int RunFromCommandLine()
     SetConsoleOutputCP(CP_UTF8);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
-    const int code = RunHostProgram(arguments, std::cout, std::cerr);
-    std::cout.flush();
+    // The report goes out through one buffer; the error stream empties it first, so that notes
+    // and warnings keep their place among the report's lines.
+    BufferedOutput buffer(stdout);
+    std::ostream out(&buffer);
+    std::cerr.tie(&out);
+    const int code = RunHostProgram(arguments, out, std::cerr);
+    out.flush();
+    std::cerr.tie(nullptr);
     std::cerr.flush();
     return code;
 }

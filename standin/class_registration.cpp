@@ -2,8 +2,8 @@
 // bank modules it loads.
 #include <utility>
 
-#include "samplehost/host_object.h"
-#include "samplehost/standin_host.h"
+#include "standin/host_object.h"
+#include "standin/standin_host.h"
 
 namespace standin {
 

@@ -1,8 +1,8 @@
-#include "samplehost/host_session.h"
+#include "hostprogram/host_session.h"
 
 #include <ole2.h>
 
-#include "samplehost/program_text.h"
+#include "hostprogram/program_text.h"
 
 // In oleaut32 since Vista; the mingw headers do not declare it.
 extern "C" HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* helpFolder);

@@ -4,10 +4,11 @@
 #include <tuple>
 #include <utility>
 
-#include "samplehost/call_text.h"
-#include "samplehost/host_object.h"
-#include "samplehost/recorded_members.h"
-#include "samplehost/standin_host.h"
+#include "standin/behaviour_table.h"
+#include "standin/call_text.h"
+#include "standin/host_object.h"
+#include "standin/recorded_members.h"
+#include "standin/standin_host.h"
 
 namespace standin {
 
@@ -16,46 +17,12 @@ namespace {
 class BatchState {
 public:
     explicit BatchState(std::shared_ptr<CallLog> callLog)
-        : log(std::move(callLog)), batch(log, "Payments", IID_ITolvarBankPayments)
+        : log(std::move(callLog)), batch(log, "Payments", IID_ITolvarBankPayments),
+          paymentBehaviours(log, "Payment", IID_ITolvarBankPayment)
     {
     }
 
     long Count() const { return generator ? generatedCount : static_cast<long>(listed.size()); }
-
-    Behaviour& PaymentBehaviour(long index)
-    {
-        auto found = payments.find(index);
-        if (found == payments.end()) {
-            found = payments
-                        .emplace(std::piecewise_construct, std::forward_as_tuple(index),
-                                 std::forward_as_tuple(log, "Payment[" + std::to_string(index) + "]", IID_ITolvarBankPayment))
-                        .first;
-            found->second.SetRecording(recordPaymentCalls);
-        }
-        return found->second;
-    }
-
-    bool PaymentPostsErrorInfo(long index) const
-    {
-        auto found = payments.find(index);
-        return found != payments.end() && found->second.PostsErrorInfo();
-    }
-
-    // A call on payment index. With payment calls not recorded, only payments that were given a
-    // behaviour (to fail) are looked at, so large runs build no call texts.
-    HRESULT OnPaymentCall(long index, const char* member, const std::string* argument = nullptr)
-    {
-        Behaviour* behaviour = nullptr;
-        if (recordPaymentCalls) {
-            behaviour = &PaymentBehaviour(index);
-        } else {
-            auto found = payments.find(index);
-            if (found == payments.end())
-                return S_OK;
-            behaviour = &found->second;
-        }
-        return behaviour->Record(argument ? CallText(member, *argument) : std::string(member));
-    }
 
     void PutResultCode(long index, long code)
     {
@@ -79,9 +46,8 @@ public:
     std::vector<PaymentData> listed;
     PaymentBatch::Generator generator = nullptr;
     long generatedCount = 0;
-    std::map<long, Behaviour> payments;
+    BehaviourTable paymentBehaviours;
     std::vector<long> resultCodes;  // -1: none put yet
-    bool recordPaymentCalls = true;
 };
 
 // One payment as Item hands it out. A listed payment reads and writes the batch's own data; a
@@ -97,7 +63,7 @@ public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
         if (InlineIsEqualGUID(iid, IID_ITolvarBankPayment2)) {
-            const HRESULT hr = batch_->OnPaymentCall(index_, "QueryInterface", &kPayment2Name);
+            const HRESULT hr = batch_->paymentBehaviours.OnCall(index_, "QueryInterface", &kPayment2Name);
             if (FAILED(hr)) {
                 if (out)
                     *out = nullptr;
@@ -145,7 +111,7 @@ public:
     STDMETHODIMP put_ResultCode(long code) override
     {
         const std::string argument = std::to_string(code);
-        const HRESULT hr = batch_->OnPaymentCall(index_, "put_ResultCode", &argument);
+        const HRESULT hr = batch_->paymentBehaviours.OnCall(index_, "put_ResultCode", &argument);
         if (SUCCEEDED(hr))
             batch_->PutResultCode(index_, code);
         return hr;
@@ -168,7 +134,7 @@ protected:
         return InlineIsEqualGUID(iid, IID_ITolvarBankPayment) ||
                (InlineIsEqualGUID(iid, IID_ITolvarBankPayment2) && Data().OffersRti);
     }
-    bool PostsErrorInfo() const override { return batch_->PaymentPostsErrorInfo(index_); }
+    bool PostsErrorInfo() const override { return batch_->paymentBehaviours.PostsErrorInfo(index_); }
 
 private:
     static const std::string kPayment2Name;
@@ -182,7 +148,7 @@ private:
     const PaymentData& Data() const { return const_cast<PaymentObject*>(this)->Data(); }
 
     friend class RecordedMembers<PaymentObject>;
-    HRESULT OnCall(const char* member, const std::string* argument) { return batch_->OnPaymentCall(index_, member, argument); }
+    HRESULT OnCall(const char* member, const std::string* argument) { return batch_->paymentBehaviours.OnCall(index_, member, argument); }
 
     std::shared_ptr<BatchState> batch_;
     long index_;
@@ -198,32 +164,22 @@ public:
 
     STDMETHODIMP Item(long index, ITolvarBankPayment** payment) override
     {
-        if (payment)
-            *payment = nullptr;
         // Item comes once per payment, so it is a payment-level call for recording.
-        const std::string call = CallText("Item", std::to_string(index));
-        const HRESULT hr = batch_->recordPaymentCalls ? batch_->batch.Record(call) : batch_->batch.Check(call);
-        if (FAILED(hr))
-            return hr;
-        if (!payment)
-            return E_POINTER;
-        if (index < 0 || index >= batch_->Count())
-            return E_INVALIDARG;
-        *payment = MakeHostObject<PaymentObject>(batch_, index).Detach();
-        return S_OK;
+        const auto record = [&] {
+            const std::string call = CallText("Item", std::to_string(index));
+            return batch_->paymentBehaviours.Recording() ? batch_->batch.Record(call) : batch_->batch.Check(call);
+        };
+        return RecordedGet(payment, record, [&](ITolvarBankPayment*& given) {
+            if (index < 0 || index >= batch_->Count())
+                return E_INVALIDARG;
+            given = MakeHostObject<PaymentObject>(batch_, index).Detach();
+            return S_OK;
+        });
     }
 
     STDMETHODIMP get_Count(long* count) override
     {
-        if (count)
-            *count = 0;
-        const HRESULT hr = batch_->batch.Record("get_Count");
-        if (FAILED(hr))
-            return hr;
-        if (!count)
-            return E_POINTER;
-        *count = batch_->Count();
-        return S_OK;
+        return RecordedGetValue(count, [&] { return batch_->batch.Record("get_Count"); }, batch_->Count());
     }
 
 protected:
@@ -270,7 +226,7 @@ Behaviour& PaymentBatch::Batch()
 
 Behaviour& PaymentBatch::Payment(long index)
 {
-    return state_->PaymentBehaviour(index);
+    return state_->paymentBehaviours.At(index);
 }
 
 long PaymentBatch::ResultCode(long index) const
@@ -287,9 +243,7 @@ const PaymentData& PaymentBatch::Listed(long index) const
 
 void PaymentBatch::RecordPaymentCalls(bool on)
 {
-    state_->recordPaymentCalls = on;
-    for (auto& payment : state_->payments)
-        payment.second.SetRecording(on);
+    state_->paymentBehaviours.SetRecording(on);
 }
 
 CallLog& PaymentBatch::Log() const
