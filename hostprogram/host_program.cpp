@@ -331,7 +331,9 @@ bool Unattended(const Arguments& arguments, std::ostream& err)
     return true;
 }
 
-int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
+// The export the options ask for: the dialogs' answers, the proposed output file, the paying
+// account and the batch, read and checked whole before the module sees any of it.
+ExportRequest ReadExportRequest(const Arguments& arguments, std::ostream& err)
 {
     ExportRequest request;
     DialogAnswers& answers = request.Answers;
@@ -416,9 +418,43 @@ int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
     if (request.Payments.size() > 0x7FFFFFFF)
         throw InputError(Located(arguments.Subject, 0, "", "more payments than a batch can count"));
 
-    HostSession session(TypeLibraryFolder(arguments));
-    const ExportOutcome outcome = RunExport(session, request);
+    return request;
+}
 
+// How many payments got a failing result code.
+long CountFailed(const ExportOutcome& outcome)
+{
+    long failed = 0;
+    for (long code : outcome.Codes)
+        failed += code > 0 ? 1 : 0;
+    return failed;
+}
+
+// "Payments: N, P passed, F failed" and, when some were not reached, how many.
+std::string PaymentCounts(const ExportOutcome& outcome)
+{
+    long passed = 0, failed = 0, untouched = 0;
+    for (long code : outcome.Codes) {
+        if (code < 0)
+            ++untouched;
+        else if (code == 0)
+            ++passed;
+        else
+            ++failed;
+    }
+    std::string counts = "Payments: " + std::to_string(outcome.Codes.size()) + ", " + std::to_string(passed) +
+        " passed, " + std::to_string(failed) + " failed";
+    if (untouched)
+        counts += ", " + std::to_string(untouched) + " not reached";
+    return counts;
+
+}
+
+// The run's report: the dialogs, the file, the result, and a line per payment.
+void PrintExport(std::ostream& out, const Arguments& arguments, const ExportRequest& request,
+                 const ExportOutcome& outcome)
+{
+    const bool unattended = request.Unattended;
     out << "Batch: " << arguments.Subject << ", " << request.Payments.size()
         << (request.Payments.size() == 1 ? " payment" : " payments") << "\n";
     if (unattended) {
@@ -443,19 +479,7 @@ int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
                                    : StatusWords(outcome.Status))
         << "\n";
 
-    long passed = 0, failed = 0, untouched = 0;
-    for (long code : outcome.Codes) {
-        if (code < 0)
-            ++untouched;
-        else if (code == 0)
-            ++passed;
-        else
-            ++failed;
-    }
-    out << "Payments: " << outcome.Codes.size() << ", " << passed << " passed, " << failed << " failed";
-    if (untouched)
-        out << ", " << untouched << " not reached";
-    out << "\n";
+    out << PaymentCounts(outcome) << "\n";
 
     if (!arguments.Has("no-table") && !request.Payments.empty()) {
         const Table table(
@@ -473,6 +497,12 @@ int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
         });
     }
 
+}
+
+// The exit code of the run, with a word on the error stream where the run went wrong.
+int ExportExitCode(std::ostream& err, const ExportRequest& request, const ExportOutcome& outcome)
+{
+    const long failed = CountFailed(outcome);
     if (outcome.UnexpectedWindows || outcome.Problems) {
         err << kProgram << ": the dialogs did not go as the options said:";
         for (const SeenWindow& window : outcome.Windows) {
@@ -492,6 +522,15 @@ int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
     if (outcome.Result == S_FALSE || outcome.Status == 1 || failed > 0)
         return kExitSomeFailed;
     return kExitPassed;
+}
+
+int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
+{
+    const ExportRequest request = ReadExportRequest(arguments, err);
+    HostSession session(TypeLibraryFolder(arguments));
+    const ExportOutcome outcome = RunExport(session, request);
+    PrintExport(out, arguments, request, outcome);
+    return ExportExitCode(err, request, outcome);
 }
 
 int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)
