@@ -6,6 +6,7 @@
 //   brenmark_benchmark profile WORKDIR [N]                      the module's allocations per item
 //   brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS [allvalid]]
 //   brenmark_benchmark import N WORKDIR [REPEATS]
+//   brenmark_benchmark host-call N STATEMENT [REPEATS]           the import call as the sample host makes it
 //
 // A measurement prints one line "RESULT key=value ..." (scripts/bench makes its table from them):
 //   call_seconds    the whole ExportPayments or ImportStatement call, dialogs included
@@ -338,6 +339,30 @@ ImportCall ImportThroughModule(standin::Statement& statement, const std::string&
     return call;
 }
 
+// The import as the sample host program makes it: the statement keeps what each transaction
+// received (compactly) and records no calls. The statement file is left for the whole-process run.
+int MeasureHostCall(long count, const std::string& path, int repeats)
+{
+    Apartment apartment;
+    if (!bench::WriteStatementFile(path, count))
+        Fail("could not write " + path);
+    double seconds = 0;
+    bool allRead = true;
+    Memory first;
+    for (int round = 0; round < repeats; ++round) {
+        standin::Statement statement;
+        statement.RecordTransactionCalls(false);
+        const ImportCall call = ImportThroughModule(statement, path);
+        seconds = round == 0 ? call.Seconds : std::min(seconds, call.Seconds);
+        allRead = allRead && call.Transactions == count && statement.KeptCount() == count;
+        if (round == 0)
+            first = call.After;
+    }
+    std::printf("RESULT op=host-call layout=- n=%ld call_seconds=%.6f peak_ws_kib=%llu same_calls=%s repeats=%d\n",
+                count, seconds, static_cast<unsigned long long>(first.Peak / 1024), allRead ? "yes" : "no", repeats);
+    return allRead ? 0 : 1;
+}
+
 int MeasureImport(long count, const std::string& folder, int repeats)
 {
     Apartment apartment;
@@ -563,7 +588,8 @@ int Usage()
                  "       brenmark_benchmark check WORKDIR\n"
                  "       brenmark_benchmark profile WORKDIR [N]\n"
                  "       brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS [allvalid]]\n"
-                 "       brenmark_benchmark import N WORKDIR [REPEATS]\n");
+                 "       brenmark_benchmark import N WORKDIR [REPEATS]\n"
+                 "       brenmark_benchmark host-call N STATEMENT [REPEATS]\n");
     return 2;
 }
 
@@ -588,6 +614,8 @@ int main(int argc, char** argv)
                              WindowsPath(argv[4]), argc >= 6 ? static_cast<int>(Count(argv[5])) : 1,
                              everyPaymentValid);
     }
+    if (command == "host-call" && (argc == 4 || argc == 5))
+        return MeasureHostCall(Count(argv[2]), WindowsPath(argv[3]), argc == 5 ? static_cast<int>(Count(argv[4])) : 1);
     if (command == "import" && (argc == 4 || argc == 5))
         return MeasureImport(Count(argv[2]), WindowsPath(argv[3]), argc == 5 ? static_cast<int>(Count(argv[4])) : 1);
     return Usage();

@@ -24,6 +24,7 @@
 #include "hostprogram/host_export.h"
 #include "hostprogram/host_import.h"
 #include "hostprogram/program_text.h"
+#include "hostprogram/report_table.h"
 
 namespace hostprogram {
 
@@ -197,35 +198,6 @@ bool IsFile(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string FormatAmount(double amount)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", amount);
-    return text;
-}
-
-std::string FormatDate(DATE date)
-{
-    SYSTEMTIME time{};
-    if (!VariantTimeToSystemTime(date, &time))
-        return standin::NumberText(date);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u", time.wYear, time.wMonth, time.wDay);
-    std::string result = text;
-    if (time.wHour || time.wMinute || time.wSecond) {
-        std::snprintf(text, sizeof text, " %02u:%02u:%02u", time.wHour, time.wMinute, time.wSecond);
-        result += text;
-    }
-    return result;
-}
-
-// A statement amount as received: two decimals when that is exact, else every digit it has.
-std::string FormatReceivedAmount(double amount)
-{
-    const std::string twoDecimals = FormatAmount(amount);
-    return std::strtod(twoDecimals.c_str(), nullptr) == amount ? twoDecimals : standin::NumberText(amount);
-}
-
 std::string StatusWords(long status)
 {
     switch (status) {
@@ -249,68 +221,6 @@ std::string ResultLine(HRESULT result, const std::string& description)
         line += ": " + description;
     return line;
 }
-
-// Columns lined up by character count; the last column is not padded. The rows are made twice,
-// once to measure the columns and once to print them, so that none is kept: a table of a million
-// rows costs no more memory than one of ten.
-class Table {
-public:
-    using Row = std::vector<std::string>;
-
-    Table(Row headings, std::vector<bool> rightAligned) : headings_(std::move(headings)), right_(std::move(rightAligned))
-    {
-    }
-
-    // make(index, row) fills row with the cells of row index, for index from 0 to rows - 1.
-    template <class Make>
-    void Print(std::ostream& out, size_t rows, Make&& make) const
-    {
-        std::vector<size_t> widths(headings_.size(), 0);
-        Row row(headings_.size());
-        Widen(widths, headings_);
-        for (size_t index = 0; index < rows; ++index) {
-            make(index, row);
-            Widen(widths, row);
-        }
-        std::string line;
-        PrintRow(out, widths, headings_, line);
-        for (size_t index = 0; index < rows; ++index) {
-            make(index, row);
-            PrintRow(out, widths, row, line);
-        }
-    }
-
-private:
-    static void Widen(std::vector<size_t>& widths, const Row& row)
-    {
-        for (size_t i = 0; i < row.size() && i < widths.size(); ++i)
-            widths[i] = std::max(widths[i], DisplayWidth(row[i]));
-    }
-
-    void PrintRow(std::ostream& out, const std::vector<size_t>& widths, const Row& row, std::string& line) const
-    {
-        line.clear();
-        for (size_t i = 0; i < row.size(); ++i) {
-            const size_t padding = widths[i] - DisplayWidth(row[i]);
-            const bool last = i + 1 == row.size();
-            if (i > 0)
-                line += "  ";
-            if (right_[i])
-                line.append(padding, ' ').append(row[i]);
-            else if (last)
-                line += row[i];
-            else
-                line.append(row[i]).append(padding, ' ');
-        }
-        while (!line.empty() && line.back() == ' ')
-            line.pop_back();
-        line += '\n';
-        out.write(line.data(), static_cast<std::streamsize>(line.size()));
-    }
-
-    Row headings_;
-    std::vector<bool> right_;
-};
 
 std::wstring TypeLibraryFolder(const Arguments& arguments)
 {

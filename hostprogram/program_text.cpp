@@ -1,6 +1,10 @@
 #include "hostprogram/program_text.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+
+#include "standin/call_text.h"
 
 namespace hostprogram {
 
@@ -36,6 +40,12 @@ std::string Utf8(const std::wstring& text)
     std::string utf8;
     if (text.empty())
         return utf8;
+    // Most texts are plain ASCII: those are their own UTF-8.
+    bool ascii = true;
+    for (wchar_t c : text)
+        ascii = ascii && static_cast<unsigned>(c) < 0x80;
+    if (ascii)
+        return std::string(text.begin(), text.end());
     const int length = static_cast<int>(text.size());
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
     if (size <= 0)
@@ -120,6 +130,69 @@ std::string SystemMessage(DWORD code)
             c = L' ';
     }
     return Utf8(message);
+}
+
+std::string FormatAmount(double amount)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", amount);
+    return text;
+}
+
+namespace {
+
+// Appends value in decimal, zero-padded to width digits.
+void AppendDigits(std::string& text, unsigned value, int width)
+{
+    char digits[12];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value || count < width);
+    while (count > 0)
+        text += digits[--count];
+}
+
+}  // namespace
+
+std::string FormatDate(DATE date)
+{
+    SYSTEMTIME time{};
+    if (!VariantTimeToSystemTime(date, &time))
+        return standin::NumberText(date);
+    std::string result;
+    AppendDigits(result, time.wYear, 4);
+    result += '-';
+    AppendDigits(result, time.wMonth, 2);
+    result += '-';
+    AppendDigits(result, time.wDay, 2);
+    if (time.wHour || time.wMinute || time.wSecond) {
+        result += ' ';
+        AppendDigits(result, time.wHour, 2);
+        result += ':';
+        AppendDigits(result, time.wMinute, 2);
+        result += ':';
+        AppendDigits(result, time.wSecond, 2);
+    }
+    return result;
+}
+
+std::string FormatReceivedAmount(double amount)
+{
+    // A whole number of pence, as nearly every amount is: its "%.2f" text is those pence, written
+    // here without the C library's general conversion.
+    const double pence = std::nearbyint(amount * 100);
+    if (std::fabs(pence) < 9e15 && pence / 100 == amount) {
+        const unsigned long long whole = static_cast<unsigned long long>(std::fabs(pence));
+        std::string text = std::signbit(amount) ? "-" : "";
+        text += std::to_string(whole / 100);
+        text += '.';
+        AppendDigits(text, static_cast<unsigned>(whole % 100), 2);
+        return text;
+    }
+    const std::string twoDecimals = FormatAmount(amount);
+    return std::strtod(twoDecimals.c_str(), nullptr) == amount ? twoDecimals : standin::NumberText(amount);
 }
 
 }  // namespace hostprogram

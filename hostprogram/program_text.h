@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
 
 #include <string>
 
@@ -18,6 +19,14 @@ bool WideToAnsi(const std::wstring& text, std::string* ansi);
 
 // Number of characters (code points) of UTF-8 text, for lining up columns.
 size_t DisplayWidth(const std::string& utf8);
+
+// A payment amount as "%.2f" writes it.
+std::string FormatAmount(double amount);
+// An OLE date as 2019-03-05, with " 14:30:00" when it has a time of day; the number itself when
+// it is no date.
+std::string FormatDate(DATE date);
+// A statement amount as received: two decimals when that is exact, else every digit it has.
+std::string FormatReceivedAmount(double amount);
 
 // "S_OK", "S_FALSE", or "0x80020009 DISP_E_EXCEPTION" for the codes the host knows by name.
 std::string HResultText(HRESULT hr);
