@@ -85,6 +85,14 @@ standin::PaymentData MakePayment(long index)
     return templates[static_cast<size_t>(index < 0 ? 0 : index) % templates.size()];
 }
 
+const char* PaymentTrace(bool lintrove, long index)
+{
+    const long k = (index < 0 ? 0 : index) % kDistinctPayments;
+    if (lintrove && !everyPaymentValid && k % 100 == 49)
+        return "Account Name cannot be empty";
+    return nullptr;
+}
+
 void MakeEveryPaymentValid(bool on)
 {
     everyPaymentValid = on;

@@ -12,6 +12,11 @@ namespace bench {
 // them with a trace to the debugger output), three in the Ledgerway layout.
 standin::PaymentData MakePayment(long index);
 
+// The debugger trace the module writes for payment index in the Lintrove layout (lintrove) or the
+// Ledgerway one, or null when it writes none: the payment with the refused name gets one in the
+// Lintrove layout. scripts/bench's check compares it with what the module really writes.
+const char* PaymentTrace(bool lintrove, long index);
+
 // Makes MakePayment give payments that pass every check in both layouts (to see what the failures
 // cost).
 void MakeEveryPaymentValid(bool on);

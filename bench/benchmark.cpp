@@ -31,6 +31,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TolvarBankPayments.h"
@@ -286,7 +287,7 @@ int MeasureExport(Layout layout, long count, const std::string& folder, int repe
             loopSeconds = std::min(loopSeconds, again.LoopSeconds);
         }
         const double floorStart = Now();
-        if (!bench::FloorExport(batch.Get(), layout, kDebitDateText, kRemittance, floorOutput))
+        if (!bench::FloorExport(batch.Get(), layout, kDebitDateText, kRemittance, &bench::PaymentTrace, floorOutput))
             Fail("the floor could not write " + floorOutput);
         const double floorTime = Now() - floorStart;
         floorSeconds = round == 0 ? floorTime : std::min(floorSeconds, floorTime);
@@ -408,6 +409,57 @@ int MeasureImport(long count, const std::string& folder, int repeats)
 // ---------------------------------------------------------------------------------------------
 // Check: the floors are floors of the same work
 
+// Collects the process's debugger output while it lives: OutputDebugString raises a print
+// exception, which a vectored handler sees first and passes on.
+class TraceCapture {
+public:
+    TraceCapture() : handler_(AddVectoredExceptionHandler(1, &TraceCapture::Handler)) { active_ = this; }
+    ~TraceCapture()
+    {
+        active_ = nullptr;
+        if (handler_)
+            RemoveVectoredExceptionHandler(handler_);
+    }
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+
+    // What was written since the last Take, and empty again.
+    std::vector<std::string> Take() { return std::exchange(traces_, {}); }
+
+private:
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS* exception)
+    {
+        const EXCEPTION_RECORD* record = exception->ExceptionRecord;
+        if (active_ && record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
+            const size_t length = static_cast<size_t>(record->ExceptionInformation[0]);
+            const char* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+            if (text)
+                active_->traces_.emplace_back(text, length > 0 ? length - 1 : 0);
+        }
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+
+    static TraceCapture* active_;
+    PVOID handler_;
+    std::vector<std::string> traces_;
+};
+
+TraceCapture* TraceCapture::active_ = nullptr;
+
+bool SameTraces(const char* what, const std::vector<std::string>& module, const std::vector<std::string>& floor)
+{
+    if (module == floor)
+        return true;
+    std::printf("CHECK %s traces differ: the module wrote %zu, the floor %zu\n", what, module.size(), floor.size());
+    for (size_t i = 0; i < module.size() || i < floor.size(); ++i) {
+        std::printf("  %zu: module \"%s\" floor \"%s\"\n", i, i < module.size() ? module[i].c_str() : "-",
+                    i < floor.size() ? floor[i].c_str() : "-");
+        if (i >= 8)
+            break;
+    }
+    return false;
+}
+
 // The calls from the first one that begins with marker (the last one when last is set), leaving out
 // the failure codes that only the module's checks put.
 std::vector<std::string> CallsFrom(const CallLog& log, const std::string& marker, bool last)
@@ -455,13 +507,16 @@ bool CheckExport(Layout layout, const std::string& folder)
     const std::string moduleOutput = folder + "\\check-module.csv";
     const std::string floorOutput = folder + "\\check-floor.csv";
 
+    TraceCapture traces;
     standin::PaymentBatch moduleBatch;
     moduleBatch.UseGenerator(kCount, &bench::MakePayment);
     const ExportCall call = ExportThroughModule(moduleBatch.Get(), layout, folder, moduleOutput);
+    const std::vector<std::string> moduleTraces = traces.Take();
     standin::PaymentBatch floorBatch;
     floorBatch.UseGenerator(kCount, &bench::MakePayment);
-    if (!bench::FloorExport(floorBatch.Get(), layout, kDebitDateText, kRemittance, floorOutput))
+    if (!bench::FloorExport(floorBatch.Get(), layout, kDebitDateText, kRemittance, &bench::PaymentTrace, floorOutput))
         Fail("the floor could not write " + floorOutput);
+    const bool sameTraces = SameTraces(LayoutName(layout), moduleTraces, traces.Take());
 
     long failed = 0;
     for (long i = 0; i < kCount; ++i)
@@ -471,12 +526,12 @@ bool CheckExport(Layout layout, const std::string& folder)
     const bool sameCalls = SameCalls(LayoutName(layout), moduleCalls, floorCalls);
     const bool sameBytes = SameFiles(moduleOutput, floorOutput);
     std::printf("CHECK export layout=%s payments=%ld failed_checks=%ld calls=%zu same_calls=%s same_bytes=%s "
-                "status=%ld\n",
+                "traces=%zu same_traces=%s status=%ld\n",
                 LayoutName(layout), kCount, failed, moduleCalls.size(), sameCalls ? "yes" : "no",
-                sameBytes ? "yes" : "no", call.Status);
+                sameBytes ? "yes" : "no", moduleTraces.size(), sameTraces ? "yes" : "no", call.Status);
     DeleteFileA(moduleOutput.c_str());
     DeleteFileA(floorOutput.c_str());
-    return sameCalls && sameBytes && failed > 0 && failed < kCount;
+    return sameCalls && sameBytes && sameTraces && failed > 0 && failed < kCount;
 }
 
 bool CheckImport(const std::string& folder)
@@ -485,20 +540,24 @@ bool CheckImport(const std::string& folder)
     const std::string path = folder + "\\check-statement.csv";
     if (!bench::WriteStatementFile(path, kCount))
         Fail("could not write " + path);
+    TraceCapture traces;
     standin::Statement moduleStatement;
     const ImportCall call = ImportThroughModule(moduleStatement, path);
+    const std::vector<std::string> moduleTraces = traces.Take();
     standin::Statement floorStatement;
     long lines = 0;
     if (!bench::FloorImport(floorStatement.Get(), path, &lines))
         Fail("the floor could not read " + path);
+    const bool sameTraces = SameTraces("import", moduleTraces, traces.Take());
     DeleteFileA(path.c_str());
 
     const std::vector<std::string> moduleCalls = CallsFrom(moduleStatement.Self().Log(), "Statement.Reset", false);
     const std::vector<std::string> floorCalls = CallsFrom(floorStatement.Self().Log(), "Statement.Reset", false);
     const bool sameCalls = SameCalls("import", moduleCalls, floorCalls);
-    std::printf("CHECK import lines=%ld transactions=%ld calls=%zu same_calls=%s status=%ld\n", kCount,
-                call.Transactions, moduleCalls.size(), sameCalls ? "yes" : "no", call.Status);
-    return sameCalls && call.Transactions == kCount && lines == kCount;
+    std::printf("CHECK import lines=%ld transactions=%ld calls=%zu same_calls=%s traces=%zu same_traces=%s status=%ld\n",
+                kCount, call.Transactions, moduleCalls.size(), sameCalls ? "yes" : "no", moduleTraces.size(),
+                sameTraces ? "yes" : "no", call.Status);
+    return sameCalls && sameTraces && call.Transactions == kCount && lines == kCount;
 }
 
 int Check(const std::string& folder)

@@ -332,7 +332,7 @@ Bstr WideText(Field field)
 }  // namespace
 
 bool FloorExport(ITolvarBankPayments* payments, Layout layout, const char* debitDateText, char remittance,
-                 const std::string& path)
+                 TracePlan traces, const std::string& path)
 {
     FILE* file = std::fopen(path.c_str(), "w");
     if (!file)
@@ -349,6 +349,8 @@ bool FloorExport(ITolvarBankPayments* payments, Layout layout, const char* debit
         if (FAILED(payments->Item(index, payment.Put())) || !payment)
             break;
         payment->put_ResultCode(0);
+        if (const char* trace = traces(layout == Layout::Lintrove, index))
+            OutputDebugStringA(trace);
         if (layout == Layout::Ledgerway)
             LedgerwayRecord(payment.Get(), debitDateText, remittance, record);
         else
@@ -366,6 +368,7 @@ bool FloorImport(ITolvarBankStatement* statement, const std::string& path, long*
     if (!file)
         return false;
     char line[1024];
+    OutputDebugStringA("ReadFieldNamesHeader");
     if (!std::fgets(line, sizeof line, file)) {
         std::fclose(file);
         return false;
