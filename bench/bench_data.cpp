@@ -28,8 +28,14 @@ std::string Digits(unsigned long value, int width)
 standin::PaymentData Template(long k, bool withFailures)
 {
     static const char* const kNames[] = {
-        "J. Smith & Co",  "acme supplies ltd", "Northern Timber Merchants Limited", "R Patel",
-        "Green-Field Farms", "M & S Haulage",   "blue river catering",                "T/A Hill Builders",
+        "J. Smith & Co",
+        "acme supplies ltd",
+        "Northern Timber Merchants Limited",
+        "R Patel",
+        "Green-Field Farms",
+        "M & S Haulage",
+        "blue river catering",
+        "T/A Hill Builders",
     };
     const unsigned long u = static_cast<unsigned long>(k);
     standin::PaymentData p;
@@ -40,8 +46,7 @@ standin::PaymentData Template(long k, bool withFailures)
     p.PayeeSortCode = Wide(Digits(10 + u % 90, 2) + "-" + Digits(u * 37 % 100, 2) + "-" + Digits(u * 11 % 100, 2));
     const unsigned long account = (u * 7919 + 12345678) % 100000000;
     // A 7-digit account passes in the Lintrove layout (zeros in front) and fails in the Ledgerway one.
-    p.PayeeAccountNumber =
-        Wide(withFailures && k % 50 == 3 ? Digits(account % 10000000, 7) : Digits(account, 8));
+    p.PayeeAccountNumber = Wide(withFailures && k % 50 == 3 ? Digits(account % 10000000, 7) : Digits(account, 8));
     p.PayeeAccountName = Wide(kNames[u % 8]);
     p.Amount = 1 + static_cast<double>(u * 104729 % 9999999) / 100;
     p.PayeeBacsReference = Wide(std::to_string(u % 10000));

@@ -155,8 +155,8 @@ ComPtr<ITolvarBankPaymentService> CreatePaymentService()
     CLSID classId{};
     ComPtr<ITolvarBankPaymentService> service;
     if (FAILED(CLSIDFromProgID(L"TolvarBrenmarkLintrove.BankPaymentService", &classId)) ||
-        FAILED(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ITolvarBankPaymentService,
-                                service.PutVoid())))
+        FAILED(
+            CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ITolvarBankPaymentService, service.PutVoid())))
         Fail("the payment service is not registered (run regsvr32 on the module)");
     return service;
 }
@@ -554,9 +554,10 @@ bool CheckImport(const std::string& folder)
     const std::vector<std::string> moduleCalls = CallsFrom(moduleStatement.Self().Log(), "Statement.Reset", false);
     const std::vector<std::string> floorCalls = CallsFrom(floorStatement.Self().Log(), "Statement.Reset", false);
     const bool sameCalls = SameCalls("import", moduleCalls, floorCalls);
-    std::printf("CHECK import lines=%ld transactions=%ld calls=%zu same_calls=%s traces=%zu same_traces=%s status=%ld\n",
-                kCount, call.Transactions, moduleCalls.size(), sameCalls ? "yes" : "no", moduleTraces.size(),
-                sameTraces ? "yes" : "no", call.Status);
+    std::printf(
+        "CHECK import lines=%ld transactions=%ld calls=%zu same_calls=%s traces=%zu same_traces=%s status=%ld\n",
+        kCount, call.Transactions, moduleCalls.size(), sameCalls ? "yes" : "no", moduleTraces.size(),
+        sameTraces ? "yes" : "no", call.Status);
     return sameCalls && sameTraces && call.Transactions == kCount && lines == kCount;
 }
 
@@ -642,13 +643,12 @@ long Count(const char* text)
 
 int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: brenmark_benchmark setup\n"
-                 "       brenmark_benchmark check WORKDIR\n"
-                 "       brenmark_benchmark profile WORKDIR [N]\n"
-                 "       brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS [allvalid]]\n"
-                 "       brenmark_benchmark import N WORKDIR [REPEATS]\n"
-                 "       brenmark_benchmark host-call N STATEMENT [REPEATS]\n");
+    std::fprintf(stderr, "usage: brenmark_benchmark setup\n"
+                         "       brenmark_benchmark check WORKDIR\n"
+                         "       brenmark_benchmark profile WORKDIR [N]\n"
+                         "       brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS [allvalid]]\n"
+                         "       brenmark_benchmark import N WORKDIR [REPEATS]\n"
+                         "       brenmark_benchmark host-call N STATEMENT [REPEATS]\n");
     return 2;
 }
 
@@ -670,8 +670,7 @@ int main(int argc, char** argv)
         if ((layout != "lintrove" && layout != "ledgerway") || (argc == 7 && !everyPaymentValid))
             return Usage();
         return MeasureExport(layout == "ledgerway" ? Layout::Ledgerway : Layout::Lintrove, Count(argv[3]),
-                             WindowsPath(argv[4]), argc >= 6 ? static_cast<int>(Count(argv[5])) : 1,
-                             everyPaymentValid);
+                             WindowsPath(argv[4]), argc >= 6 ? static_cast<int>(Count(argv[5])) : 1, everyPaymentValid);
     }
     if (command == "host-call" && (argc == 4 || argc == 5))
         return MeasureHostCall(Count(argv[2]), WindowsPath(argv[3]), argc == 5 ? static_cast<int>(Count(argv[4])) : 1);

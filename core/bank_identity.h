@@ -25,7 +25,10 @@ void FillBankName(char (&record)[Size])
 // fixed record that each of its calls takes: 100 bytes for the file calls, 1024 for ConfigureBank.
 template <size_t NameSize>
 struct BankSettingsCall {
-    BankSettingsCall() : Host(CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings)) { FillBankName(BankName); }
+    BankSettingsCall() : Host(CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings))
+    {
+        FillBankName(BankName);
+    }
 
     ComPtr<ITolvarBankSettings> Host;
     char BankName[NameSize];

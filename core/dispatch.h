@@ -45,8 +45,8 @@ public:
     }
     // The members reached through the type information have frames of their own; this one keeps
     // anything the dispatch machinery itself might raise on this side.
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* exception, UINT* argumentError) override
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                        UINT* argumentError) override
     {
         return EntryPointFrame([&]() -> HRESULT {
             ITypeInfo* cached = ModuleTypeInfo(__uuidof(Interface));

@@ -9,12 +9,9 @@ struct ModuleError {
 
 // Row order matters: the returned code is 0x800A0000 | (0xFFFE - row).
 const ModuleError kModuleErrors[] = {
-    {E_UNEXPECTED, L"Unexpected result"},
-    {E_OUTOFMEMORY, L"Out of Memory"},
-    {E_INVALIDARG, L"Invalid argument"},
-    {E_NOTIMPL, L"Not implemented"},
-    {E_NOINTERFACE, L"Interface not supported"},
-    {0, nullptr},
+    {E_UNEXPECTED, L"Unexpected result"},        {E_OUTOFMEMORY, L"Out of Memory"},
+    {E_INVALIDARG, L"Invalid argument"},         {E_NOTIMPL, L"Not implemented"},
+    {E_NOINTERFACE, L"Interface not supported"}, {0, nullptr},
 };
 
 constexpr unsigned kFacilityControl = 10;

@@ -92,8 +92,9 @@ template <class I>
 ComPtr<I> CreateHostObject(REFCLSID clsid)
 {
     ComPtr<IUnknown> unknown;
-    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
-                                IID_IUnknown, unknown.PutVoid())))
+    if (FAILED(CoCreateInstance(
+            clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
+            IID_IUnknown, unknown.PutVoid())))
         return {};
     if (FAILED(OleRun(unknown.Get())))
         return {};

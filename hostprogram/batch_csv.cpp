@@ -33,7 +33,7 @@ constexpr size_t kColumnCount = static_cast<size_t>(Column::Count);
 bool Required(Column column)
 {
     return column == Column::PayeeSortCode || column == Column::PayeeAccountNumber ||
-        column == Column::PayeeAccountName || column == Column::Amount;
+           column == Column::PayeeAccountName || column == Column::Amount;
 }
 
 bool SameName(const std::string& a, const std::string& b)
@@ -91,7 +91,7 @@ bool ParseInteger(const std::string& text, long* value)
 // Where each column of the file goes.
 struct Header {
     std::vector<Column> FileColumns;  // per field of the file
-    std::vector<std::string> Names;  // as the file wrote them
+    std::vector<std::string> Names;   // as the file wrote them
     bool Has[kColumnCount] = {};
 };
 
@@ -121,16 +121,18 @@ Header ReadHeader(LineReader& reader)
             std::string list;
             for (const std::string& column : known)
                 list += (list.empty() ? "" : ", ") + column;
-            throw InputError(Located(reader.Path(), 1, "column " + std::to_string(i + 1),
-                (name.empty() ? std::string("no name") : Quoted(name) + " is not a payment field") +
-                    " (the columns are " + list + ")"));
+            throw InputError(
+                Located(reader.Path(), 1, "column " + std::to_string(i + 1),
+                        (name.empty() ? std::string("no name") : Quoted(name) + " is not a payment field") +
+                            " (the columns are " + list + ")"));
         }
         if (header.Has[found]) {
             size_t first = 0;
             while (header.FileColumns[first] != static_cast<Column>(found))
                 ++first;
-            throw InputError(Located(reader.Path(), 1, known[found],
-                "named twice (columns " + std::to_string(first + 1) + " and " + std::to_string(i + 1) + ")"));
+            throw InputError(
+                Located(reader.Path(), 1, known[found],
+                        "named twice (columns " + std::to_string(first + 1) + " and " + std::to_string(i + 1) + ")"));
         }
         header.Has[found] = true;
         header.FileColumns.push_back(static_cast<Column>(found));
@@ -147,9 +149,18 @@ Header ReadHeader(LineReader& reader)
 
 const std::vector<std::string>& BatchColumns()
 {
-    static const std::vector<std::string> columns = {"PayerSortCode", "PayerAccountNumber", "PayerAccountName",
-        "PayeeSortCode", "PayeeAccountNumber", "PayeeAccountName", "PayeeBacsReference", "PayeeRollNumber", "Amount",
-        "Details", "RtiReference", "IsRti"};
+    static const std::vector<std::string> columns = {"PayerSortCode",
+                                                     "PayerAccountNumber",
+                                                     "PayerAccountName",
+                                                     "PayeeSortCode",
+                                                     "PayeeAccountNumber",
+                                                     "PayeeAccountName",
+                                                     "PayeeBacsReference",
+                                                     "PayeeRollNumber",
+                                                     "Amount",
+                                                     "Details",
+                                                     "RtiReference",
+                                                     "IsRti"};
     return columns;
 }
 
@@ -203,12 +214,14 @@ std::vector<BatchPayment> ReadPaymentBatch(const std::string& path, const BatchD
             throw InputError(Located(path, number, fieldName(problem.Field), problem.What));
         if (fields.size() < header.FileColumns.size())
             throw InputError(Located(path, number, fieldName(fields.size()),
-                "missing: the line has " + std::to_string(fields.size()) + " fields, the column-name line names " +
-                    std::to_string(header.FileColumns.size())));
+                                     "missing: the line has " + std::to_string(fields.size()) +
+                                         " fields, the column-name line names " +
+                                         std::to_string(header.FileColumns.size())));
         if (fields.size() > header.FileColumns.size())
             throw InputError(Located(path, number, fieldName(header.FileColumns.size()),
-                "not named in the column-name line: the line has " + std::to_string(fields.size()) +
-                    " fields, the column-name line names " + std::to_string(header.FileColumns.size())));
+                                     "not named in the column-name line: the line has " +
+                                         std::to_string(fields.size()) + " fields, the column-name line names " +
+                                         std::to_string(header.FileColumns.size())));
 
         BatchPayment payment;
         payment.Line = number;
@@ -223,8 +236,8 @@ std::vector<BatchPayment> ReadPaymentBatch(const std::string& path, const BatchD
             if (column == Column::Amount) {
                 if (!ParseAmount(field, &data.Amount))
                     throw InputError(Located(path, number, name,
-                        field.empty() ? "empty: a payment needs an amount"
-                                      : Quoted(field) + " is not a decimal number"));
+                                             field.empty() ? "empty: a payment needs an amount"
+                                                           : Quoted(field) + " is not a decimal number"));
                 continue;
             }
             if (column == Column::IsRti) {

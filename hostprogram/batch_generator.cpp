@@ -12,10 +12,7 @@ namespace {
 // SplitMix64: small, fast and the same on every platform (the standard distributions are not).
 class Random {
 public:
-    explicit Random(std::uint64_t seed)
-        : state_(seed)
-    {
-    }
+    explicit Random(std::uint64_t seed) : state_(seed) {}
     std::uint64_t Next()
     {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
@@ -51,8 +48,9 @@ std::string SortCode(const std::string& digits)
     return text;
 }
 
-const char* const kPayees[] = {"A. Baker", "Smith & Sons Ltd.", "Hill Farm Supplies", "J. Patel", "Northgate Motors",
-    "R. O. Evans", "Blue Door Bakery", "M. Kowalski", "Green-Lane Cars", "T. Okafor"};
+const char* const kPayees[] = {"A. Baker",         "Smith & Sons Ltd.", "Hill Farm Supplies", "J. Patel",
+                               "Northgate Motors", "R. O. Evans",       "Blue Door Bakery",   "M. Kowalski",
+                               "Green-Lane Cars",  "T. Okafor"};
 const char* const kDetails[] = {"Invoice", "Wages", "Refund", "Rent", "Expenses", "Supplies"};
 
 }  // namespace
@@ -91,7 +89,7 @@ long WriteSyntheticBatch(std::ostream& out, const GeneratorOptions& options)
         const std::uint64_t pence = 100 + random.Below(499900);  // 1.00 to 4999.99
         char amount[32];
         std::snprintf(amount, sizeof amount, "%llu.%02llu", static_cast<unsigned long long>(pence / 100),
-            static_cast<unsigned long long>(pence % 100));
+                      static_cast<unsigned long long>(pence % 100));
         std::string amountText = amount;
         const std::string details =
             std::string(kDetails[random.Below(sizeof kDetails / sizeof kDetails[0])]) + " " + std::to_string(index + 1);

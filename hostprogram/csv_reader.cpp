@@ -20,8 +20,7 @@ std::string Located(const std::string& file, long line, const std::string& field
     return text + what;
 }
 
-LineReader::LineReader(const std::string& path)
-    : path_(path)
+LineReader::LineReader(const std::string& path) : path_(path)
 {
     const std::wstring wide = Wide(path);
     file_.reset(_wfopen(wide.c_str(), L"rb"));
@@ -29,9 +28,9 @@ LineReader::LineReader(const std::string& path)
         const int error = errno;
         DWORD attributes = GetFileAttributesW(wide.c_str());
         std::string why = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
-            ? "is a folder, not a file"
-            : error == ENOENT ? "no such file"
-                              : std::strerror(error);
+                              ? "is a folder, not a file"
+                          : error == ENOENT ? "no such file"
+                                            : std::strerror(error);
         throw InputError(Located(path, 0, "", "cannot be read: " + why));
     }
 }

@@ -42,8 +42,7 @@ std::string WindowText(HWND window)
 // module to write.
 class SaveDialogWatcher {
 public:
-    explicit SaveDialogWatcher(std::string extension)
-        : extension_(std::move(extension))
+    explicit SaveDialogWatcher(std::string extension) : extension_(std::move(extension))
     {
         if (!active_) {
             active_ = this;
@@ -82,7 +81,7 @@ private:
         // The name box holds a full path or a name in the folder the dialog shows.
         std::string path = WindowText(nameBox);
         const bool full = (path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
-            path.compare(0, 2, "\\\\") == 0;
+                          path.compare(0, 2, "\\\\") == 0;
         if (!full) {
             char folder[MAX_PATH * 2] = {};
             const LRESULT length =
@@ -123,13 +122,15 @@ void ScriptAnswers(modal::ModalDriver& driver, const DialogAnswers& answers, std
         options.Run([&given](HWND window, modal::WindowRecord&) { given[window] = "Cancel"; }).Press(IDCANCEL);
     } else {
         modal::AnswerOptions(options, answers);
-        options.Run([&given](HWND dialog, modal::WindowRecord&) { given[dialog] = modal::DescribeOptions(dialog) + ": OK"; });
+        options.Run(
+            [&given](HWND dialog, modal::WindowRecord&) { given[dialog] = modal::DescribeOptions(dialog) + ": OK"; });
         options.Press(IDOK);
     }
 
     driver.On(kRedirectCaption)
-        .Run([&given, answers](
-                 HWND window, modal::WindowRecord&) { given[window] = answers.OpenRedirectFolder ? "Yes" : "No"; })
+        .Run([&given, answers](HWND window, modal::WindowRecord&) {
+            given[window] = answers.OpenRedirectFolder ? "Yes" : "No";
+        })
         .Press(answers.OpenRedirectFolder ? IDYES : IDNO);
 
     modal::Script& save = driver.OnNext();

@@ -26,8 +26,8 @@ struct DialogAnswers : modal::OptionsAnswers {
     bool CancelOptions = false;
     bool CancelSave = false;
     bool OpenRedirectFolder = false;  // the answer to the "Windows Redirect" notice
-    std::string OutputPath;  // full path, ANSI, typed into the save dialog
-    bool OutputExists = false;  // the save dialog will ask before replacing it
+    std::string OutputPath;           // full path, ANSI, typed into the save dialog
+    bool OutputExists = false;        // the save dialog will ask before replacing it
 };
 
 struct ExportRequest {
@@ -43,7 +43,7 @@ struct ExportRequest {
 // A window the module (or the save dialog) showed during the run.
 struct SeenWindow {
     std::string Caption;
-    std::string Text;  // a message box's message, on one line
+    std::string Text;    // a message box's message, on one line
     std::string Answer;  // how it was answered; "" when nothing answered it
     bool Expected = true;
     bool Trouble = false;  // not expected, left open, or a step that could not be carried out
@@ -53,11 +53,11 @@ struct ExportOutcome {
     HRESULT Result = E_FAIL;
     std::string ErrorDescription;
     long Status = -1;
-    std::vector<long> Codes;  // per payment; -1 when the module put none
-    std::vector<std::string> Texts;  // GetResultText of each code; "" when it gave none
+    std::vector<long> Codes;          // per payment; -1 when the module put none
+    std::vector<std::string> Texts;   // GetResultText of each code; "" when it gave none
     std::vector<SeenWindow> Windows;  // unattended runs only
-    std::string ChosenPath;  // what the save dialog confirmed ("" when unknown)
-    std::string RedirectedTo;  // the VirtualStore path the redirect notice named
+    std::string ChosenPath;           // what the save dialog confirmed ("" when unknown)
+    std::string RedirectedTo;         // the VirtualStore path the redirect notice named
     int UnexpectedWindows = 0;
     int Problems = 0;  // answers that could not be given as asked
 };

@@ -31,7 +31,7 @@ std::string AnsiToUtf8(const std::string& text)
 bool SameIgnoringCase(const std::string& a, const char* b)
 {
     return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b, -1) ==
-        CSTR_EQUAL;
+           CSTR_EQUAL;
 }
 
 }  // namespace

@@ -87,14 +87,17 @@ struct KnownOption {
     bool TakesValue;
 };
 
-const KnownOption kExportOptions[] = {{"sort-code", true}, {"account", true}, {"rti", false}, {"layout", true},
-    {"debit-date", true}, {"remittance", true}, {"output", true}, {"cancel-options", false}, {"cancel-save", false},
-    {"redirect", true}, {"no-table", false}, {"unattended", false}, {"interactive", false}, {"type-libraries", true}};
+const KnownOption kExportOptions[] = {{"sort-code", true},    {"account", true},         {"rti", false},
+                                      {"layout", true},       {"debit-date", true},      {"remittance", true},
+                                      {"output", true},       {"cancel-options", false}, {"cancel-save", false},
+                                      {"redirect", true},     {"no-table", false},       {"unattended", false},
+                                      {"interactive", false}, {"type-libraries", true}};
 const KnownOption kImportOptions[] = {{"unattended", false}, {"interactive", false}, {"type-libraries", true}};
 const KnownOption kGenerateOptions[] = {
     {"invalid", true}, {"seed", true}, {"output", true}, {"sort-code", true}, {"account", true}};
 
-template <size_t N> Arguments Parse(const std::vector<std::string>& arguments, const KnownOption (&options)[N])
+template <size_t N>
+Arguments Parse(const std::vector<std::string>& arguments, const KnownOption (&options)[N])
 {
     Arguments parsed;
     parsed.Command = arguments[0];
@@ -104,7 +107,7 @@ template <size_t N> Arguments Parse(const std::vector<std::string>& arguments, c
         if (argument.compare(0, 2, "--") != 0 || argument.size() == 2) {
             if (haveSubject)
                 throw UsageError("one " + std::string(parsed.Command == "generate" ? "count" : "file") + " only: \"" +
-                    argument + "\" is one too many");
+                                 argument + "\" is one too many");
             parsed.Subject = argument;
             haveSubject = true;
             continue;
@@ -141,7 +144,7 @@ template <size_t N> Arguments Parse(const std::vector<std::string>& arguments, c
     }
     if (!haveSubject)
         throw UsageError(parsed.Command + " needs " +
-            (parsed.Command == "generate" ? "the number of payments" : std::string("a file")));
+                         (parsed.Command == "generate" ? "the number of payments" : std::string("a file")));
     return parsed;
 }
 
@@ -224,8 +227,8 @@ std::string ResultLine(HRESULT result, const std::string& description)
 
 std::wstring TypeLibraryFolder(const Arguments& arguments)
 {
-    return FindTypeLibraryFolder(
-        arguments.Has("type-libraries") ? FullPath(arguments.Value("type-libraries")) : std::wstring());
+    return FindTypeLibraryFolder(arguments.Has("type-libraries") ? FullPath(arguments.Value("type-libraries"))
+                                                                 : std::wstring());
 }
 
 // Whether the run's dialogs are answered by the program; says so when the user asked otherwise.
@@ -270,13 +273,11 @@ ExportRequest ReadExportRequest(const Arguments& arguments, std::ostream& err)
     answers.CancelOptions = arguments.Has("cancel-options");
     answers.CancelSave = arguments.Has("cancel-save");
     const bool offersRti = arguments.Has("rti");
-    if (offersRti &&
-        (arguments.Has("layout") || arguments.Has("debit-date") || arguments.Has("remittance") ||
-            answers.CancelOptions))
+    if (offersRti && (arguments.Has("layout") || arguments.Has("debit-date") || arguments.Has("remittance") ||
+                      answers.CancelOptions))
         err << kProgram << ": note: payments that offer RTI get no options dialog; its answers are not used\n";
-    if (!unattended &&
-        (arguments.Has("layout") || arguments.Has("debit-date") || arguments.Has("remittance") ||
-            answers.CancelOptions || answers.CancelSave || arguments.Has("redirect")))
+    if (!unattended && (arguments.Has("layout") || arguments.Has("debit-date") || arguments.Has("remittance") ||
+                        answers.CancelOptions || answers.CancelSave || arguments.Has("redirect")))
         err << kProgram << ": note: the dialogs are answered by the user; their options are not used\n";
 
     // The save dialog proposes the output file: the host settings object's defaults are its parts.
@@ -285,10 +286,10 @@ ExportRequest ReadExportRequest(const Arguments& arguments, std::ostream& err)
         outputPath = FullPath(arguments.Value("output"));
         if (!WideToAnsi(outputPath, &answers.OutputPath))
             throw UsageError("--output: the module writes ANSI paths, and " + Utf8(outputPath) +
-                " has characters the system's code page cannot hold");
+                             " has characters the system's code page cannot hold");
         if (answers.OutputPath.size() >= MAX_PATH)
             throw UsageError("--output: " + Utf8(outputPath) + " is longer than a Windows path may be (" +
-                std::to_string(MAX_PATH - 1) + " characters)");
+                             std::to_string(MAX_PATH - 1) + " characters)");
         const size_t slash = outputPath.find_last_of(L"\\/");
         const std::wstring folder = slash == std::wstring::npos ? L"." : outputPath.substr(0, slash);
         const std::wstring name = slash == std::wstring::npos ? outputPath : outputPath.substr(slash + 1);
@@ -353,11 +354,10 @@ std::string PaymentCounts(const ExportOutcome& outcome)
             ++failed;
     }
     std::string counts = "Payments: " + std::to_string(outcome.Codes.size()) + ", " + std::to_string(passed) +
-        " passed, " + std::to_string(failed) + " failed";
+                         " passed, " + std::to_string(failed) + " failed";
     if (untouched)
         counts += ", " + std::to_string(untouched) + " not reached";
     return counts;
-
 }
 
 // The run's report: the dialogs, the file, the result, and a line per payment.
@@ -392,8 +392,8 @@ void PrintExport(std::ostream& out, const Arguments& arguments, const ExportRequ
     out << PaymentCounts(outcome) << "\n";
 
     if (!arguments.Has("no-table") && !request.Payments.empty()) {
-        const Table table(
-            {"Payment", "Line", "Payee", "Amount", "Code", "Result text"}, {true, true, false, true, true, false});
+        const Table table({"Payment", "Line", "Payee", "Amount", "Code", "Result text"},
+                          {true, true, false, true, true, false});
         out << "\n";
         table.Print(out, request.Payments.size(), [&](size_t i, Table::Row& row) {
             const BatchPayment& payment = request.Payments[i];
@@ -406,7 +406,6 @@ void PrintExport(std::ostream& out, const Arguments& arguments, const ExportRequ
             row[5] = code < 0 ? "(not reached)" : outcome.Texts[i].empty() ? "(no text)" : outcome.Texts[i];
         });
     }
-
 }
 
 // The exit code of the run, with a word on the error stream where the run went wrong.
@@ -450,11 +449,11 @@ int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)
     const std::wstring path = FullPath(arguments.Subject);
     std::string ansiPath;
     if (!WideToAnsi(path, &ansiPath))
-        throw UsageError(
-            "the module reads ANSI paths, and " + Utf8(path) + " has characters the system's code page cannot hold");
+        throw UsageError("the module reads ANSI paths, and " + Utf8(path) +
+                         " has characters the system's code page cannot hold");
     if (ansiPath.size() >= MAX_PATH)
-        throw UsageError(
-            Utf8(path) + " is longer than a Windows path may be (" + std::to_string(MAX_PATH - 1) + " characters)");
+        throw UsageError(Utf8(path) + " is longer than a Windows path may be (" + std::to_string(MAX_PATH - 1) +
+                         " characters)");
     std::string why;
     if (!CheckStatementFile(arguments.Subject, &why))
         throw InputError(Located(arguments.Subject, 1, "", "not a statement file: " + why));
@@ -485,14 +484,16 @@ int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)
     }
     out << ResultLine(outcome.Result, outcome.ErrorDescription) << "\n";
     out << "Status: " << outcome.Status << (outcome.Status == 2 ? " (nothing imported)" : "") << "\n";
-    out << "Statement: " << (outcome.Resets == 0 ? "untouched" : "reset " + std::to_string(outcome.Resets) +
-                                                               (outcome.Resets == 1 ? " time" : " times"))
+    out << "Statement: "
+        << (outcome.Resets == 0
+                ? "untouched"
+                : "reset " + std::to_string(outcome.Resets) + (outcome.Resets == 1 ? " time" : " times"))
         << "\n";
     const long transactions = outcome.Statement ? outcome.Statement->KeptCount() : 0;
     out << "Transactions: " << transactions << "\n";
     if (transactions > 0) {
         const Table table({"Seq", "Date", "Amount", "Kind", "Details", "Reference", "Cheque"},
-            {true, false, true, false, false, false, false});
+                          {true, false, true, false, false, false, false});
         out << "\n";
         table.Print(out, static_cast<size_t>(transactions), [&](size_t index, Table::Row& row) {
             const standin::TransactionData transaction = outcome.Statement->KeptTransaction(static_cast<long>(index));
@@ -534,7 +535,7 @@ int Generate(const Arguments& arguments, std::ostream& out)
         double value = 0;
         if (!ParseAmount(share, &value) || value < 0 || value > (percent ? 100 : 1))
             throw UsageError("--invalid is a share from 0 to 1 or a percentage from 0% to 100%, not \"" +
-                arguments.Value("invalid") + "\"");
+                             arguments.Value("invalid") + "\"");
         options.InvalidShare = percent ? value / 100 : value;
     }
     if (arguments.Has("seed")) {
@@ -611,11 +612,11 @@ bool HasDisplay()
     wchar_t driver[64] = {};
     DWORD size = sizeof driver;
     if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Graphics", RRF_RT_REG_SZ, nullptr, driver,
-            &size) == ERROR_SUCCESS &&
+                     &size) == ERROR_SUCCESS &&
         lstrcmpiW(driver, L"null") == 0)
         return false;
     return GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 1 ||
-        GetEnvironmentVariableW(L"WAYLAND_DISPLAY", nullptr, 0) > 1;
+           GetEnvironmentVariableW(L"WAYLAND_DISPLAY", nullptr, 0) > 1;
 }
 
 int RunFromCommandLine()

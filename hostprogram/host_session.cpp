@@ -12,8 +12,8 @@ namespace hostprogram {
 const wchar_t kBankProgId[] = L"TolvarBrenmarkLintrove.Bank";
 const wchar_t kPaymentServiceName[] = L"Bank Payment Service";
 const wchar_t kStatementServiceName[] = L"Bank Reconciliation Service";
-const wchar_t* const kHostTypeLibraries[3] = {
-    L"TolvarEBanking.tlb", L"TolvarBankPayments.tlb", L"TolvarBankReconciliation.tlb"};
+const wchar_t* const kHostTypeLibraries[3] = {L"TolvarEBanking.tlb", L"TolvarBankPayments.tlb",
+                                              L"TolvarBankReconciliation.tlb"};
 
 namespace {
 
@@ -78,8 +78,8 @@ std::wstring FindTypeLibraryFolder(const std::wstring& named)
         names += (names.empty() ? L"" : L", ") + std::wstring(name);
     if (!named.empty()) {
         if (!HoldsTypeLibraries(named))
-            throw HostError(
-                "The folder " + Utf8(named) + " does not hold the host type libraries (" + Utf8(names) + ")");
+            throw HostError("The folder " + Utf8(named) + " does not hold the host type libraries (" + Utf8(names) +
+                            ")");
         return named;
     }
     const std::wstring beside = ProgramFolder();
@@ -88,7 +88,7 @@ std::wstring FindTypeLibraryFolder(const std::wstring& named)
     if (HoldsTypeLibraries(beside + L"\\generated"))
         return beside + L"\\generated";
     throw HostError("The host type libraries (" + Utf8(names) + ") are neither beside the program in " + Utf8(beside) +
-        " nor in " + Utf8(beside) + "\\generated; name their folder with --type-libraries");
+                    " nor in " + Utf8(beside) + "\\generated; name their folder with --type-libraries");
 }
 
 std::string TakeErrorDescription()
@@ -130,7 +130,7 @@ HostSession::HostSession(const std::wstring& typeLibraryFolder)
     HRESULT hr = CLSIDFromProgID(kBankProgId, &bankClass);
     if (FAILED(hr))
         throw HostError(Failed("The bank module is not registered: no class for " + Utf8(kBankProgId), hr) +
-            ". Register TolvarBrenmarkLintrove.dll with regsvr32 first.");
+                        ". Register TolvarBrenmarkLintrove.dll with regsvr32 first.");
     hr = CoCreateInstance(bankClass, nullptr, CLSCTX_INPROC_SERVER, IID_ITolvarBank, bank_.PutVoid());
     if (FAILED(hr) || !bank_)
         throw HostError(Failed("The bank " + Utf8(kBankProgId) + " could not be created", hr));

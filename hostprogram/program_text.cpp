@@ -118,12 +118,12 @@ std::string SystemMessage(DWORD code)
     wchar_t* buffer = nullptr;
     const DWORD length =
         FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-            nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring message = length && buffer ? std::wstring(buffer, length) : std::wstring();
     if (buffer)
         LocalFree(buffer);
     while (!message.empty() &&
-        (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ' || message.back() == L'.'))
+           (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ' || message.back() == L'.'))
         message.pop_back();
     for (wchar_t& c : message) {
         if (c == L'\r' || c == L'\n')

@@ -17,7 +17,8 @@ class Table {
 public:
     using Row = std::vector<std::string>;
 
-    Table(Row headings, std::vector<bool> rightAligned) : headings_(std::move(headings)), right_(std::move(rightAligned))
+    Table(Row headings, std::vector<bool> rightAligned)
+        : headings_(std::move(headings)), right_(std::move(rightAligned))
     {
     }
 

@@ -133,7 +133,8 @@ bool SetPickerDate(HWND picker, const SYSTEMTIME& date)
     change.nmhdr.hwndFrom = picker;
     change.nmhdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(picker));
     change.nmhdr.code = DTN_DATETIMECHANGE;
-    change.dwFlags = static_cast<DWORD>(SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&change.st)));
+    change.dwFlags =
+        static_cast<DWORD>(SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&change.st)));
     SendMessageA(GetParent(picker), WM_NOTIFY, change.nmhdr.idFrom, reinterpret_cast<LPARAM>(&change));
     return true;
 }
@@ -225,8 +226,8 @@ std::vector<const WindowRecord*> ModalDriver::WithCaption(const std::string& cap
 
 int ModalDriver::UnexpectedCount() const
 {
-    return static_cast<int>(std::count_if(records_.begin(), records_.end(),
-                                          [](const WindowRecord& record) { return !record.Scripted; }));
+    return static_cast<int>(
+        std::count_if(records_.begin(), records_.end(), [](const WindowRecord& record) { return !record.Scripted; }));
 }
 
 std::vector<std::string> ModalDriver::UnusedScripts() const

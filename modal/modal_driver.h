@@ -49,13 +49,13 @@ struct WindowRecord {
     int Icons = 0;     // static controls showing an icon: a message box's MB_ICON... choice
     DWORD Style = 0;
     DWORD ExStyle = 0;
-    RECT Rect{};  // screen coordinates when the driver first turned to it
+    RECT Rect{};                         // screen coordinates when the driver first turned to it
     std::vector<ControlState> Controls;  // the direct child controls, in z-order
     std::vector<Reading> Readings;       // Read steps, in order
     std::vector<std::string> Problems;   // steps that could not be carried out
-    bool Scripted = false;  // a script answered it
-    bool LeftOpen = false;  // still open after its script; the driver cancelled it
-    bool Closed = false;    // destroyed
+    bool Scripted = false;               // a script answered it
+    bool LeftOpen = false;               // still open after its script; the driver cancelled it
+    bool Closed = false;                 // destroyed
 
     const ControlState* Control(int id) const;
     const ControlState* Read(const std::string& label) const;

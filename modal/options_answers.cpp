@@ -36,7 +36,7 @@ std::string DescribeOptions(HWND dialog)
     char date[64] = {};
     GetWindowTextA(GetDlgItem(dialog, IDC_DEBIT_DATE), date, sizeof date);
     return std::string("Ledgerway layout, debit date ") + date + ", remittance advice " +
-        (Checked(dialog, IDC_REMITTANCE_ADVICE) ? "yes" : "no");
+           (Checked(dialog, IDC_REMITTANCE_ADVICE) ? "yes" : "no");
 }
 
 }  // namespace modal

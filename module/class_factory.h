@@ -43,10 +43,7 @@ public:
         return static_cast<ULONG>(count);
     }
 
-    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override
-    {
-        return creator_(outer, iid, out);
-    }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override { return creator_(outer, iid, out); }
     STDMETHODIMP LockServer(BOOL lock) override
     {
         if (lock)

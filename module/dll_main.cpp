@@ -50,8 +50,8 @@ void RemoveEmptyCategoryKeys(const CLSID& classId)
             RegKey sub;
             if (RegOpenKeyExA(key.Get(), name, 0, KEY_READ, sub.Put()) != ERROR_SUCCESS)
                 continue;
-            RegQueryInfoKeyA(sub.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
-                             nullptr, nullptr);
+            RegQueryInfoKeyA(sub.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, nullptr, nullptr);
         }
         if (subkeys == 0)
             RegDeleteKeyA(key.Get(), name);
@@ -132,7 +132,8 @@ STDAPI DllRegisterServer()
         // The help folder is the module's own, written with its closing backslash: the form in
         // which an installer names a folder, so that registration and installation write the same.
         const std::wstring helpFolder = FolderOfPath(path);
-        return RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(path.c_str()), const_cast<LPOLESTR>(helpFolder.c_str()));
+        return RegisterTypeLib(library.Get(), const_cast<LPOLESTR>(path.c_str()),
+                               const_cast<LPOLESTR>(helpFolder.c_str()));
     });
 }
 

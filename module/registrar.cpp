@@ -127,7 +127,8 @@ private:
             return false;
         char c = text_[position_];
         // A key named by a GUID in braces is one word, not a block.
-        if (c == '{' && position_ + 1 < text_.size() && std::isxdigit(static_cast<unsigned char>(text_[position_ + 1]))) {
+        if (c == '{' && position_ + 1 < text_.size() &&
+            std::isxdigit(static_cast<unsigned char>(text_[position_ + 1]))) {
             const size_t close = text_.find('}', position_);
             if (close == std::string::npos)
                 return false;
@@ -167,7 +168,8 @@ private:
     void Substitute(std::string& token) const
     {
         const std::string placeholder = "%MODULE%";
-        for (size_t at = token.find(placeholder); at != std::string::npos; at = token.find(placeholder, at + module_.size()))
+        for (size_t at = token.find(placeholder); at != std::string::npos;
+             at = token.find(placeholder, at + module_.size()))
             token.replace(at, placeholder.size(), module_);
     }
 

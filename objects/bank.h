@@ -29,5 +29,6 @@ class CBankServices;
 
 class CBank : public Implements<SupportErrorInfoFor<IBank>, IBankImpl<CBankServices, IBank>> {
 public:
-    using Interfaces = InterfaceTable<Iface<IBank>, Iface<ITolvarBank, IBank>, Iface<IDispatch, IBank>, Iface<ISupportErrorInfo>>;
+    using Interfaces =
+        InterfaceTable<Iface<IBank>, Iface<ITolvarBank, IBank>, Iface<IDispatch, IBank>, Iface<ISupportErrorInfo>>;
 };

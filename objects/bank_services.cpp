@@ -96,7 +96,8 @@ STDMETHODIMP IBankServicesImpl<CollectionInterface>::get__NewEnum(IUnknown** enu
 {
     return MethodFrame([&] {
         RequirePointer(enumerator);
-        auto made = CEnumVariantArray<ITolvarBankService>::Create(&this->ServiceList, static_cast<IUnknown*>(static_cast<CollectionInterface*>(this)));
+        auto made = CEnumVariantArray<ITolvarBankService>::Create(
+            &this->ServiceList, static_cast<IUnknown*>(static_cast<CollectionInterface*>(this)));
         if (!made)
             Raise(E_OUTOFMEMORY);
         *enumerator = static_cast<IEnumVARIANT*>(made.Detach());

@@ -116,7 +116,8 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
     BankSettingsCall<100> settings;
     PaymentFileDefaults defaults;
     HostCall(settings.Host, [&](ITolvarBankSettings* host) {
-        return host->GetPaymentFileDefaults(settings.BankName, defaults.FileName, defaults.Extension, defaults.Directory);
+        return host->GetPaymentFileDefaults(settings.BankName, defaults.FileName, defaults.Extension,
+                                            defaults.Directory);
     });
     defaults.Terminate();
 

@@ -13,8 +13,8 @@ class PaymentFile;
 enum ExportStatus : long {
     ExportWrittenAllPassed = 0,
     ExportWrittenSomeFailed = 1,
-    ExportNotWritten = 2,       // the file could not be opened or written, or a payment could not be fetched
-    ExportNothingToWrite = 3,   // empty batch, or the user cancelled the save dialog
+    ExportNotWritten = 2,      // the file could not be opened or written, or a payment could not be fetched
+    ExportNothingToWrite = 3,  // empty batch, or the user cancelled the save dialog
 };
 
 // Runs the export. Raises on the errors that stop a run (host settings missing or failing, a null

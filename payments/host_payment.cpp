@@ -54,16 +54,26 @@ private:
         if (!payment_)
             return E_POINTER;
         switch (which) {
-        case PaymentText::PayeeSortCode: return payment_->get_PayeeSortCode(text);
-        case PaymentText::PayeeAccountNumber: return payment_->get_PayeeAccountNumber(text);
-        case PaymentText::PayeeAccountName: return payment_->get_PayeeAccountName(text);
-        case PaymentText::PayeeRollNumber: return payment_->get_PayeeRollNumber(text);
-        case PaymentText::PayeeBacsReference: return payment_->get_PayeeBacsReference(text);
-        case PaymentText::PayerSortCode: return payment_->get_PayerSortCode(text);
-        case PaymentText::PayerAccountNumber: return payment_->get_PayerAccountNumber(text);
-        case PaymentText::PayerAccountName: return payment_->get_PayerAccountName(text);
-        case PaymentText::Details: return payment_->get_Details(text);
-        case PaymentText::RtiReference: break;
+        case PaymentText::PayeeSortCode:
+            return payment_->get_PayeeSortCode(text);
+        case PaymentText::PayeeAccountNumber:
+            return payment_->get_PayeeAccountNumber(text);
+        case PaymentText::PayeeAccountName:
+            return payment_->get_PayeeAccountName(text);
+        case PaymentText::PayeeRollNumber:
+            return payment_->get_PayeeRollNumber(text);
+        case PaymentText::PayeeBacsReference:
+            return payment_->get_PayeeBacsReference(text);
+        case PaymentText::PayerSortCode:
+            return payment_->get_PayerSortCode(text);
+        case PaymentText::PayerAccountNumber:
+            return payment_->get_PayerAccountNumber(text);
+        case PaymentText::PayerAccountName:
+            return payment_->get_PayerAccountName(text);
+        case PaymentText::Details:
+            return payment_->get_Details(text);
+        case PaymentText::RtiReference:
+            break;
         }
         return E_INVALIDARG;
     }

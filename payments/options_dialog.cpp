@@ -182,8 +182,7 @@ void CLintroveInfoDialog::OnOk()
 
 void CLintroveInfoDialog::OnCancel()
 {
-    if (changesMade_ &&
-        MessageBoxA(m_hWnd, kChangesQuestion, kChangesCaption, MB_ICONQUESTION | MB_YESNO) != IDYES)
+    if (changesMade_ && MessageBoxA(m_hWnd, kChangesQuestion, kChangesCaption, MB_ICONQUESTION | MB_YESNO) != IDYES)
         return;
     ::EndDialog(m_hWnd, IDCANCEL);
 }

@@ -35,7 +35,6 @@ public:
 
 class CLintroveInfoDialog : public CWindow {
 public:
-
     // The debit date and flags the dialog starts from; useLedgerwayLayout gives way to a choice
     // stored for the account.
     CLintroveInfoDialog(DATE debitDate, int remittanceAdviceRequired, const CString& accountKeySuffix,

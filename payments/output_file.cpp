@@ -117,7 +117,9 @@ bool PaymentFile::Close()
 // ---------------------------------------------------------------------------------------------
 // OutputPlacement
 
-OutputPlacement::OutputPlacement(PlacementPlatform& platform) : platform_(platform) {}
+OutputPlacement::OutputPlacement(PlacementPlatform& platform) : platform_(platform)
+{
+}
 
 void OutputPlacement::BuildFilter(const char* extension)
 {

@@ -254,9 +254,7 @@ bool WriteLintroveRecord(FILE* file, PaymentValues& payment)
     // The roll number when there is one, else the payee's BACS reference.
     const HostText rollNumber(payment, PaymentText::PayeeRollNumber);
     const bool fromRollNumber = !rollNumber.IsEmpty();
-    const HostText bacsReference =
-        fromRollNumber ? HostText()
-                       : HostText(payment, PaymentText::PayeeBacsReference);
+    const HostText bacsReference = fromRollNumber ? HostText() : HostText(payment, PaymentText::PayeeBacsReference);
     const HostText& reference = fromRollNumber ? rollNumber : bacsReference;
     FieldText referenceText = FieldText::Narrow(reference);
     referenceText.UpperCase();
@@ -271,8 +269,7 @@ bool WriteLintroveRecord(FILE* file, PaymentValues& payment)
     return result.Valid();
 }
 
-bool WriteLedgerwayRecord(FILE* file, PaymentValues& payment, const CString& debitDateText,
-                          char remittanceCharacter)
+bool WriteLedgerwayRecord(FILE* file, PaymentValues& payment, const CString& debitDateText, char remittanceCharacter)
 {
     RequireFile(file);
     ResultKeeper result(payment);
@@ -290,7 +287,8 @@ bool WriteLedgerwayRecord(FILE* file, PaymentValues& payment, const CString& deb
     record.Add(",", 1);
 
     const HostText payerAccount(payment, PaymentText::PayerAccountNumber);
-    result.Require(IsValidLedgerwayAccountNumber(payerAccount.Text(), payerAccount.Length()), kInvalidPayerAccountNumber);
+    result.Require(IsValidLedgerwayAccountNumber(payerAccount.Text(), payerAccount.Length()),
+                   kInvalidPayerAccountNumber);
     record.Add(FieldText::Narrow(payerAccount));
     record.Add(",00,", 4);
 
@@ -307,7 +305,8 @@ bool WriteLedgerwayRecord(FILE* file, PaymentValues& payment, const CString& deb
     record.Add(",", 1);
 
     const HostText payeeAccount(payment, PaymentText::PayeeAccountNumber);
-    result.Require(IsValidLedgerwayAccountNumber(payeeAccount.Text(), payeeAccount.Length()), kInvalidPayeeAccountNumber);
+    result.Require(IsValidLedgerwayAccountNumber(payeeAccount.Text(), payeeAccount.Length()),
+                   kInvalidPayeeAccountNumber);
     record.Add(FieldText::Narrow(payeeAccount));
     record.Add(",00,", 4);
 
@@ -320,9 +319,7 @@ bool WriteLedgerwayRecord(FILE* file, PaymentValues& payment, const CString& deb
     // The roll number, upper-cased, when there is one; else the payer's account name as it is.
     const HostText rollNumber(payment, PaymentText::PayeeRollNumber);
     const bool fromRollNumber = !rollNumber.IsEmpty();
-    const HostText payerName =
-        fromRollNumber ? HostText()
-                       : HostText(payment, PaymentText::PayerAccountName);
+    const HostText payerName = fromRollNumber ? HostText() : HostText(payment, PaymentText::PayerAccountName);
     const HostText& benRefSource = fromRollNumber ? rollNumber : payerName;
     FieldText benRef = FieldText::Narrow(benRefSource);
     if (fromRollNumber)

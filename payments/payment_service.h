@@ -5,7 +5,8 @@
 #include "TolvarBrenmarkLintrove.h"
 #include "core/bank_service_impl.h"
 
-class CBankPaymentService : public Implements<SupportErrorInfoFor<IBankPaymentService>, IBankServiceImpl<IBankPaymentService>> {
+class CBankPaymentService
+    : public Implements<SupportErrorInfoFor<IBankPaymentService>, IBankServiceImpl<IBankPaymentService>> {
 public:
     using Interfaces = InterfaceTable<Iface<IBankPaymentService>, Iface<ITolvarBankPaymentService, IBankPaymentService>,
                                       Iface<IDispatch, IBankPaymentService>, Iface<ISupportErrorInfo>>;

@@ -59,18 +59,30 @@ std::string VariantText(const VARIANT* value)
     if (!value)
         return "null";
     switch (V_VT(value)) {
-    case VT_EMPTY: return "VT_EMPTY";
-    case VT_NULL: return "VT_NULL";
-    case VT_I2: return "VT_I2 " + std::to_string(V_I2(value));
-    case VT_I4: return "VT_I4 " + std::to_string(V_I4(value));
-    case VT_UI4: return "VT_UI4 " + std::to_string(V_UI4(value));
-    case VT_INT: return "VT_INT " + std::to_string(V_INT(value));
-    case VT_R4: return "VT_R4 " + NumberText(V_R4(value));
-    case VT_R8: return "VT_R8 " + NumberText(V_R8(value));
-    case VT_DATE: return "VT_DATE " + NumberText(V_DATE(value));
-    case VT_BOOL: return std::string("VT_BOOL ") + (V_BOOL(value) ? "true" : "false");
-    case VT_BSTR: return "VT_BSTR " + BstrText(V_BSTR(value));
-    default: break;
+    case VT_EMPTY:
+        return "VT_EMPTY";
+    case VT_NULL:
+        return "VT_NULL";
+    case VT_I2:
+        return "VT_I2 " + std::to_string(V_I2(value));
+    case VT_I4:
+        return "VT_I4 " + std::to_string(V_I4(value));
+    case VT_UI4:
+        return "VT_UI4 " + std::to_string(V_UI4(value));
+    case VT_INT:
+        return "VT_INT " + std::to_string(V_INT(value));
+    case VT_R4:
+        return "VT_R4 " + NumberText(V_R4(value));
+    case VT_R8:
+        return "VT_R8 " + NumberText(V_R8(value));
+    case VT_DATE:
+        return "VT_DATE " + NumberText(V_DATE(value));
+    case VT_BOOL:
+        return std::string("VT_BOOL ") + (V_BOOL(value) ? "true" : "false");
+    case VT_BSTR:
+        return "VT_BSTR " + BstrText(V_BSTR(value));
+    default:
+        break;
     }
     char text[24];
     std::snprintf(text, sizeof text, "VT 0x%04X", static_cast<unsigned>(V_VT(value)));

@@ -45,8 +45,9 @@ public:
 
     STDMETHODIMP get_Title(BSTR* title) override
     {
-        return RecordedGetText(title, [&] { return link_->self.Record("get_Title"); },
-                               link_->owner ? link_->owner->Title : std::wstring());
+        return RecordedGetText(
+            title, [&] { return link_->self.Record("get_Title"); },
+            link_->owner ? link_->owner->Title : std::wstring());
     }
 
     STDMETHODIMP put_Title(BSTR title) override
@@ -59,11 +60,13 @@ public:
 
     STDMETHODIMP get_FileName(LPWSTR* fileName) override
     {
-        return RecordedGet(fileName, [&] { return link_->self.Record("get_FileName"); }, [&](LPWSTR& given) {
-            link_->fileName = link_->owner ? link_->owner->FileName : std::wstring();
-            given = &link_->fileName[0];
-            return S_OK;
-        });
+        return RecordedGet(
+            fileName, [&] { return link_->self.Record("get_FileName"); },
+            [&](LPWSTR& given) {
+                link_->fileName = link_->owner ? link_->owner->FileName : std::wstring();
+                given = &link_->fileName[0];
+                return S_OK;
+            });
     }
 
     // A refused Show leaves 1 in the result: nothing chosen.

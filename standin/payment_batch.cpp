@@ -17,7 +17,8 @@ namespace {
 class BatchState {
 public:
     explicit BatchState(std::shared_ptr<CallLog> callLog)
-        : log(std::move(callLog)), batch(log, "Payments", IID_ITolvarBankPayments),
+        : log(std::move(callLog)),
+          batch(log, "Payments", IID_ITolvarBankPayments),
           paymentBehaviours(log, "Payment", IID_ITolvarBankPayment)
     {
     }
@@ -79,9 +80,15 @@ public:
         return PutValue("put_Amount", NumberText(amount), Data().Amount, amount);
     }
 
-#define STANDIN_PAYMENT_TEXT(Member)                                                                 \
-    STDMETHODIMP get_##Member(BSTR* text) override { return GetText("get_" #Member, Data().Member, text); } \
-    STDMETHODIMP put_##Member(BSTR text) override { return PutText("put_" #Member, Data().Member, text); }
+#define STANDIN_PAYMENT_TEXT(Member)                                                                                   \
+    STDMETHODIMP get_##Member(BSTR* text) override                                                                     \
+    {                                                                                                                  \
+        return GetText("get_" #Member, Data().Member, text);                                                           \
+    }                                                                                                                  \
+    STDMETHODIMP put_##Member(BSTR text) override                                                                      \
+    {                                                                                                                  \
+        return PutText("put_" #Member, Data().Member, text);                                                           \
+    }
 
     STANDIN_PAYMENT_TEXT(PayerBacsReference)
     STANDIN_PAYMENT_TEXT(PayerSortCode)
@@ -99,7 +106,10 @@ public:
     STANDIN_PAYMENT_TEXT(RtiReference)
 #undef STANDIN_PAYMENT_TEXT
 
-    STDMETHODIMP get_PaymentStatus(long* status) override { return GetNumber("get_PaymentStatus", status_, status); }
+    STDMETHODIMP get_PaymentStatus(long* status) override
+    {
+        return GetNumber("get_PaymentStatus", status_, status);
+    }
     STDMETHODIMP put_PaymentStatus(long status) override
     {
         return PutValue("put_PaymentStatus", std::to_string(status), status_, status);
@@ -116,13 +126,19 @@ public:
             batch_->PutResultCode(index_, code);
         return hr;
     }
-    STDMETHODIMP get_PaymentId(long* id) override { return GetNumber("get_PaymentId", index_ + 1, id); }
+    STDMETHODIMP get_PaymentId(long* id) override
+    {
+        return GetNumber("get_PaymentId", index_ + 1, id);
+    }
     STDMETHODIMP put_PaymentId(long id) override
     {
         long ignored = 0;
         return PutValue("put_PaymentId", std::to_string(id), ignored, id);
     }
-    STDMETHODIMP get_IsRti(long* isRti) override { return GetNumber("get_IsRti", Data().IsRti, isRti); }
+    STDMETHODIMP get_IsRti(long* isRti) override
+    {
+        return GetNumber("get_IsRti", Data().IsRti, isRti);
+    }
     STDMETHODIMP put_IsRti(long isRti) override
     {
         return PutValue("put_IsRti", std::to_string(isRti), Data().IsRti, isRti);
@@ -134,7 +150,10 @@ protected:
         return InlineIsEqualGUID(iid, IID_ITolvarBankPayment) ||
                (InlineIsEqualGUID(iid, IID_ITolvarBankPayment2) && Data().OffersRti);
     }
-    bool PostsErrorInfo() const override { return batch_->paymentBehaviours.PostsErrorInfo(index_); }
+    bool PostsErrorInfo() const override
+    {
+        return batch_->paymentBehaviours.PostsErrorInfo(index_);
+    }
 
 private:
     static const std::string kPayment2Name;
@@ -145,10 +164,16 @@ private:
         const size_t slot = static_cast<size_t>(index_);
         return !batch_->generator && slot < batch_->listed.size() ? batch_->listed[slot] : generated_;
     }
-    const PaymentData& Data() const { return const_cast<PaymentObject*>(this)->Data(); }
+    const PaymentData& Data() const
+    {
+        return const_cast<PaymentObject*>(this)->Data();
+    }
 
     friend class RecordedMembers<PaymentObject>;
-    HRESULT OnCall(const char* member, const std::string* argument) { return batch_->paymentBehaviours.OnCall(index_, member, argument); }
+    HRESULT OnCall(const char* member, const std::string* argument)
+    {
+        return batch_->paymentBehaviours.OnCall(index_, member, argument);
+    }
 
     std::shared_ptr<BatchState> batch_;
     long index_;
@@ -179,7 +204,8 @@ public:
 
     STDMETHODIMP get_Count(long* count) override
     {
-        return RecordedGetValue(count, [&] { return batch_->batch.Record("get_Count"); }, batch_->Count());
+        return RecordedGetValue(
+            count, [&] { return batch_->batch.Record("get_Count"); }, batch_->Count());
     }
 
 protected:

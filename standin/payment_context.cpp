@@ -27,7 +27,8 @@ public:
 
 HRESULT GetText(const Behaviour& behaviour, const char* member, const std::wstring& value, BSTR* text)
 {
-    return RecordedGetText(text, [&] { return behaviour.Record(member); }, value);
+    return RecordedGetText(
+        text, [&] { return behaviour.Record(member); }, value);
 }
 
 HRESULT PutText(const Behaviour& behaviour, const char* member, std::wstring& stored, BSTR text)
@@ -79,11 +80,12 @@ public:
 
     STDMETHODIMP get_BankAccount(ITolvarBankAccount** account) override
     {
-        return RecordedGet(account, [&] { return state_->context.Record("get_BankAccount"); },
-                           [&](ITolvarBankAccount*& given) {
-                               given = MakeHostObject<AccountObject>(state_).Detach();
-                               return S_OK;
-                           });
+        return RecordedGet(
+            account, [&] { return state_->context.Record("get_BankAccount"); },
+            [&](ITolvarBankAccount*& given) {
+                given = MakeHostObject<AccountObject>(state_).Detach();
+                return S_OK;
+            });
     }
 
 protected:

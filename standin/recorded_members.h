@@ -63,7 +63,8 @@ class RecordedMembers {
 protected:
     HRESULT GetText(const char* member, const std::wstring& value, BSTR* text)
     {
-        return RecordedGetText(text, [&] { return Self().OnCall(member, nullptr); }, value);
+        return RecordedGetText(
+            text, [&] { return Self().OnCall(member, nullptr); }, value);
     }
 
     HRESULT PutText(const char* member, std::wstring& stored, BSTR text)
@@ -75,7 +76,8 @@ protected:
     template <class T>
     HRESULT GetNumber(const char* member, T value, T* out)
     {
-        return RecordedGetValue(out, [&] { return Self().OnCall(member, nullptr); }, value);
+        return RecordedGetValue(
+            out, [&] { return Self().OnCall(member, nullptr); }, value);
     }
 
     template <class T>

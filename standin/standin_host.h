@@ -118,8 +118,8 @@ public:
     void UseGenerator(long count, Generator generator);
     // The batch's COM face, for ExportPayments.
     ITolvarBankPayments* Get() const;
-    Behaviour& Batch();                // "Payments.*" calls: get_Count, Item(i)
-    Behaviour& Payment(long index);    // "Payment[i].*" calls, made on first use
+    Behaviour& Batch();              // "Payments.*" calls: get_Count, Item(i)
+    Behaviour& Payment(long index);  // "Payment[i].*" calls, made on first use
     // The last result code the module put on payment i (-1 when none was put).
     long ResultCode(long index) const;
     // The payment's data as the host holds it now (listed batches; puts from the module included).
@@ -144,8 +144,8 @@ public:
     PaymentContext(const PaymentContext&) = delete;
     PaymentContext& operator=(const PaymentContext&) = delete;
     ITolvarBankPaymentContext* Get() const;
-    Behaviour& Context();   // "Context.get_BankAccount"
-    Behaviour& Account();   // "Account.get_SortCode", "Account.get_AccountNumber"
+    Behaviour& Context();  // "Context.get_BankAccount"
+    Behaviour& Account();  // "Account.get_SortCode", "Account.get_AccountNumber"
 
 private:
     struct State;
@@ -158,7 +158,7 @@ struct TransactionData {
     long Sequence = 0;             // its value as a long (0 when it has none)
     DATE Date = 0;
     double Amount = 0;
-    long Receipt = -1;             // -1 until put_Receipt
+    long Receipt = -1;  // -1 until put_Receipt
     std::wstring Details, Reference, ChequeNumber;
     bool HasChequeNumber = false;  // whether put_ChequeNumber was called
 };
@@ -173,8 +173,8 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     ITolvarBankStatement* Get() const;
-    Behaviour& Self();                   // "Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction"
-    Behaviour& Transaction(long number); // "Transaction[n].*" calls, made on first use
+    Behaviour& Self();                    // "Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction"
+    Behaviour& Transaction(long number);  // "Transaction[n].*" calls, made on first use
     // What each transaction since the last Reset received, the first at [0] (Transaction[1]).
     std::vector<TransactionData> Transactions() const;
     // The same one at a time, for statements too large to copy whole: how many are kept, and the
@@ -221,7 +221,7 @@ public:
     // What ConfigureBank and the other calls received.
     std::vector<unsigned char> LastConfigureBuffer;  // all 1024 bytes
     long LastConfigureValue = 0;
-    std::vector<unsigned char> LastBankName;         // the 100-byte name buffer of the last call
+    std::vector<unsigned char> LastBankName;  // the 100-byte name buffer of the last call
 
 private:
     struct State;
@@ -240,9 +240,9 @@ public:
     ITolvarFileChooser* Get() const;
     Behaviour& Self();
 
-    long ShowResult = 0;         // 0: the user chose FileName
+    long ShowResult = 0;  // 0: the user chose FileName
     std::wstring FileName;
-    std::wstring Title;          // what put_Title left
+    std::wstring Title;  // what put_Title left
     // The filter the module put in the settings record (null before SetSettings).
     TolvarFileFilter Filter() const;
     // The whole record that SetSettings received last (zero before).
@@ -268,7 +268,7 @@ public:
     ~HostClassRegistration();
     HostClassRegistration(const HostClassRegistration&) = delete;
     HostClassRegistration& operator=(const HostClassRegistration&) = delete;
-    long SettingsCreations() const;   // how often the module created the settings object
+    long SettingsCreations() const;  // how often the module created the settings object
     long ChooserCreations() const;
     // Whether both requested classes were registered.
     bool Registered() const;

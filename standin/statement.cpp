@@ -86,7 +86,8 @@ private:
 class StatementState {
 public:
     explicit StatementState(std::shared_ptr<CallLog> callLog)
-        : log(std::move(callLog)), self(log, "Statement", IID_ITolvarBankStatement),
+        : log(std::move(callLog)),
+          self(log, "Statement", IID_ITolvarBankStatement),
           transactionBehaviours(log, "Transaction", IID_ITolvarBankTransaction)
     {
     }
@@ -102,8 +103,8 @@ public:
     Behaviour self;
     BehaviourTable transactionBehaviours;
     TransactionStore store;
-    long count = 0;        // transactions added since the last Reset
-    long generation = 0;   // how many times Reset was called
+    long count = 0;       // transactions added since the last Reset
+    long generation = 0;  // how many times Reset was called
     double balance = 0;
     bool keepTransactions = true;
 };
@@ -119,13 +120,15 @@ public:
 
     STDMETHODIMP get_Sequence(VARIANT* sequence) override
     {
-        return RecordedGet(sequence, [&] { return OnCall("get_Sequence", nullptr); }, [&](VARIANT& given) {
-            if (Fields().SequenceType != VT_EMPTY) {
-                V_VT(&given) = VT_I4;
-                V_I4(&given) = Fields().Sequence;
-            }
-            return S_OK;
-        });
+        return RecordedGet(
+            sequence, [&] { return OnCall("get_Sequence", nullptr); },
+            [&](VARIANT& given) {
+                if (Fields().SequenceType != VT_EMPTY) {
+                    V_VT(&given) = VT_I4;
+                    V_I4(&given) = Fields().Sequence;
+                }
+                return S_OK;
+            });
     }
     STDMETHODIMP put_Sequence(VARIANT* sequence) override
     {
@@ -220,7 +223,10 @@ private:
     }
 
     friend class RecordedMembers<TransactionObject>;
-    HRESULT OnCall(const char* member, const std::string* argument) { return statement_->transactionBehaviours.OnCall(number_, member, argument); }
+    HRESULT OnCall(const char* member, const std::string* argument)
+    {
+        return statement_->transactionBehaviours.OnCall(number_, member, argument);
+    }
 
     HRESULT Ignore(const char* member, const std::string& argument)
     {
@@ -240,7 +246,8 @@ public:
 
     STDMETHODIMP get_Count(long* count) override
     {
-        return RecordedGetValue(count, [&] { return statement_->self.Record("get_Count"); }, statement_->count);
+        return RecordedGetValue(
+            count, [&] { return statement_->self.Record("get_Count"); }, statement_->count);
     }
 
     STDMETHODIMP Item(long index, ITolvarBankTransaction** transaction) override
@@ -284,12 +291,14 @@ public:
 
     STDMETHODIMP get_AccountName(BSTR* name) override
     {
-        return RecordedGetText(name, [&] { return statement_->self.Record("get_AccountName"); }, std::wstring());
+        return RecordedGetText(
+            name, [&] { return statement_->self.Record("get_AccountName"); }, std::wstring());
     }
 
     STDMETHODIMP get_Balance(double* balance) override
     {
-        return RecordedGetValue(balance, [&] { return statement_->self.Record("get_Balance"); }, statement_->balance);
+        return RecordedGetValue(
+            balance, [&] { return statement_->self.Record("get_Balance"); }, statement_->balance);
     }
 
     STDMETHODIMP put_Balance(double balance) override

@@ -144,7 +144,8 @@ int CBBM2BalanceFile::ReadFieldNamesHeader()
         encoding_ = utf8Mark_ ? StatementEncoding::Utf8 : StatementEncoding::Ansi;
         headerLine_ = line_;
         // A first line that is too long or holds a NUL byte is no column-name line.
-        FieldNamesHeader = line_.size() > kLongestHeaderKept || line_.find('\0') != std::string::npos ? "" : line_.c_str();
+        FieldNamesHeader =
+            line_.size() > kLongestHeaderKept || line_.find('\0') != std::string::npos ? "" : line_.c_str();
     }
     return 0;
 }

@@ -223,8 +223,7 @@ StatementField WithoutQuotes(StatementField field)
 StatementLineKind CheckStatementLine(std::string_view line, bool requireUtf8, StatementLineDamage* damage)
 {
     if (line.size() > kLongestStatementLine)
-        return Damaged(damage, "", line,
-                       "a line of at most " + std::to_string(kLongestStatementLine) + " characters");
+        return Damaged(damage, "", line, "a line of at most " + std::to_string(kLongestStatementLine) + " characters");
     if (TrimBlanks(line).empty())
         return StatementLineKind::Skipped;
 

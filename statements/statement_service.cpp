@@ -33,8 +33,8 @@ std::wstring ToWide(const char* text, int length, StatementEncoding encoding)
     if (length <= 0)
         return std::wstring();
     const bool utf8 = encoding == StatementEncoding::Utf8;
-    const int wideLength = utf8 ? platform::Utf8ToWide(text, length, nullptr, 0)
-                                : platform::AnsiToWide(text, length, nullptr, 0);
+    const int wideLength =
+        utf8 ? platform::Utf8ToWide(text, length, nullptr, 0) : platform::AnsiToWide(text, length, nullptr, 0);
     std::wstring wide(static_cast<size_t>(wideLength), L'\0');
     if (wideLength > 0) {
         if (utf8)
@@ -87,10 +87,9 @@ std::wstring RefusalMessage(const CString& fileName, const StatementFileCheck& c
 {
     std::wstring text = L"The statement file cannot be imported:\n" + ToWide(std::string(fileName)) + L"\n\n";
     if (check.Utf16) {
-        return text +
-               L"The file is saved as Unicode (UTF-16) text, which the import does not read. Save it as CSV "
-               L"(comma delimited) or CSV UTF-8 and import it again.\n\nNothing was imported; the statement is "
-               L"unchanged.";
+        return text + L"The file is saved as Unicode (UTF-16) text, which the import does not read. Save it as CSV "
+                      L"(comma delimited) or CSV UTF-8 and import it again.\n\nNothing was imported; the statement is "
+                      L"unchanged.";
     }
     text += L"Line " + Number(check.Line);
     if (!check.Damage.Column.empty())
@@ -140,7 +139,8 @@ bool ChooseStatementFile(CString& fileName)
     fileName.Empty();
 
     FileChooserSettings chooserSettings = {};
-    HostCall(settings.Host, [&](ITolvarBankSettings* s) { return s->GetFileChooserSettings(settings.BankName, &chooserSettings); });
+    HostCall(settings.Host,
+             [&](ITolvarBankSettings* s) { return s->GetFileChooserSettings(settings.BankName, &chooserSettings); });
     chooserSettings.Filter = reinterpret_cast<LONG_PTR>(&StatementFileFilter);
     HostCall(chooser, [&](ITolvarFileChooser* c) { return c->SetSettings(&chooserSettings); });
 
@@ -234,8 +234,10 @@ void CBankStatementService::RunImport(ITolvarBankStatement* statement)
     } catch (...) {
         statement->Reset();
         Status = FileNotReadable;
-        Tell(L"The statement file " + ToWide(std::string(fileName)) + L" could not be imported: the import failed at "
-             L"transaction " + Number(sequence) + L" (line " + Number(reader.LineNumber()) +
+        Tell(L"The statement file " + ToWide(std::string(fileName)) +
+             L" could not be imported: the import failed at "
+             L"transaction " +
+             Number(sequence) + L" (line " + Number(reader.LineNumber()) +
              L"), and the system may be short of memory.\n\nNothing was imported; the statement was emptied again.");
     }
 }

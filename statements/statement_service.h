@@ -7,10 +7,12 @@
 #include "statements/balance_file.h"
 #include "support/cstring.h"
 
-class CBankStatementService : public Implements<SupportErrorInfoFor<IBankStatementService>, IBankServiceImpl<IBankStatementService>> {
+class CBankStatementService
+    : public Implements<SupportErrorInfoFor<IBankStatementService>, IBankServiceImpl<IBankStatementService>> {
 public:
-    using Interfaces = InterfaceTable<Iface<IBankStatementService>, Iface<ITolvarBankStatementService, IBankStatementService>,
-                                      Iface<IDispatch, IBankStatementService>, Iface<ISupportErrorInfo>>;
+    using Interfaces =
+        InterfaceTable<Iface<IBankStatementService>, Iface<ITolvarBankStatementService, IBankStatementService>,
+                       Iface<IDispatch, IBankStatementService>, Iface<ISupportErrorInfo>>;
 
     // Outcomes of ImportStatement left in Status. FileNotReadable also stands for a damaged file
     // and for a statement that the host would not take whole: in each case nothing was imported.

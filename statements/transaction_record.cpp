@@ -142,8 +142,7 @@ int CountFields(const char* text, char delimiter)
 
 CString NextField(const char* text, char delimiter, const char** rest)
 {
-    const StatementField field =
-        CutStatementField(text, text ? text + std::strlen(text) : nullptr, rest, delimiter);
+    const StatementField field = CutStatementField(text, text ? text + std::strlen(text) : nullptr, rest, delimiter);
     return field.Length ? CString(std::string(field.Text, field.Length).c_str()) : CString();
 }
 

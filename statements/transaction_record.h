@@ -39,8 +39,7 @@ public:
     friend std::istream& operator>>(std::istream& stream, CBMLWTransactionRecord& record);
     // The same, reading the line into line, whose room is kept for the next one: a reader that
     // goes through a whole file allocates nothing per line once its buffers have grown.
-    friend std::istream& ReadTransactionRecord(std::istream& stream, std::string& line,
-                                               CBMLWTransactionRecord& record);
+    friend std::istream& ReadTransactionRecord(std::istream& stream, std::string& line, CBMLWTransactionRecord& record);
     // Fills the record from one line without its line end, raising as the extraction does.
     friend void FillTransactionRecord(std::string_view line, CBMLWTransactionRecord& record);
     // The same for a line that CheckStatementLine already called a transaction (the file reader's

@@ -29,26 +29,22 @@ std::FILE* OpenFileForReading(const char* fileName, bool denyWriters)
 
 int MbCompare(const char* left, const char* right)
 {
-    return _mbscmp(reinterpret_cast<const unsigned char*>(left),
-                   reinterpret_cast<const unsigned char*>(right));
+    return _mbscmp(reinterpret_cast<const unsigned char*>(left), reinterpret_cast<const unsigned char*>(right));
 }
 
 int MbCompareNoCase(const char* left, const char* right)
 {
-    return _mbsicmp(reinterpret_cast<const unsigned char*>(left),
-                    reinterpret_cast<const unsigned char*>(right));
+    return _mbsicmp(reinterpret_cast<const unsigned char*>(left), reinterpret_cast<const unsigned char*>(right));
 }
 
 const char* MbFindChar(const char* text, unsigned int character)
 {
-    return reinterpret_cast<const char*>(
-        _mbschr(reinterpret_cast<const unsigned char*>(text), character));
+    return reinterpret_cast<const char*>(_mbschr(reinterpret_cast<const unsigned char*>(text), character));
 }
 
 const char* MbFindLastChar(const char* text, unsigned int character)
 {
-    return reinterpret_cast<const char*>(
-        _mbsrchr(reinterpret_cast<const unsigned char*>(text), character));
+    return reinterpret_cast<const char*>(_mbsrchr(reinterpret_cast<const unsigned char*>(text), character));
 }
 
 bool CalendarDateToOleDate(int year, int month, int day, double* date)

@@ -28,16 +28,35 @@ long CountFromEnvironment(const char* name, long fallback)
     return text && *text ? std::strtol(text, nullptr, 10) : fallback;
 }
 
-const char kGoodStatement[] =
-    "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo\r\n"
-    "2019-03-31,2019-04-01,Y,-12.50,CARD PAYMENT,DEB,REF1,\r\n"
-    "2019-04-01,2019-04-01,N,100.00,SALARY,CR,REF2,000123\r\n"
-    "02/04/2019,02/04/2019,N,1.99,FEE,DEB,REF3,\r\n"
-    "2019-04-03,2019-04-03,N,+7,\"QUOTED, DETAILS\",CR,REF4,\r\n";
+const char kGoodStatement[] = "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo\r\n"
+                              "2019-03-31,2019-04-01,Y,-12.50,CARD PAYMENT,DEB,REF1,\r\n"
+                              "2019-04-01,2019-04-01,N,100.00,SALARY,CR,REF2,000123\r\n"
+                              "02/04/2019,02/04/2019,N,1.99,FEE,DEB,REF3,\r\n"
+                              "2019-04-03,2019-04-03,N,+7,\"QUOTED, DETAILS\",CR,REF4,\r\n";
 
 const char* const kStatementTokens[] = {
-    ",", "\"", "\r", "\n", "\r\n", "" /* a zero byte */, "\x1A", "\xEF\xBB\xBF", "\xFF\xFE", "-", "+", ".",
-    "1e400", "31/02/2019", "2019-02-29", "9999-12-31", "\xC3\xA9", "\xA3", "\xE2\x82\xAC", "  ", ",,,,,,,,", "0.005",
+    ",",
+    "\"",
+    "\r",
+    "\n",
+    "\r\n",
+    "" /* a zero byte */,
+    "\x1A",
+    "\xEF\xBB\xBF",
+    "\xFF\xFE",
+    "-",
+    "+",
+    ".",
+    "1e400",
+    "31/02/2019",
+    "2019-02-29",
+    "9999-12-31",
+    "\xC3\xA9",
+    "\xA3",
+    "\xE2\x82\xAC",
+    "  ",
+    ",,,,,,,,",
+    "0.005",
 };
 
 std::string MutateStatement(std::mt19937& random)
@@ -79,13 +98,42 @@ std::string MutateStatement(std::mt19937& random)
 }
 
 const wchar_t* const kTexts[] = {
-    L"", L"J. Smith", L"O'Brien", L"Smith, J", L"Line\r\nBreak", L"\u0141ukasz", L"Caf\u00e9", L"\u20ac uro",
-    L"12-34-56", L"123456", L"12345678", L"1234567", L"ABCDEFGH", L"1234", L"12345", L"/A1B", L"/AB", L"/A B",
+    L"",
+    L"J. Smith",
+    L"O'Brien",
+    L"Smith, J",
+    L"Line\r\nBreak",
+    L"\u0141ukasz",
+    L"Caf\u00e9",
+    L"\u20ac uro",
+    L"12-34-56",
+    L"123456",
+    L"12345678",
+    L"1234567",
+    L"ABCDEFGH",
+    L"1234",
+    L"12345",
+    L"/A1B",
+    L"/AB",
+    L"/A B",
     L"A very long name that goes on and on well past every field length the layouts have, and more",
-    L"INV 1001", L"tab\there", L"&/-.", L"\u9aac\u9aac",
+    L"INV 1001",
+    L"tab\there",
+    L"&/-.",
+    L"\u9aac\u9aac",
 };
-const double kAmounts[] = {10.5, 0, -1, 0.001, 0.005, 0.015, 99999999.99, 1e300, 123456789.99,
-                           std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(), 1.005};
+const double kAmounts[] = {10.5,
+                           0,
+                           -1,
+                           0.001,
+                           0.005,
+                           0.015,
+                           99999999.99,
+                           1e300,
+                           123456789.99,
+                           std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::quiet_NaN(),
+                           1.005};
 
 std::wstring AnyText(std::mt19937& random)
 {
@@ -151,8 +199,8 @@ TEST_F(BadInputTest, MutatedStatementFiles)
             ASSERT_EQ(0, statement.TransactionCount()) << "a refused file left transactions";
         }
     }
-    std::printf("Randomized run: %ld mutated statement files, %ld imported whole, %ld refused whole\n", runs,
-                imported, refused);
+    std::printf("Randomized run: %ld mutated statement files, %ld imported whole, %ld refused whole\n", runs, imported,
+                refused);
 }
 
 TEST_F(BadInputTest, MutatedPaymentBatches)
@@ -162,8 +210,8 @@ TEST_F(BadInputTest, MutatedPaymentBatches)
     long allPassed = 0, someFailed = 0;
     for (long run = 0; run < runs; ++run) {
         const bool rtiHost = random() % 4 == 0;
-        const ExportLayout layout =
-            rtiHost ? ExportLayout::OfferedByRtiHost : (random() % 2 ? ExportLayout::Ledgerway : ExportLayout::Lintrove);
+        const ExportLayout layout = rtiHost ? ExportLayout::OfferedByRtiHost
+                                            : (random() % 2 ? ExportLayout::Ledgerway : ExportLayout::Lintrove);
         standin::PaymentBatch batch;
         batch.RecordPaymentCalls(false);
         const long count = 1 + static_cast<long>(random() % 5);

@@ -175,9 +175,13 @@ TEST(BalanceFileTest, CheckTellsTheEncoding)
 
 TEST(BalanceFileTest, CtrlZAndCarriageReturnsInsideALineAreOrdinaryBytes)
 {
-    EXPECT_THAT(ReadAll(std::string(kPlainNames) + "\r\n2019-03-31,2019-04-01,Y,1,\"A\x1A" "B\rC\",C,R,\r\n" +
+    EXPECT_THAT(ReadAll(std::string(kPlainNames) +
+                        "\r\n2019-03-31,2019-04-01,Y,1,\"A\x1A"
+                        "B\rC\",C,R,\r\n" +
                         Transaction(2) + "\r\n"),
-                ElementsAre("A\x1A" "B\rC", "LINE 2"));
+                ElementsAre("A\x1A"
+                            "B\rC",
+                            "LINE 2"));
 }
 
 TEST(BalanceFileTest, OverlongLineIsDamagedAndNotHeldWhole)
@@ -301,7 +305,8 @@ TEST(BalanceFileTest, OpeningWithoutANameFails)
     DebugOutputCapture output;
     CBBM2BalanceFile reader(nullptr, CBBM2BalanceFile::ReadText);
     EXPECT_FALSE(reader.IsOpen());
-    EXPECT_THAT(output.Texts(), ElementsAre("Failed to Open the file: ", "", "CBBM2BalanceFile() failed to open: ", ""));
+    EXPECT_THAT(output.Texts(),
+                ElementsAre("Failed to Open the file: ", "", "CBBM2BalanceFile() failed to open: ", ""));
 }
 
 TEST(BalanceFileTest, FileStaysReadableAndWritableByOthersWhileOpen)

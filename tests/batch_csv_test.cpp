@@ -100,10 +100,10 @@ TEST_F(BatchFileTest, SampleBatchGivesEveryHostFieldAsWritten)
 
 TEST_F(BatchFileTest, ColumnsComeInAnyOrderAndCaseAndMissingPayerFieldsAreThePayingAccounts)
 {
-    const std::string path = File("order.csv",
-        "amount,ISRTI,payeeaccountname,RtiReference,PayeeSortCode,PayeeAccountNumber\r\n"
-        "99.9,1,A. Baker,/A1B,12-34-56,12345678\r\n"
-        "1,0,B. Baker,,20-00-00,00000001\r\n");
+    const std::string path =
+        File("order.csv", "amount,ISRTI,payeeaccountname,RtiReference,PayeeSortCode,PayeeAccountNumber\r\n"
+                          "99.9,1,A. Baker,/A1B,12-34-56,12345678\r\n"
+                          "1,0,B. Baker,,20-00-00,00000001\r\n");
     BatchDefaults defaults;
     defaults.PayerSortCode = L"40-11-22";
     defaults.PayerAccountNumber = L"87654321";
@@ -129,13 +129,12 @@ TEST_F(BatchFileTest, ColumnsComeInAnyOrderAndCaseAndMissingPayerFieldsAreThePay
 TEST_F(BatchFileTest, TextsReachTheHostUnchanged)
 {
     // Spaces, quotes and characters beyond ASCII are the checks' business, not the reader's.
-    const std::string path = File("texts.csv",
-        "\xEF\xBB\xBF"
-        "PayeeSortCode,PayeeAccountNumber,PayeeAccountName,Amount,Details\n"
-        "12-34-56, 1234567,\"O\"\"Brien \",  7.25 ,\"Caf\xC3\xA9 \xE2\x82\xAC"
-        "5\"\n"
-        "\n"
-        "12-34-56,12345678,   ,.5,\n");
+    const std::string path = File("texts.csv", "\xEF\xBB\xBF"
+                                               "PayeeSortCode,PayeeAccountNumber,PayeeAccountName,Amount,Details\n"
+                                               "12-34-56, 1234567,\"O\"\"Brien \",  7.25 ,\"Caf\xC3\xA9 \xE2\x82\xAC"
+                                               "5\"\n"
+                                               "\n"
+                                               "12-34-56,12345678,   ,.5,\n");
 
     const std::vector<BatchPayment> payments = ReadPaymentBatch(path, BatchDefaults());
 
@@ -173,21 +172,19 @@ TEST_F(BatchFileTest, ColumnNameLineProblemsNameTheColumn)
     EXPECT_EQ(missing + ":1: PayeeAccountNumber: missing from the column-name line", ReadError(missing));
 
     const std::string unknown = File("unknown.csv", "PayeeSortCode,PayeeAccountNumber,PayeeAccountName,Amout\n");
-    EXPECT_EQ(unknown +
-            ":1: column 4: \"Amout\" is not a payment field (the columns are PayerSortCode, "
-            "PayerAccountNumber, PayerAccountName, PayeeSortCode, PayeeAccountNumber, PayeeAccountName, "
-            "PayeeBacsReference, PayeeRollNumber, Amount, Details, RtiReference, IsRti)",
-        ReadError(unknown));
+    EXPECT_EQ(unknown + ":1: column 4: \"Amout\" is not a payment field (the columns are PayerSortCode, "
+                        "PayerAccountNumber, PayerAccountName, PayeeSortCode, PayeeAccountNumber, PayeeAccountName, "
+                        "PayeeBacsReference, PayeeRollNumber, Amount, Details, RtiReference, IsRti)",
+              ReadError(unknown));
 
     const std::string twice = File("twice.csv", "PayeeSortCode,PayeeAccountNumber,amount,PayeeAccountName,Amount\n");
     EXPECT_EQ(twice + ":1: Amount: named twice (columns 3 and 5)", ReadError(twice));
 
     const std::string unnamed = File("unnamed.csv", "PayeeSortCode,,PayeeAccountNumber,PayeeAccountName,Amount\n");
-    EXPECT_EQ(unnamed +
-            ":1: column 2: no name (the columns are PayerSortCode, PayerAccountNumber, "
-            "PayerAccountName, PayeeSortCode, PayeeAccountNumber, PayeeAccountName, PayeeBacsReference, "
-            "PayeeRollNumber, Amount, Details, RtiReference, IsRti)",
-        ReadError(unnamed));
+    EXPECT_EQ(unnamed + ":1: column 2: no name (the columns are PayerSortCode, PayerAccountNumber, "
+                        "PayerAccountName, PayeeSortCode, PayeeAccountNumber, PayeeAccountName, PayeeBacsReference, "
+                        "PayeeRollNumber, Amount, Details, RtiReference, IsRti)",
+              ReadError(unnamed));
 }
 
 TEST_F(BatchFileTest, AmountsMustBeDecimalNumbers)
@@ -197,12 +194,9 @@ TEST_F(BatchFileTest, AmountsMustBeDecimalNumbers)
         const char* Problem;
     };
     const Case cases[] = {
-        {"12.3x", "\"12.3x\" is not a decimal number"},
-        {"\"1,234.50\"", "\"1,234.50\" is not a decimal number"},
-        {"1e3", "\"1e3\" is not a decimal number"},
-        {"-", "\"-\" is not a decimal number"},
-        {"inf", "\"inf\" is not a decimal number"},
-        {"", "empty: a payment needs an amount"},
+        {"12.3x", "\"12.3x\" is not a decimal number"}, {"\"1,234.50\"", "\"1,234.50\" is not a decimal number"},
+        {"1e3", "\"1e3\" is not a decimal number"},     {"-", "\"-\" is not a decimal number"},
+        {"inf", "\"inf\" is not a decimal number"},     {"", "empty: a payment needs an amount"},
     };
     for (const Case& c : cases) {
         const std::string path = File(
@@ -224,14 +218,13 @@ TEST_F(BatchFileTest, AmountsMustBeDecimalNumbers)
 TEST_F(BatchFileTest, LineProblemsNameTheLineAndTheField)
 {
     const std::string few = File("few.csv", std::string(kHeader) + "12-34-56,12345678,A,1\n\n12-34-56,12345678\n");
-    EXPECT_EQ(
-        few + ":4: PayeeAccountName: missing: the line has 2 fields, the column-name line names 4", ReadError(few));
+    EXPECT_EQ(few + ":4: PayeeAccountName: missing: the line has 2 fields, the column-name line names 4",
+              ReadError(few));
 
     const std::string many = File("many.csv", std::string(kHeader) + "12-34-56,12345678,Smith, Jones,1\n");
-    EXPECT_EQ(many +
-            ":2: field 5: not named in the column-name line: the line has 5 fields, the column-name line "
-            "names 4",
-        ReadError(many));
+    EXPECT_EQ(many + ":2: field 5: not named in the column-name line: the line has 5 fields, the column-name line "
+                     "names 4",
+              ReadError(many));
 
     const std::string open = File("open.csv", std::string(kHeader) + "12-34-56,12345678,\"Smith, Jones,1\n");
     EXPECT_EQ(open + ":2: PayeeAccountName: the quoted text is not closed on its line", ReadError(open));
@@ -242,9 +235,8 @@ TEST_F(BatchFileTest, LineProblemsNameTheLineAndTheField)
     const std::string notUtf8 = File("latin1.csv", std::string(kHeader) + "12-34-56,12345678,Caf\xE9,1\n");
     EXPECT_EQ(notUtf8 + ":2: PayeeAccountName: not UTF-8 text", ReadError(notUtf8));
 
-    const std::string rti = File("rti.csv",
-        "PayeeSortCode,PayeeAccountNumber,PayeeAccountName,Amount,IsRti\n"
-        "12-34-56,12345678,A,1,yes\n");
+    const std::string rti = File("rti.csv", "PayeeSortCode,PayeeAccountNumber,PayeeAccountName,Amount,IsRti\n"
+                                            "12-34-56,12345678,A,1,yes\n");
     EXPECT_EQ(rti + ":2: IsRti: \"yes\" is not a whole number (0 or 1)", ReadError(rti));
 }
 
@@ -267,14 +259,13 @@ TEST_F(BatchFileTest, StatementFilesStartWithAColumnNameLine)
     std::string why;
     EXPECT_TRUE(hostprogram::CheckStatementFile(Narrow(SourcePath(L"samples/statement.csv")), &why));
     EXPECT_TRUE(hostprogram::CheckStatementFile(
-        File("quoted.csv",
-            "\"transdate\",\"VALUEDATE\",\"InToday\",\"Amount\",\"Details\",\"TransCode\",\"RFR\","
-            "\"ChequeNo\"\r\n"),
+        File("quoted.csv", "\"transdate\",\"VALUEDATE\",\"InToday\",\"Amount\",\"Details\",\"TransCode\",\"RFR\","
+                           "\"ChequeNo\"\r\n"),
         &why));
     EXPECT_FALSE(hostprogram::CheckStatementFile(File("payments.csv", kHeader), &why));
     EXPECT_EQ("the first line is not the column-name line "
               "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo (quoted or not)",
-        why);
+              why);
     // A UTF-8 byte-order mark before the names is what the module's own filter accepts too.
     EXPECT_TRUE(hostprogram::CheckStatementFile(
         File("bom.csv", "\xEF\xBB\xBFTransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo\n"), &why));
@@ -318,8 +309,8 @@ TEST_F(BatchFileTest, GeneratedBatchesAreTheSameForTheSameSeed)
     EXPECT_EQ(first, Generated(200, 0.1, 7));
     EXPECT_NE(first, Generated(200, 0.1, 8));
     EXPECT_EQ(0u,
-        first.find("PayerSortCode,PayerAccountNumber,PayerAccountName,PayeeSortCode,PayeeAccountNumber,"
-                   "PayeeAccountName,PayeeBacsReference,PayeeRollNumber,Amount,Details,RtiReference,IsRti\r\n"));
+              first.find("PayerSortCode,PayerAccountNumber,PayerAccountName,PayeeSortCode,PayeeAccountNumber,"
+                         "PayeeAccountName,PayeeBacsReference,PayeeRollNumber,Amount,Details,RtiReference,IsRti\r\n"));
     // Line ends are CR LF throughout: 201 lines, 201 CR LF pairs, no bare LF.
     size_t lineFeeds = 0, pairs = 0;
     for (size_t i = 0; i < first.size(); ++i) {
@@ -376,13 +367,12 @@ TEST_F(BatchFileTest, BadInputEndsTheProgramWithCodeTwoAndOneMessage)
     };
     const Case cases[] = {
         {{"export", bad, "--output", output, "--layout", "lintrove"},
-            bad + ":3: Amount: \"x\" is not a decimal number\n"},
+         bad + ":3: Amount: \"x\" is not a decimal number\n"},
         {{"export", folder_ + "\\none.csv", "--output", output},
-            folder_ + "\\none.csv: cannot be read: no such file\n"},
+         folder_ + "\\none.csv: cannot be read: no such file\n"},
         {{"import", bad},
-            bad +
-                ":1: not a statement file: the first line is not the column-name line "
-                "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo (quoted or not)\n"},
+         bad + ":1: not a statement file: the first line is not the column-name line "
+               "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo (quoted or not)\n"},
         {{"import", folder_ + "\\none.csv"}, folder_ + "\\none.csv: cannot be read: no such file\n"},
     };
     for (const Case& c : cases) {
@@ -406,25 +396,25 @@ TEST_F(BatchFileTest, CommandLineMistakesAreNamed)
     const Case cases[] = {
         {{"export", batch}, "export needs --output FILE to answer the save dialog (or --cancel-save)"},
         {{"export", batch, "--output", output, "--layout", "sideways"},
-            "--layout is ledgerway or lintrove, not \"sideways\""},
+         "--layout is ledgerway or lintrove, not \"sideways\""},
         {{"export", batch, "--output", output, "--debit-date", "2026-02-30"},
-            "--debit-date is a date written YYYY-MM-DD, not \"2026-02-30\""},
+         "--debit-date is a date written YYYY-MM-DD, not \"2026-02-30\""},
         {{"export", batch, "--output", output, "--debit-date=07/12/2026"},
-            "--debit-date is a date written YYYY-MM-DD, not \"07/12/2026\""},
+         "--debit-date is a date written YYYY-MM-DD, not \"07/12/2026\""},
         {{"export", batch, "--output", output, "--remittance", "Y"}, "--remittance is yes or no, not \"Y\""},
         {{"export", batch, "--output", folder_ + "\\no-such-folder\\out.csv"},
-            "--output: the folder " + folder_ + "\\no-such-folder does not exist"},
+         "--output: the folder " + folder_ + "\\no-such-folder does not exist"},
         {{"export", batch, "--output", folder_}, "--output: " + folder_ + " is a folder, not a file"},
         {{"export", batch, "--output", output, "--seed", "1"}, "--seed is not an option of export"},
         {{"export", batch, "--output"}, "--output needs a value"},
         {{"export", batch, "--rti=1", "--output", output}, "--rti takes no value"},
         {{"export", batch, batch, "--output", output}, "one file only: \"" + batch + "\" is one too many"},
         {{"export", batch, "--output", output, "--unattended", "--interactive"},
-            "--unattended and --interactive exclude each other"},
+         "--unattended and --interactive exclude each other"},
         {{"import"}, "import needs a file"},
         {{"generate", "ten"}, "generate needs a number of payments from 0 to 2147483647, not \"ten\""},
         {{"generate", "10", "--invalid", "1.5"},
-            "--invalid is a share from 0 to 1 or a percentage from 0% to 100%, not \"1.5\""},
+         "--invalid is a share from 0 to 1 or a percentage from 0% to 100%, not \"1.5\""},
         {{"generate", "10", "--seed", "-1"}, "--seed is a whole number from 0, not \"-1\""},
         {{"pay", batch}, "\"pay\" is not a command: export, import or generate"},
     };

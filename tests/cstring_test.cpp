@@ -202,9 +202,13 @@ TEST(CStringTest, AppendingItselfOrAPartOfItselfWhileGrowing)
 
     CString mixed("0123456789");
     mixed.Append(static_cast<const char*>(mixed) + 5);
-    EXPECT_STREQ("0123456789" "56789", mixed);
+    EXPECT_STREQ("0123456789"
+                 "56789",
+                 mixed);
     mixed.Append(static_cast<const char*>(mixed));
-    EXPECT_STREQ("012345678956789" "012345678956789", mixed);
+    EXPECT_STREQ("012345678956789"
+                 "012345678956789",
+                 mixed);
 }
 
 TEST(CStringTest, WideTextNeedingThreeBytesAUnitInTheCodePageFits)

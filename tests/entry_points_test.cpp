@@ -35,11 +35,26 @@ void* operator new(std::size_t size)
         return block;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+void operator delete(void* block) noexcept
+{
+    std::free(block);
+}
+void operator delete[](void* block) noexcept
+{
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept
+{
+    std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept
+{
+    std::free(block);
+}
 
 namespace {
 
@@ -175,8 +190,8 @@ TEST_F(EntryPointTest, DispatchMembersOutOfMemoryAreAnswers)
             AllocationsFail failing;
             EXPECT_NO_THROW(idsResult = dispatch->GetIDsOfNames(IID_NULL, &name, 1, 0, &id));
             EXPECT_NO_THROW(infoResult = dispatch->GetTypeInfo(0, 0, info.Put()));
-            EXPECT_NO_THROW(invokeResult = dispatch->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &noArguments,
-                                                            &result, nullptr, nullptr));
+            EXPECT_NO_THROW(invokeResult = dispatch->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &noArguments, &result,
+                                                            nullptr, nullptr));
         }
         EXPECT_EQ(TYPE_E_ELEMENTNOTFOUND, idsResult) << libraryLoaded;
         EXPECT_EQ(TYPE_E_ELEMENTNOTFOUND, infoResult) << libraryLoaded;
@@ -229,7 +244,8 @@ TEST_F(EntryPointTest, ClassObjectFirstUseFromManyThreads)
             --waiting;
             while (waiting.load() > 0) {
             }
-            results[t] = DllGetClassObject(CLSID_BankPaymentService, IID_IClassFactory, reinterpret_cast<void**>(&seen[t]));
+            results[t] =
+                DllGetClassObject(CLSID_BankPaymentService, IID_IClassFactory, reinterpret_cast<void**>(&seen[t]));
         });
     }
     for (std::thread& thread : threads)

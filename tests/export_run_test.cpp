@@ -166,7 +166,8 @@ TEST_F(ExportRunTest, HostCallsInTheirOrder)
         "Payment[0].get_PayeeSortCode",
     };
     ASSERT_GE(calls.size(), expectedStart.size()) << log_->Text();
-    EXPECT_EQ(expectedStart, std::vector<std::string>(calls.begin(), calls.begin() + expectedStart.size())) << log_->Text();
+    EXPECT_EQ(expectedStart, std::vector<std::string>(calls.begin(), calls.begin() + expectedStart.size()))
+        << log_->Text();
 }
 
 TEST_F(ExportRunTest, EmptyBatchWritesNothingAndShowsNoDialog)

@@ -112,9 +112,10 @@ TEST_F(MethodFrameTest, FailingHostCallIsDispatchExceptionAndHostErrorInfoIsTake
 {
     FailingHostObject host(true);
     ComPtr<ISupportErrorInfo> held(&host);
-    HRESULT hr = MethodFrame([&] { HostCall(held, [](ISupportErrorInfo* object) {
-                                     return static_cast<FailingHostObject*>(object)->FailingCall();
-                                 }); });
+    HRESULT hr = MethodFrame([&] {
+        HostCall(held,
+                 [](ISupportErrorInfo* object) { return static_cast<FailingHostObject*>(object)->FailingCall(); });
+    });
     EXPECT_EQ(DISP_E_EXCEPTION, hr);
     EXPECT_TRUE(host.asked);
     EXPECT_FALSE(TakeHasErrorInfo());  // taken into the failure and released with it
@@ -128,7 +129,8 @@ TEST_F(MethodFrameTest, FailingHostCallWithoutErrorSupportLeavesNothingTaken)
     ComPtr<ISupportErrorInfo> held(&host);
     HostCallFailure caught{S_OK, nullptr};
     try {
-        HostCall(held, [](ISupportErrorInfo* object) { return static_cast<FailingHostObject*>(object)->FailingCall(); });
+        HostCall(held,
+                 [](ISupportErrorInfo* object) { return static_cast<FailingHostObject*>(object)->FailingCall(); });
     } catch (const HostCallFailure& failure) {
         caught.Result = failure.Result;
         caught.Info = failure.Info;

@@ -71,7 +71,10 @@ long IndexIn(const std::string& object, const char* prefix)
 class HostFailureTest : public RegisteredBankTest {
 protected:
     struct ExportStandIns {
-        explicit ExportStandIns(const std::shared_ptr<CallLog>& log) : Batch(log), Context(L"40-11-22", L"87654321", log) {}
+        explicit ExportStandIns(const std::shared_ptr<CallLog>& log)
+            : Batch(log), Context(L"40-11-22", L"87654321", log)
+        {
+        }
         standin::PaymentBatch Batch;
         standin::PaymentContext Context;
     };
@@ -152,7 +155,8 @@ protected:
                     const bool written = SUCCEEDED(result.Result) && (result.Status == 0 || result.Status == 1);
                     if (written) {
                         const std::string bytes = ReadBytes(PaymentPath());
-                        EXPECT_EQ(payments + (layout == ExportLayout::Ledgerway ? 1 : 0), CountCrLfLines(bytes)) << bytes;
+                        EXPECT_EQ(payments + (layout == ExportLayout::Ledgerway ? 1 : 0), CountCrLfLines(bytes))
+                            << bytes;
                     } else {
                         EXPECT_FALSE(FileExists(PaymentPath())) << "status " << result.Status;
                     }
@@ -192,11 +196,10 @@ TEST_F(HostFailureTest, ExportInEachLayoutAndForAnRtiHost)
 
 TEST_F(HostFailureTest, Import)
 {
-    const std::string contents =
-        "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo\n"
-        "2019-03-31,2019-04-01,Y,-12.50,CARD PAYMENT,DEB,REF1,\n"
-        "2019-04-01,2019-04-01,N,100.00,SALARY,CR,REF2,000123\n"
-        "02/04/2019,02/04/2019,N,1.99,FEE,DEB,REF3,\n";
+    const std::string contents = "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo\n"
+                                 "2019-03-31,2019-04-01,Y,-12.50,CARD PAYMENT,DEB,REF1,\n"
+                                 "2019-04-01,2019-04-01,N,100.00,SALARY,CR,REF2,000123\n"
+                                 "02/04/2019,02/04/2019,N,1.99,FEE,DEB,REF3,\n";
     TempStatementFile file(contents);
     const long liveBefore = standin::LiveObjects();
 

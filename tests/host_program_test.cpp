@@ -90,7 +90,7 @@ protected:
         char temp[MAX_PATH] = {};
         GetTempPathA(MAX_PATH, temp);
         folder_ = std::string(temp) + "bmhost-" + std::to_string(GetCurrentProcessId()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
         CreateDirectoryA(folder_.c_str(), nullptr);
     }
 
@@ -130,11 +130,12 @@ TEST_F(HostProgramTest, ExportsTheSampleBatchInTheLintroveLayout)
     const std::string output = Path("lintrove.csv");
 
     const HostRun run = Host("export " + Quoted(Sample(L"payments.csv")) +
-        " --sort-code 40-11-22 --account 87654321 --layout lintrove --output " + Quoted(output));
+                             " --sort-code 40-11-22 --account 87654321 --layout lintrove --output " + Quoted(output));
 
     EXPECT_EQ(1u, run.Code) << run.Output;
     EXPECT_EQ(kLintroveBytes, ReadBytes(output));
-    EXPECT_EQ("Batch: " + Sample(L"payments.csv") +
+    EXPECT_EQ(
+        "Batch: " + Sample(L"payments.csv") +
             ", 7 payments\n"
             "Dialogs:\n"
             "  \"Brenmark Ledgerway/Lintrove Payment Processing\": Lintrove layout: OK\n"
@@ -167,9 +168,9 @@ TEST_F(HostProgramTest, ExportsTheSampleBatchInTheLedgerwayLayoutWithDateAndRemi
     const std::string output = Path("ledgerway.csv");
 
     const HostRun run = Host("export " + Quoted(Sample(L"payments.csv")) +
-        " --sort-code 40-11-22 --account 87654321 --layout ledgerway --debit-date 2026-12-07"
-        " --remittance yes --output " +
-        Quoted(output));
+                             " --sort-code 40-11-22 --account 87654321 --layout ledgerway --debit-date 2026-12-07"
+                             " --remittance yes --output " +
+                             Quoted(output));
 
     EXPECT_EQ(1u, run.Code) << run.Output;
     EXPECT_EQ(kLedgerwayBytes, ReadBytes(output));
@@ -188,10 +189,9 @@ TEST_F(HostProgramTest, ExportsTheSampleBatchInTheLedgerwayLayoutWithDateAndRemi
         "      6     7  M. Kowalski                -5.00    21  Invalid Amount specified for payment: negative "
         "payments not supported.\n"
         "      7     8  Smith, Jones & Co        1200.00    30  Invalid or missing Payee bank account name.\n";
-    EXPECT_NE(std::string::npos,
-        run.Output.find("Result: S_FALSE\nStatus: 1 (written, some failed)\n"
-                        "Payments: 7, 3 passed, 4 failed\n\n" +
-            table))
+    EXPECT_NE(std::string::npos, run.Output.find("Result: S_FALSE\nStatus: 1 (written, some failed)\n"
+                                                 "Payments: 7, 3 passed, 4 failed\n\n" +
+                                                 table))
         << run.Output;
 }
 
@@ -207,32 +207,31 @@ TEST_F(HostProgramTest, RtiPaymentsGetNoOptionsDialogAndTheLintroveLayout)
               "301234,34567890,R. O. EVANS,1380.00,1003,A123\r\n"
               "404784,45678901,T. OKAFOR,95.10,1004,Expenses March\r\n"
               "601613,56789012,M. KOWALSKI,1610.40,1005,/AB \r\n",
-        ReadBytes(output));
+              ReadBytes(output));
     EXPECT_NE(std::string::npos, run.Output.find("Dialogs:\n  \"Save As\": " + output + ": Save\nOutput file:"))
         << run.Output;
     const std::string rtiText =
         "Invalid RTI Ref: Value must start with / followed by 3 alpha-numeric characters (excluding & or spaces).";
     EXPECT_NE(std::string::npos,
-        run.Output.find("Payment  Line  Payee         Amount  Code  Result text\n"
-                        "      1     2  J. Smith     1500.00     0  Payment processed successfully.\n"
-                        "      2     3  A. Baker     1420.25    36  " +
-            rtiText +
-            "\n"
-            "      3     4  R. O. Evans  1380.00    36  " +
-            rtiText +
-            "\n"
-            "      4     5  T. Okafor      95.10     0  Payment processed successfully.\n"
-            "      5     6  M. Kowalski  1610.40    36  " +
-            rtiText + "\n"))
+              run.Output.find("Payment  Line  Payee         Amount  Code  Result text\n"
+                              "      1     2  J. Smith     1500.00     0  Payment processed successfully.\n"
+                              "      2     3  A. Baker     1420.25    36  " +
+                              rtiText +
+                              "\n"
+                              "      3     4  R. O. Evans  1380.00    36  " +
+                              rtiText +
+                              "\n"
+                              "      4     5  T. Okafor      95.10     0  Payment processed successfully.\n"
+                              "      5     6  M. Kowalski  1610.40    36  " +
+                              rtiText + "\n"))
         << run.Output;
 }
 
 TEST_F(HostProgramTest, AllValidBatchExitsWithZeroAndAnExistingFileIsReplaced)
 {
     const std::string batch = Path("valid.csv");
-    WriteBytes(batch,
-        "PayeeSortCode,PayeeAccountNumber,PayeeAccountName,Amount,PayeeBacsReference,Details\n"
-        "12-34-56,12345678,J. Smith,10.5,42,Rent\n");
+    WriteBytes(batch, "PayeeSortCode,PayeeAccountNumber,PayeeAccountName,Amount,PayeeBacsReference,Details\n"
+                      "12-34-56,12345678,J. Smith,10.5,42,Rent\n");
     const std::string output = Path("out.txt");
     WriteBytes(output, "an older file\r\n");
 
@@ -244,9 +243,8 @@ TEST_F(HostProgramTest, AllValidBatchExitsWithZeroAndAnExistingFileIsReplaced)
     const size_t save = run.Output.find("  \"Save As\": " + output + ": Save\n  \"");
     EXPECT_NE(std::string::npos, save) << run.Output;
     EXPECT_NE(std::string::npos, run.Output.find("\": Yes\nOutput file: " + output + "\n", save)) << run.Output;
-    EXPECT_NE(std::string::npos,
-        run.Output.find("Result: S_OK\nStatus: 0 (written, all passed)\n"
-                        "Payments: 1, 1 passed, 0 failed\n"))
+    EXPECT_NE(std::string::npos, run.Output.find("Result: S_OK\nStatus: 0 (written, all passed)\n"
+                                                 "Payments: 1, 1 passed, 0 failed\n"))
         << run.Output;
 }
 
@@ -255,8 +253,8 @@ TEST_F(HostProgramTest, InteractiveRunWithoutDisplayIsAnsweredFromTheOptions)
     // The test prefix draws with Wine's null driver: nobody could see the dialogs.
     const std::string output = Path("shown.csv");
 
-    const HostRun run = Host(
-        "export " + Quoted(Sample(L"payments.csv")) + " --interactive --layout lintrove --output " + Quoted(output));
+    const HostRun run = Host("export " + Quoted(Sample(L"payments.csv")) +
+                             " --interactive --layout lintrove --output " + Quoted(output));
 
     EXPECT_EQ(1u, run.Code) << run.Output;
     EXPECT_EQ(0u, run.Output.find("brenmark_host: no display: the dialogs are answered from the options\n"))
@@ -268,20 +266,19 @@ TEST_F(HostProgramTest, CancelledSaveWritesNothingAndEndsWithCodeTwo)
 {
     const std::string output = Path("never.csv");
 
-    const HostRun run = Host(
-        "export " + Quoted(Sample(L"payments.csv")) + " --layout lintrove --cancel-save --output " + Quoted(output));
+    const HostRun run = Host("export " + Quoted(Sample(L"payments.csv")) +
+                             " --layout lintrove --cancel-save --output " + Quoted(output));
 
     EXPECT_EQ(2u, run.Code) << run.Output;
     EXPECT_FALSE(Exists(output));
-    EXPECT_NE(std::string::npos,
-        run.Output.find("  \"Save As\": Cancel\n"
-                        "Output file: none\n"
-                        "Result: S_OK\n"
-                        "Status: 3 (nothing written: empty batch or cancelled)\n"
-                        "Payments: 7, 0 passed, 0 failed, 7 not reached\n"))
+    EXPECT_NE(std::string::npos, run.Output.find("  \"Save As\": Cancel\n"
+                                                 "Output file: none\n"
+                                                 "Result: S_OK\n"
+                                                 "Status: 3 (nothing written: empty batch or cancelled)\n"
+                                                 "Payments: 7, 0 passed, 0 failed, 7 not reached\n"))
         << run.Output;
-    EXPECT_NE(
-        std::string::npos, run.Output.find("      1     2  J. Smith & Co            1234.50     -  (not reached)\n"))
+    EXPECT_NE(std::string::npos,
+              run.Output.find("      1     2  J. Smith & Co            1234.50     -  (not reached)\n"))
         << run.Output;
 }
 
@@ -291,15 +288,14 @@ TEST_F(HostProgramTest, CancelledOptionsLeaveTheRunOnItsDefaults)
     const std::string output = Path("defaults.csv");
 
     const HostRun run = Host("export " + Quoted(Sample(L"payments.csv")) +
-        " --sort-code 40-11-22 --account 87654321 --cancel-options --output " + Quoted(output));
+                             " --sort-code 40-11-22 --account 87654321 --cancel-options --output " + Quoted(output));
 
     EXPECT_EQ(1u, run.Code) << run.Output;
     EXPECT_EQ(kLintroveBytes, ReadBytes(output));
-    EXPECT_NE(std::string::npos,
-        run.Output.find("Dialogs:\n"
-                        "  \"Brenmark Ledgerway/Lintrove Payment Processing\": Cancel\n"
-                        "  \"Save As\": " +
-            output + ": Save\n"))
+    EXPECT_NE(std::string::npos, run.Output.find("Dialogs:\n"
+                                                 "  \"Brenmark Ledgerway/Lintrove Payment Processing\": Cancel\n"
+                                                 "  \"Save As\": " +
+                                                 output + ": Save\n"))
         << run.Output;
 }
 
@@ -314,30 +310,29 @@ TEST_F(HostProgramTest, EmptyBatchShowsNoDialogAndPasses)
     EXPECT_EQ(0u, run.Code) << run.Output;
     EXPECT_FALSE(Exists(output));
     EXPECT_EQ("Batch: " + batch +
-            ", 0 payments\n"
-            "Dialogs:\n"
-            "  (none)\n"
-            "Output file: none\n"
-            "Result: S_OK\n"
-            "Status: 3 (nothing written: empty batch or cancelled)\n"
-            "Payments: 0, 0 passed, 0 failed\n",
-        run.Output);
+                  ", 0 payments\n"
+                  "Dialogs:\n"
+                  "  (none)\n"
+                  "Output file: none\n"
+                  "Result: S_OK\n"
+                  "Status: 3 (nothing written: empty batch or cancelled)\n"
+                  "Payments: 0, 0 passed, 0 failed\n",
+              run.Output);
 }
 
 TEST_F(HostProgramTest, BadBatchNeverReachesTheModule)
 {
     const std::string batch = Path("bad.csv");
-    WriteBytes(batch,
-        "PayeeSortCode,PayeeAccountNumber,PayeeAccountName,Amount\n"
-        "12-34-56,12345678,J. Smith,10.5\n"
-        "12-34-56,12345678,A. Baker\n");
+    WriteBytes(batch, "PayeeSortCode,PayeeAccountNumber,PayeeAccountName,Amount\n"
+                      "12-34-56,12345678,J. Smith,10.5\n"
+                      "12-34-56,12345678,A. Baker\n");
     const std::string output = Path("out.csv");
 
     const HostRun run = Host("export " + Quoted(batch) + " --layout lintrove --output " + Quoted(output));
 
     EXPECT_EQ(2u, run.Code);
     EXPECT_EQ("brenmark_host: " + batch + ":3: Amount: missing: the line has 3 fields, the column-name line names 4\n",
-        run.Output);
+              run.Output);
     // An unattended run that reached the module would have written the first payment.
     EXPECT_FALSE(Exists(output));
 }
@@ -348,9 +343,9 @@ TEST_F(HostProgramTest, MissingTypeLibrariesAreNamed)
 
     EXPECT_EQ(2u, run.Code);
     EXPECT_EQ("brenmark_host: The folder " + folder_ +
-            " does not hold the host type libraries (TolvarEBanking.tlb, TolvarBankPayments.tlb, "
-            "TolvarBankReconciliation.tlb)\n",
-        run.Output);
+                  " does not hold the host type libraries (TolvarEBanking.tlb, TolvarBankPayments.tlb, "
+                  "TolvarBankReconciliation.tlb)\n",
+              run.Output);
 }
 
 TEST_F(HostProgramTest, WithoutTheModuleRegisteredTheProgramSaysSo)
@@ -362,7 +357,7 @@ TEST_F(HostProgramTest, WithoutTheModuleRegisteredTheProgramSaysSo)
     EXPECT_EQ(2u, run.Code);
     EXPECT_EQ("brenmark_host: The bank module is not registered: no class for TolvarBrenmarkLintrove.Bank: "
               "0x800401F3 CO_E_CLASSSTRING. Register TolvarBrenmarkLintrove.dll with regsvr32 first.\n",
-        run.Output);
+              run.Output);
     EXPECT_EQ(0u, registered);
 }
 
@@ -375,60 +370,61 @@ TEST_F(HostProgramTest, ImportPrintsTheTransactionsTheHostReceived)
 
     EXPECT_EQ(0u, run.Code) << run.Output;
     EXPECT_EQ("Statement file: " + Sample(L"statement.csv") +
-            "\n"
-            "File filter: accepts it as \"Statement Transaction file (CSV format)\"\n"
-            "Messages: (none)\n"
-            "Result: S_OK\n"
-            "Status: 0\n"
-            "Statement: reset 1 time\n"
-            "Transactions: 5\n"
-            "\n"
-            "Seq  Date         Amount  Kind     Details             Reference  Cheque\n"
-            "  1  2019-03-29  1500.00  receipt  SALARY MARCH\n"
-            "  2  2019-03-31   -12.50  payment  CARD PAYMENT        000123     000123\n"
-            "  3  2019-04-01  -650.00  payment  RENT, FLAT 2\n"
-            "  4  2019-04-02     0.00  receipt  INTEREST \"\"GROSS\"\"\n"
-            "  5  2019-04-03   -45.99  payment  CHEQUE PAID         000124     000124\n",
-        run.Output);
+                  "\n"
+                  "File filter: accepts it as \"Statement Transaction file (CSV format)\"\n"
+                  "Messages: (none)\n"
+                  "Result: S_OK\n"
+                  "Status: 0\n"
+                  "Statement: reset 1 time\n"
+                  "Transactions: 5\n"
+                  "\n"
+                  "Seq  Date         Amount  Kind     Details             Reference  Cheque\n"
+                  "  1  2019-03-29  1500.00  receipt  SALARY MARCH\n"
+                  "  2  2019-03-31   -12.50  payment  CARD PAYMENT        000123     000123\n"
+                  "  3  2019-04-01  -650.00  payment  RENT, FLAT 2\n"
+                  "  4  2019-04-02     0.00  receipt  INTEREST \"\"GROSS\"\"\n"
+                  "  5  2019-04-03   -45.99  payment  CHEQUE PAID         000124     000124\n",
+              run.Output);
 }
 
 TEST_F(HostProgramTest, ImportShowsTheRefusalOfADamagedFile)
 {
     const std::string statement = Path("short.csv");
-    WriteBytes(statement,
-        "\"TransDate\",\"ValueDate\",\"InToday\",\"Amount\",\"Details\",\"TransCode\",\"RFR\","
-        "\"ChequeNo\"\r\n"
-        "2024-01-02,2024-01-02,N,-12.34,CARD,DEB,,\r\n"
-        "2024-01-03,2024-01-03,N,\"5\",QUOTED AMOUNT,DEB,,\r\n"
-        "2024-01-04,2024-01-04,N,7\r\n"
-        "2024-01-05,2024-01-05,N,8,AFTER,DEB,,\r\n");
+    WriteBytes(statement, "\"TransDate\",\"ValueDate\",\"InToday\",\"Amount\",\"Details\",\"TransCode\",\"RFR\","
+                          "\"ChequeNo\"\r\n"
+                          "2024-01-02,2024-01-02,N,-12.34,CARD,DEB,,\r\n"
+                          "2024-01-03,2024-01-03,N,\"5\",QUOTED AMOUNT,DEB,,\r\n"
+                          "2024-01-04,2024-01-04,N,7\r\n"
+                          "2024-01-05,2024-01-05,N,8,AFTER,DEB,,\r\n");
 
     const HostRun run = Host("import " + Quoted(statement));
 
     EXPECT_EQ(2u, run.Code) << run.Output;
     EXPECT_NE(std::string::npos,
-        run.Output.find("Messages:\n"
-                        "  \"Statement Import\" answered OK:\n"
-                        "    The statement file cannot be imported:\n"
-                        "    " + statement + "\n"
-                        "    \n"
-                        "    Line 4: found \"2024-01-04,2024-01-04,N,7\"; expected 8 fields separated by commas, but the "
-                        "line has 4 (a comma may be missing, or a double quote left open).\n"
-                        "    \n"
-                        "    Nothing was imported; the statement is unchanged. No other line is damaged.\n"
-                        "Result: S_OK\n"
-                        "Status: 2 (nothing imported)\n"
-                        "Statement: untouched\n"
-                        "Transactions: 0\n"))
+              run.Output.find(
+                  "Messages:\n"
+                  "  \"Statement Import\" answered OK:\n"
+                  "    The statement file cannot be imported:\n"
+                  "    " +
+                  statement +
+                  "\n"
+                  "    \n"
+                  "    Line 4: found \"2024-01-04,2024-01-04,N,7\"; expected 8 fields separated by commas, but the "
+                  "line has 4 (a comma may be missing, or a double quote left open).\n"
+                  "    \n"
+                  "    Nothing was imported; the statement is unchanged. No other line is damaged.\n"
+                  "Result: S_OK\n"
+                  "Status: 2 (nothing imported)\n"
+                  "Statement: untouched\n"
+                  "Transactions: 0\n"))
         << run.Output;
 }
 
 TEST_F(HostProgramTest, ImportTakesAFileMarkedUtf8)
 {
     const std::string statement = Path("marked.csv");
-    WriteBytes(statement,
-        "\xEF\xBB\xBFTransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo\n"
-        "31/03/2019,,N,-4.50,CAF\xC3\x89 \xE2\x82\xAC,DEB,,\n");
+    WriteBytes(statement, "\xEF\xBB\xBFTransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo\n"
+                          "31/03/2019,,N,-4.50,CAF\xC3\x89 \xE2\x82\xAC,DEB,,\n");
     const HostRun run = Host("import " + Quoted(statement));
     EXPECT_EQ(0u, run.Code) << run.Output;
     EXPECT_NE(std::string::npos, run.Output.find("  1  2019-03-31   -4.50  payment  CAF\xC3\x89 \xE2\x82\xAC\n"))
@@ -452,11 +448,10 @@ TEST_F(HostProgramTest, GeneratedBatchesAreDeterministicAndKeepTheirShareThrough
     EXPECT_NE(ReadBytes(first), ReadBytes(other));
     for (const char* layout : {"lintrove", "ledgerway"}) {
         const HostRun run = Host("export " + Quoted(first) + " --sort-code 40-11-22 --account 87654321 --layout " +
-            layout + " --no-table --output " + Quoted(Path(std::string(layout) + ".csv")));
+                                 layout + " --no-table --output " + Quoted(Path(std::string(layout) + ".csv")));
         EXPECT_EQ(1u, run.Code) << run.Output;
-        EXPECT_NE(std::string::npos,
-            run.Output.find("Status: 1 (written, some failed)\nPayments: 40, 36 passed, "
-                            "4 failed\n"))
+        EXPECT_NE(std::string::npos, run.Output.find("Status: 1 (written, some failed)\nPayments: 40, 36 passed, "
+                                                     "4 failed\n"))
             << layout << "\n"
             << run.Output;
         EXPECT_EQ(std::string::npos, run.Output.find("Payment  Line")) << run.Output;
@@ -467,7 +462,7 @@ TEST_F(HostProgramTest, GeneratedBatchesAreDeterministicAndKeepTheirShareThrough
 // An interactive run, in process: the user, played by the driver, picks the layout and a name of
 // their own; the host reports the file the save dialog was given.
 
-class InteractiveExportTest : public ComTest { };
+class InteractiveExportTest : public ComTest {};
 
 TEST_F(InteractiveExportTest, TheHostReportsTheFileTheUserChose)
 {

@@ -40,9 +40,27 @@ std::string Print(const Table& table, const std::vector<Table::Row>& rows)
 
 TEST(HostReportAmounts, WholePenceAndOtherAmountsReadAsTheLibraryWritesThem)
 {
-    const double amounts[] = {0.0, -0.0, 0.01, -0.01, 0.1, 0.5, 1.005, 2.675, -2000.0, 1234.5, 99999999.99,
-                              0.1 + 0.2, 1.0 / 3, 1e-7, 12.345, 89999999999999.99, 9e15, 1e20, -1e300,
-                              std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+    const double amounts[] = {0.0,
+                              -0.0,
+                              0.01,
+                              -0.01,
+                              0.1,
+                              0.5,
+                              1.005,
+                              2.675,
+                              -2000.0,
+                              1234.5,
+                              99999999.99,
+                              0.1 + 0.2,
+                              1.0 / 3,
+                              1e-7,
+                              12.345,
+                              89999999999999.99,
+                              9e15,
+                              1e20,
+                              -1e300,
+                              std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::quiet_NaN(),
                               std::numeric_limits<double>::denorm_min()};
     for (double amount : amounts)
         EXPECT_EQ(ReceivedAmountByTheLibrary(amount), FormatReceivedAmount(amount)) << amount;
@@ -71,11 +89,12 @@ TEST(HostReportDates, DayAndTimeOfDay)
 TEST(HostReportTable, ColumnsLineUpByCharacters)
 {
     const Table table({"No", "Name", "Amount", "Note"}, {true, false, true, false});
-    EXPECT_EQ("No  Name     Amount  Note\n"
-              " 1  Łódź       1.00  first\n"
-              "12  A         12.50\n"
-              " 3  Zoë Ltd  100.00  x\n",
-              Print(table, {{"1", "Łódź", "1.00", "first"}, {"12", "A", "12.50", ""}, {"3", "Zoë Ltd", "100.00", "x"}}));
+    EXPECT_EQ(
+        "No  Name     Amount  Note\n"
+        " 1  Łódź       1.00  first\n"
+        "12  A         12.50\n"
+        " 3  Zoë Ltd  100.00  x\n",
+        Print(table, {{"1", "Łódź", "1.00", "first"}, {"12", "A", "12.50", ""}, {"3", "Zoë Ltd", "100.00", "x"}}));
     EXPECT_EQ("No  Name  Amount  Note\n", Print(table, {}));
 }
 

@@ -31,7 +31,8 @@ ProcessFigures Measure()
     ProcessFigures figures;
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                             sizeof counters))
         figures.PrivateBytes = counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
     // Wine does not count a process's handles: there they are counted by asking about each
     // handle value in turn.
@@ -146,7 +147,8 @@ TEST_F(LeakTest, CyclesOfTheWholeUseKeepTheProcessFlat)
     using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
     const HMODULE module = GetModuleHandleW(L"TolvarBrenmarkLintrove.dll");
     ASSERT_NE(nullptr, module) << "the module was not loaded in-process";
-    const auto canUnloadNow = reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    const auto canUnloadNow =
+        reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
     ASSERT_NE(nullptr, canUnloadNow);
     EXPECT_EQ(S_OK, canUnloadNow());
 

@@ -33,7 +33,8 @@ public:
         PutText("MS Shell Dlg");
     }
 
-    DialogTemplate& Item(const char* className, const char* text, int id, DWORD style, short x, short y, short cx, short cy)
+    DialogTemplate& Item(const char* className, const char* text, int id, DWORD style, short x, short y, short cx,
+                         short cy)
     {
         Align(4);
         DLGITEMTEMPLATE item{};
@@ -370,7 +371,8 @@ TEST_F(ModalDriverTest, AWindowThatRefusesCancelHasItsLoopEnded)
 
     ASSERT_EQ(1u, driver.Windows().size());
     EXPECT_FALSE(driver.Windows()[0].Scripted);
-    EXPECT_EQ(std::vector<std::string>{"did not close on Cancel; its modal loop was ended"}, driver.Windows()[0].Problems);
+    EXPECT_EQ(std::vector<std::string>{"did not close on Cancel; its modal loop was ended"},
+              driver.Windows()[0].Problems);
 }
 
 TEST_F(ModalDriverTest, OnlyOneDriverWatchesAThread)

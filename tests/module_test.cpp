@@ -82,7 +82,8 @@ void ExpectRegistered()
         std::wstring server = ReadValue(classKey + L"\\InprocServer32");
         EXPECT_NE(std::wstring::npos, server.find(L"TolvarBrenmarkLintrove.dll")) << Narrow(server);
     }
-    EXPECT_TRUE(KeyExists(L"CLSID\\" + GuidText(CLSID_Bank) + L"\\Implemented Categories\\" + GuidText(CATID_TolvarBankModules)));
+    EXPECT_TRUE(KeyExists(L"CLSID\\" + GuidText(CLSID_Bank) + L"\\Implemented Categories\\" +
+                          GuidText(CATID_TolvarBankModules)));
     EXPECT_FALSE(KeyExists(L"CLSID\\" + GuidText(CLSID_BankPaymentService) + L"\\Implemented Categories"));
     // The statement service is made only inside the module: nothing of it is registered.
     EXPECT_FALSE(KeyExists(L"CLSID\\" + GuidText(CLSID_BankStatementService)));
@@ -99,9 +100,12 @@ public:
     LoadedModule() : module_(LoadLibraryW(DllPath().c_str()))
     {
         if (module_) {
-            getClassObject = reinterpret_cast<GetClassObjectFunction>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
-            canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
-            registerServer = reinterpret_cast<CanUnloadNowFunction>(reinterpret_cast<void*>(GetProcAddress(module_, "DllRegisterServer")));
+            getClassObject = reinterpret_cast<GetClassObjectFunction>(
+                reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+            canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(
+                reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+            registerServer = reinterpret_cast<CanUnloadNowFunction>(
+                reinterpret_cast<void*>(GetProcAddress(module_, "DllRegisterServer")));
         }
     }
     ~LoadedModule()
@@ -179,7 +183,8 @@ TEST_F(ModuleTest, HostCreatesPaymentServiceByProgId)
     ASSERT_EQ(S_OK, CLSIDFromProgID(L"TolvarBrenmarkLintrove.BankPaymentService", &classId));
     EXPECT_TRUE(InlineIsEqualGUID(classId, CLSID_BankPaymentService));
     ComPtr<ITolvarBankPaymentService> service;
-    ASSERT_EQ(S_OK, CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ITolvarBankPaymentService, service.PutVoid()));
+    ASSERT_EQ(S_OK, CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ITolvarBankPaymentService,
+                                     service.PutVoid()));
     Bstr name;
     EXPECT_EQ(S_OK, service->get_Name(name.Put()));
     EXPECT_EQ(std::wstring(L"Bank Payment Service"), name.Text());
@@ -199,7 +204,8 @@ TEST_F(ModuleTest, ClassObjects)
     LoadedModule module;
     ASSERT_TRUE(module);
     ComPtr<IClassFactory> factory, again;
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, module.getClassObject(CLSID_BankStatementService, IID_IClassFactory, factory.PutVoid()));
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
+              module.getClassObject(CLSID_BankStatementService, IID_IClassFactory, factory.PutVoid()));
     EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, module.getClassObject(IID_IBank, IID_IClassFactory, factory.PutVoid()));
     EXPECT_EQ(nullptr, factory.Get());
 
@@ -302,7 +308,8 @@ TEST_F(ModuleTest, HostExportsABatchThroughTheRegisteredPaymentService)
         CLSID classId = {};
         ASSERT_EQ(S_OK, CLSIDFromProgID(L"TolvarBrenmarkLintrove.BankPaymentService", &classId));
         ComPtr<ITolvarBankPaymentService> service;
-        ASSERT_EQ(S_OK, CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ITolvarBankPaymentService, service.PutVoid()));
+        ASSERT_EQ(S_OK, CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_ITolvarBankPaymentService,
+                                         service.PutVoid()));
         EXPECT_EQ(S_OK, service->ExportPayments(batch.Get(), nullptr));
         long status = -1;
         service->get_Status(&status);
@@ -313,7 +320,8 @@ TEST_F(ModuleTest, HostExportsABatchThroughTheRegisteredPaymentService)
     char bytes[256] = {};
     size_t count = fread(bytes, 1, sizeof bytes - 1, written);
     fclose(written);
-    EXPECT_EQ(std::string("123456,01234567,J. SMITH & CO,1234.50,INV 1001,March invoice\r\n"), std::string(bytes, count));
+    EXPECT_EQ(std::string("123456,01234567,J. SMITH & CO,1234.50,INV 1001,March invoice\r\n"),
+              std::string(bytes, count));
     EXPECT_EQ(0, batch.ResultCode(0));
     DeleteFileA(output.c_str());
     RemoveDirectoryA(folder.c_str());

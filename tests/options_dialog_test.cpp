@@ -142,10 +142,14 @@ public:
         if (first == 0xFFFF) {
             const WORD ordinal = Word();
             switch (ordinal) {
-            case 0x80: return "Button";
-            case 0x81: return "Edit";
-            case 0x82: return "Static";
-            default: return "#" + std::to_string(ordinal);
+            case 0x80:
+                return "Button";
+            case 0x81:
+                return "Edit";
+            case 0x82:
+                return "Static";
+            default:
+                return "#" + std::to_string(ordinal);
             }
         }
         std::string text;
@@ -475,7 +479,11 @@ TEST_F(OptionsDialogTest, SwitchingLayoutsAndBackIsStillAChange)
 TEST_F(OptionsDialogTest, TogglingRemittanceTwiceKeepsTheFlagButCountsAsAChange)
 {
     ModalDriver driver;
-    driver.On(kCaption).Click(IDC_REMITTANCE_ADVICE).Read(IDC_REMITTANCE_ADVICE, "once").Click(IDC_REMITTANCE_ADVICE).Press(IDOK);
+    driver.On(kCaption)
+        .Click(IDC_REMITTANCE_ADVICE)
+        .Read(IDC_REMITTANCE_ADVICE, "once")
+        .Click(IDC_REMITTANCE_ADVICE)
+        .Press(IDOK);
     driver.On(kCaption).Click(IDC_REMITTANCE_ADVICE).Press(IDOK);
 
     const Outcome twice = Show(kAccount, Now(), 0);
@@ -491,7 +499,11 @@ TEST_F(OptionsDialogTest, TogglingRemittanceTwiceKeepsTheFlagButCountsAsAChange)
 TEST_F(OptionsDialogTest, ValuesOfDisabledOptionsAreKept)
 {
     ModalDriver driver;
-    driver.On(kCaption).Click(IDC_REMITTANCE_ADVICE).Click(IDC_LINTROVE_LAYOUT).Read(IDC_REMITTANCE_ADVICE, "box").Press(IDOK);
+    driver.On(kCaption)
+        .Click(IDC_REMITTANCE_ADVICE)
+        .Click(IDC_LINTROVE_LAYOUT)
+        .Read(IDC_REMITTANCE_ADVICE, "box")
+        .Press(IDOK);
 
     const Outcome outcome = Show(kAccount, MakeDate(2024, 2, 29, 14, 0));
 

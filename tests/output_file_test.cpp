@@ -23,9 +23,9 @@ using modal::WindowRecord;
 namespace {
 
 const char kSaveCaption[] = "Save As";  // the system's own title for a save dialog without one
-const int kFileNameBox = 0x47c;           // cmb13: the explorer-style dialog's file name
-const int kFileTypeList = 0x470;          // cmb1
-const int kReadOnlyBox = 0x410;           // chx1
+const int kFileNameBox = 0x47c;         // cmb13: the explorer-style dialog's file name
+const int kFileTypeList = 0x470;        // cmb1
+const int kReadOnlyBox = 0x410;         // chx1
 const char kNoticeCaption[] = "Windows Redirect";
 
 void MakeFolder(const std::string& path)

@@ -38,7 +38,8 @@ TEST(AllowedCharacters, LettersDigitsAndFiveMarks)
     EXPECT_TRUE(IsAllowedText("AB/12-3"));
     EXPECT_TRUE(IsAllowedText("az AZ 09 . - & /"));
     EXPECT_TRUE(IsAllowedText(""));
-    for (const char* text : {"O'Brien", "AB,12", "ref#1", "(A)", "caf\xE9", "tab\there", "line\r\n", "a_b", "a+b", "\x7F"})
+    for (const char* text :
+         {"O'Brien", "AB,12", "ref#1", "(A)", "caf\xE9", "tab\there", "line\r\n", "a_b", "a+b", "\x7F"})
         EXPECT_FALSE(IsAllowedText(text)) << text;
     for (int c = 1; c < 256; ++c) {
         const bool expected = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ' ||
@@ -167,8 +168,8 @@ const char kReferenceTrace[] = "Bacs Reference not valid";
 struct CheckCase {
     const char* Title;
     std::function<void(PaymentData&)> Change;
-    long Code;            // the result code left on the payment
-    std::string Record;   // the record as written
+    long Code;           // the result code left on the payment
+    std::string Record;  // the record as written
     std::vector<std::string> Traces = {};
 };
 
@@ -210,8 +211,8 @@ std::string LintroveWith(int field, const std::string& text)
 
 std::string LedgerwayWith(int field, const std::string& text)
 {
-    std::vector<std::string> fields = {"07/12/2026", "0012", "87654321", "00", "401122", "J. Smith",
-                                       "12345678",   "00",   "123456",   "Acme Ltd", "99.90", "Y"};
+    std::vector<std::string> fields = {"07/12/2026", "0012", "87654321", "00",       "401122", "J. Smith",
+                                       "12345678",   "00",   "123456",   "Acme Ltd", "99.90",  "Y"};
     fields[static_cast<size_t>(field)] = text;
     std::string record;
     for (size_t i = 0; i < fields.size(); ++i)
@@ -237,30 +238,62 @@ TEST_F(PaymentCheckTest, LintrovePayeeAccountNumber)
     RunLintrove({
         {"eight digits", [](PaymentData& p) { p.PayeeAccountNumber = L"12345678"; }, 0, LintroveWith(1, "12345678")},
         {"seven digits", [](PaymentData& p) { p.PayeeAccountNumber = L"1234567"; }, 0, LintroveWith(1, "01234567")},
-        {"trailing spaces", [](PaymentData& p) { p.PayeeAccountNumber = L"1234567  "; }, 0, LintroveWith(1, "01234567")},
-        {"leading space", [](PaymentData& p) { p.PayeeAccountNumber = L" 1234567"; }, 29, LintroveWith(1, " 1234567"), {kAccountTrace}},
-        {"nine digits", [](PaymentData& p) { p.PayeeAccountNumber = L"123456789"; }, 29, LintroveWith(1, "123456789"), {kAccountTrace}},
-        {"spaces", [](PaymentData& p) { p.PayeeAccountNumber = L"        "; }, 29, LintroveWith(1, "00000000"), {kAccountTrace}},
+        {"trailing spaces", [](PaymentData& p) { p.PayeeAccountNumber = L"1234567  "; }, 0,
+         LintroveWith(1, "01234567")},
+        {"leading space",
+         [](PaymentData& p) { p.PayeeAccountNumber = L" 1234567"; },
+         29,
+         LintroveWith(1, " 1234567"),
+         {kAccountTrace}},
+        {"nine digits",
+         [](PaymentData& p) { p.PayeeAccountNumber = L"123456789"; },
+         29,
+         LintroveWith(1, "123456789"),
+         {kAccountTrace}},
+        {"spaces",
+         [](PaymentData& p) { p.PayeeAccountNumber = L"        "; },
+         29,
+         LintroveWith(1, "00000000"),
+         {kAccountTrace}},
         {"empty", [](PaymentData& p) { p.PayeeAccountNumber = L""; }, 29, LintroveWith(1, "00000000"), {kAccountTrace}},
-        {"letters", [](PaymentData& p) { p.PayeeAccountNumber = L"ABCDEFGH"; }, 29, LintroveWith(1, "ABCDEFGH"), {kAccountTrace}},
+        {"letters",
+         [](PaymentData& p) { p.PayeeAccountNumber = L"ABCDEFGH"; },
+         29,
+         LintroveWith(1, "ABCDEFGH"),
+         {kAccountTrace}},
     });
 }
 
 TEST_F(PaymentCheckTest, LintrovePayeeName)
 {
     RunLintrove({
-        {"marks", [](PaymentData& p) { p.PayeeAccountName = L"Smith & Sons Ltd."; }, 0, LintroveWith(2, "SMITH & SONS LTD.")},
+        {"marks", [](PaymentData& p) { p.PayeeAccountName = L"Smith & Sons Ltd."; }, 0,
+         LintroveWith(2, "SMITH & SONS LTD.")},
         {"slash and hyphen", [](PaymentData& p) { p.PayeeAccountName = L"A-B/C"; }, 0, LintroveWith(2, "A-B/C")},
-        {"apostrophe", [](PaymentData& p) { p.PayeeAccountName = L"O'Brien"; }, 30, LintroveWith(2, "O'BRIEN"), {kNameTrace}},
+        {"apostrophe",
+         [](PaymentData& p) { p.PayeeAccountName = L"O'Brien"; },
+         30,
+         LintroveWith(2, "O'BRIEN"),
+         {kNameTrace}},
         {"spaces", [](PaymentData& p) { p.PayeeAccountName = L"     "; }, 30, LintroveWith(2, "     "), {kNameTrace}},
         {"empty", [](PaymentData& p) { p.PayeeAccountName = L""; }, 30, LintroveWith(2, ""), {kNameTrace}},
-        {"accented letter", [](PaymentData& p) { p.PayeeAccountName = L"Caf\u00e9"; }, 30, LintroveWith(2, "CAF\xE9"), {kNameTrace}},
+        {"accented letter",
+         [](PaymentData& p) { p.PayeeAccountName = L"Caf\u00e9"; },
+         30,
+         LintroveWith(2, "CAF\xE9"),
+         {kNameTrace}},
         // Past the 18 characters written, the whole name still counts.
-        {"bad character past the cut", [](PaymentData& p) { p.PayeeAccountName = L"A long payee name (UK)"; }, 30,
-         LintroveWith(2, "A LONG PAYEE NAME "), {kNameTrace}},
+        {"bad character past the cut",
+         [](PaymentData& p) { p.PayeeAccountName = L"A long payee name (UK)"; },
+         30,
+         LintroveWith(2, "A LONG PAYEE NAME "),
+         {kNameTrace}},
         // A character the narrow text cannot carry would silently shorten the name.
-        {"character above U+00FF", [](PaymentData& p) { p.PayeeAccountName = L"Smith \u0141odz"; }, 30,
-         LintroveWith(2, "SMITH "), {kNameTrace}},
+        {"character above U+00FF",
+         [](PaymentData& p) { p.PayeeAccountName = L"Smith \u0141odz"; },
+         30,
+         LintroveWith(2, "SMITH "),
+         {kNameTrace}},
     });
 }
 
@@ -286,26 +319,48 @@ TEST_F(PaymentCheckTest, LintroveReference)
     RunLintrove({
         {"roll number", [](PaymentData& p) { p.PayeeRollNumber = L"AB/12-3"; }, 0, LintroveWith(4, "AB/12-3")},
         {"roll number lower case", [](PaymentData& p) { p.PayeeRollNumber = L"ab12"; }, 0, LintroveWith(4, "AB12")},
-        {"roll number with comma", [](PaymentData& p) { p.PayeeRollNumber = L"AB,12"; }, 31, LintroveWith(4, "AB,12"), {kReferenceTrace}},
-        {"BACS reference", [](PaymentData& p) { p.PayeeBacsReference = L"ref#1"; }, 27, LintroveWith(4, "REF#1"), {kReferenceTrace}},
+        {"roll number with comma",
+         [](PaymentData& p) { p.PayeeRollNumber = L"AB,12"; },
+         31,
+         LintroveWith(4, "AB,12"),
+         {kReferenceTrace}},
+        {"BACS reference",
+         [](PaymentData& p) { p.PayeeBacsReference = L"ref#1"; },
+         27,
+         LintroveWith(4, "REF#1"),
+         {kReferenceTrace}},
         {"empty BACS reference", [](PaymentData& p) { p.PayeeBacsReference = L""; }, 0, LintroveWith(4, "")},
         {"roll number of spaces is used", [](PaymentData& p) { p.PayeeRollNumber = L"  "; }, 0, LintroveWith(4, "  ")},
-        {"line break in roll number", [](PaymentData& p) { p.PayeeRollNumber = L"AB\r\n12"; }, 31, LintroveWith(4, "AB\r\r\n12"), {kReferenceTrace}},
-        {"roll number above U+00FF", [](PaymentData& p) { p.PayeeRollNumber = L"ab\u014112"; }, 31, LintroveWith(4, "AB"), {kReferenceTrace}},
-        {"BACS reference above U+00FF", [](PaymentData& p) { p.PayeeBacsReference = L"inv \u20ac5"; }, 27, LintroveWith(4, "INV "), {kReferenceTrace}},
+        {"line break in roll number",
+         [](PaymentData& p) { p.PayeeRollNumber = L"AB\r\n12"; },
+         31,
+         LintroveWith(4, "AB\r\r\n12"),
+         {kReferenceTrace}},
+        {"roll number above U+00FF",
+         [](PaymentData& p) { p.PayeeRollNumber = L"ab\u014112"; },
+         31,
+         LintroveWith(4, "AB"),
+         {kReferenceTrace}},
+        {"BACS reference above U+00FF",
+         [](PaymentData& p) { p.PayeeBacsReference = L"inv \u20ac5"; },
+         27,
+         LintroveWith(4, "INV "),
+         {kReferenceTrace}},
     });
 }
 
 TEST_F(PaymentCheckTest, LintroveDetails)
 {
     RunLintrove({
-        {"any other character", [](PaymentData& p) { p.Details = L"O'Brien (#1); caf\u00e9"; }, 0, LintroveWith(5, "O'Brien (#1); caf\xE9")},
+        {"any other character", [](PaymentData& p) { p.Details = L"O'Brien (#1); caf\u00e9"; }, 0,
+         LintroveWith(5, "O'Brien (#1); caf\xE9")},
         {"empty", [](PaymentData& p) { p.Details = L""; }, 0, LintroveWith(5, "")},
         // Sound behaviour: a comma or line break would shift or split the record.
         {"comma", [](PaymentData& p) { p.Details = L"March, April"; }, 33, LintroveWith(5, "March, April")},
         {"line feed", [](PaymentData& p) { p.Details = L"March\nApril"; }, 33, LintroveWith(5, "March\r\nApril")},
         {"carriage return", [](PaymentData& p) { p.Details = L"March\rApril"; }, 33, LintroveWith(5, "March\rApril")},
-        {"comma past the cut", [](PaymentData& p) { p.Details = std::wstring(80, L'd') + L",x"; }, 0, LintroveWith(5, std::string(80, 'd'))},
+        {"comma past the cut", [](PaymentData& p) { p.Details = std::wstring(80, L'd') + L",x"; }, 0,
+         LintroveWith(5, std::string(80, 'd'))},
         {"character above U+00FF", [](PaymentData& p) { p.Details = L"Fee \u20ac5"; }, 33, LintroveWith(5, "Fee ")},
     });
 }
@@ -331,7 +386,12 @@ TEST_F(PaymentCheckTest, LintroveRtiReference)
         // Sound behaviour: a comma or line break would shift or split the record.
         {"comma", rti(L"/A,B"), 36, LintroveWith(5, "/A,B")},
         {"line feed", rti(L"/A\nB"), 36, LintroveWith(5, "/A\r\nB")},
-        {"not an RTI payment", [](PaymentData& p) { p.OffersRti = true; p.RtiReference = L"bad"; }, 0, LintroveWith(5, "March invoice")},
+        {"not an RTI payment",
+         [](PaymentData& p) {
+             p.OffersRti = true;
+             p.RtiReference = L"bad";
+         },
+         0, LintroveWith(5, "March invoice")},
     });
 }
 
@@ -378,21 +438,27 @@ TEST_F(PaymentCheckTest, LedgerwayBankReference)
         {"five digits", [](PaymentData& p) { p.PayeeBacsReference = L"12345"; }, 27, LedgerwayWith(1, "12345")},
         {"space", [](PaymentData& p) { p.PayeeBacsReference = L" 12"; }, 27, LedgerwayWith(1, "0 12")},
         // The narrow text would end before the character and look like "12".
-        {"character above U+00FF", [](PaymentData& p) { p.PayeeBacsReference = L"12\u0141"; }, 27, LedgerwayWith(1, "0012")},
+        {"character above U+00FF", [](PaymentData& p) { p.PayeeBacsReference = L"12\u0141"; }, 27,
+         LedgerwayWith(1, "0012")},
     });
 }
 
 TEST_F(PaymentCheckTest, LedgerwayAccountNumbers)
 {
     RunLedgerway({
-        {"payer seven digits", [](PaymentData& p) { p.PayerAccountNumber = L"1234567"; }, 24, LedgerwayWith(2, "1234567")},
-        {"payer nine digits", [](PaymentData& p) { p.PayerAccountNumber = L"123456789"; }, 24, LedgerwayWith(2, "123456789")},
+        {"payer seven digits", [](PaymentData& p) { p.PayerAccountNumber = L"1234567"; }, 24,
+         LedgerwayWith(2, "1234567")},
+        {"payer nine digits", [](PaymentData& p) { p.PayerAccountNumber = L"123456789"; }, 24,
+         LedgerwayWith(2, "123456789")},
         // Sound behaviour: eight characters are not enough, they must be eight digits.
         {"payer letters", [](PaymentData& p) { p.PayerAccountNumber = L"ABCDEFGH"; }, 24, LedgerwayWith(2, "ABCDEFGH")},
-        {"payer with space", [](PaymentData& p) { p.PayerAccountNumber = L"1234 678"; }, 24, LedgerwayWith(2, "1234 678")},
-        {"payee seven digits", [](PaymentData& p) { p.PayeeAccountNumber = L"1234567"; }, 29, LedgerwayWith(6, "1234567")},
+        {"payer with space", [](PaymentData& p) { p.PayerAccountNumber = L"1234 678"; }, 24,
+         LedgerwayWith(2, "1234 678")},
+        {"payee seven digits", [](PaymentData& p) { p.PayeeAccountNumber = L"1234567"; }, 29,
+         LedgerwayWith(6, "1234567")},
         {"payee letters", [](PaymentData& p) { p.PayeeAccountNumber = L"ABCDEFGH"; }, 29, LedgerwayWith(6, "ABCDEFGH")},
-        {"payee above U+00FF", [](PaymentData& p) { p.PayeeAccountNumber = L"1234567\u0141"; }, 29, LedgerwayWith(6, "1234567")},
+        {"payee above U+00FF", [](PaymentData& p) { p.PayeeAccountNumber = L"1234567\u0141"; }, 29,
+         LedgerwayWith(6, "1234567")},
     });
 }
 
@@ -402,21 +468,24 @@ TEST_F(PaymentCheckTest, LedgerwaySortCodes)
         {"payer five digits", [](PaymentData& p) { p.PayerSortCode = L"40-11-2"; }, 23, LedgerwayWith(4, "40112")},
         {"payer empty", [](PaymentData& p) { p.PayerSortCode = L""; }, 23, LedgerwayWith(4, "")},
         {"payee with letter", [](PaymentData& p) { p.PayeeSortCode = L"12-34-5X"; }, 28, LedgerwayWith(8, "12345")},
-        {"payee seven digits", [](PaymentData& p) { p.PayeeSortCode = L"12 34 56 7"; }, 28, LedgerwayWith(8, "1234567")},
+        {"payee seven digits", [](PaymentData& p) { p.PayeeSortCode = L"12 34 56 7"; }, 28,
+         LedgerwayWith(8, "1234567")},
     });
 }
 
 TEST_F(PaymentCheckTest, LedgerwayPayeeName)
 {
     RunLedgerway({
-        {"any other character", [](PaymentData& p) { p.PayeeAccountName = L"O'Brien (UK)"; }, 0, LedgerwayWith(5, "O'Brien (UK)")},
+        {"any other character", [](PaymentData& p) { p.PayeeAccountName = L"O'Brien (UK)"; }, 0,
+         LedgerwayWith(5, "O'Brien (UK)")},
         {"empty", [](PaymentData& p) { p.PayeeAccountName = L""; }, 0, LedgerwayWith(5, "")},
         // Sound behaviour: a comma or line break would shift or split the record; a character above
         // U+00FF would silently shorten the name.
         {"comma", [](PaymentData& p) { p.PayeeAccountName = L"Smith, J"; }, 30, LedgerwayWith(5, "Smith, J")},
         {"line feed", [](PaymentData& p) { p.PayeeAccountName = L"J\nSmith"; }, 30, LedgerwayWith(5, "J\r\nSmith")},
         {"carriage return", [](PaymentData& p) { p.PayeeAccountName = L"J\rSmith"; }, 30, LedgerwayWith(5, "J\rSmith")},
-        {"character above U+00FF", [](PaymentData& p) { p.PayeeAccountName = L"J. \u0141ee"; }, 30, LedgerwayWith(5, "J. ")},
+        {"character above U+00FF", [](PaymentData& p) { p.PayeeAccountName = L"J. \u0141ee"; }, 30,
+         LedgerwayWith(5, "J. ")},
     });
 }
 
@@ -424,14 +493,20 @@ TEST_F(PaymentCheckTest, LedgerwayBenRef)
 {
     RunLedgerway({
         {"roll number", [](PaymentData& p) { p.PayeeRollNumber = L"ab12"; }, 0, LedgerwayWith(9, "AB12")},
-        {"payer name keeps its case", [](PaymentData& p) { p.PayerAccountName = L"acme ltd"; }, 0, LedgerwayWith(9, "acme ltd")},
+        {"payer name keeps its case", [](PaymentData& p) { p.PayerAccountName = L"acme ltd"; }, 0,
+         LedgerwayWith(9, "acme ltd")},
         {"roll number any character", [](PaymentData& p) { p.PayeeRollNumber = L"ab#1"; }, 0, LedgerwayWith(9, "AB#1")},
         {"roll number with comma", [](PaymentData& p) { p.PayeeRollNumber = L"AB,12"; }, 31, LedgerwayWith(9, "AB,12")},
-        {"roll number with line feed", [](PaymentData& p) { p.PayeeRollNumber = L"AB\n12"; }, 31, LedgerwayWith(9, "AB\r\n12")},
-        {"roll number above U+00FF", [](PaymentData& p) { p.PayeeRollNumber = L"ab\u014112"; }, 31, LedgerwayWith(9, "AB")},
-        {"payer name with comma", [](PaymentData& p) { p.PayerAccountName = L"Acme, Ltd"; }, 25, LedgerwayWith(9, "Acme, Ltd")},
-        {"payer name with return", [](PaymentData& p) { p.PayerAccountName = L"Acme\rLtd"; }, 25, LedgerwayWith(9, "Acme\rLtd")},
-        {"payer name above U+00FF", [](PaymentData& p) { p.PayerAccountName = L"Acme \u0141td"; }, 25, LedgerwayWith(9, "Acme ")},
+        {"roll number with line feed", [](PaymentData& p) { p.PayeeRollNumber = L"AB\n12"; }, 31,
+         LedgerwayWith(9, "AB\r\n12")},
+        {"roll number above U+00FF", [](PaymentData& p) { p.PayeeRollNumber = L"ab\u014112"; }, 31,
+         LedgerwayWith(9, "AB")},
+        {"payer name with comma", [](PaymentData& p) { p.PayerAccountName = L"Acme, Ltd"; }, 25,
+         LedgerwayWith(9, "Acme, Ltd")},
+        {"payer name with return", [](PaymentData& p) { p.PayerAccountName = L"Acme\rLtd"; }, 25,
+         LedgerwayWith(9, "Acme\rLtd")},
+        {"payer name above U+00FF", [](PaymentData& p) { p.PayerAccountName = L"Acme \u0141td"; }, 25,
+         LedgerwayWith(9, "Acme ")},
         {"comma past the cut", [](PaymentData& p) { p.PayerAccountName = L"Acme Holdings Limited, UK"; }, 0,
          LedgerwayWith(9, "Acme Holdings Limi")},
     });

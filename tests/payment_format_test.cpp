@@ -83,7 +83,8 @@ TEST(AmountText, AgreesWithTheCLibraryOverManyValues)
         // Values near a half hundredth, and exact halves of every size.
         const double half = (std::floor(value * 100) + 0.5) / 100;
         ASSERT_EQ(ReferenceAmount(half), Amount(half)) << half;
-        const double eighth = std::ldexp(static_cast<double>(random() % 100000) + 0.125, static_cast<int>(random() % 40));
+        const double eighth =
+            std::ldexp(static_cast<double>(random() % 100000) + 0.125, static_cast<int>(random() % 40));
         ASSERT_EQ(ReferenceAmount(eighth), Amount(eighth)) << eighth;
     }
     for (int exponent = -1074; exponent <= 1023; exponent += 7) {

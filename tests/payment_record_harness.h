@@ -29,8 +29,9 @@ struct WrittenRecord {
     // The record without the line end that the run adds.
     std::string Record() const
     {
-        return Bytes.size() >= 2 && Bytes.compare(Bytes.size() - 2, 2, "\r\n") == 0 ? Bytes.substr(0, Bytes.size() - 2)
-                                                                                     : "<no CR LF line end: " + Bytes + ">";
+        return Bytes.size() >= 2 && Bytes.compare(Bytes.size() - 2, 2, "\r\n") == 0
+                   ? Bytes.substr(0, Bytes.size() - 2)
+                   : "<no CR LF line end: " + Bytes + ">";
     }
 };
 
@@ -51,9 +52,8 @@ protected:
 
     WrittenRecord Lintrove(const standin::PaymentData& data, const Prepare& prepare = {})
     {
-        return Write(data, prepare, false, [](FILE* file, ITolvarBankPayment* payment) {
-            return WriteLintroveRecord(file, payment);
-        });
+        return Write(data, prepare, false,
+                     [](FILE* file, ITolvarBankPayment* payment) { return WriteLintroveRecord(file, payment); });
     }
 
     WrittenRecord Ledgerway(const standin::PaymentData& data, const Prepare& prepare = {}, bool withHeader = false,

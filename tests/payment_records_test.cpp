@@ -159,7 +159,15 @@ TEST_F(LintroveRecordTest, FailingGettersCountAsEmptyTextsAndZero)
                                    "get_PayeeRollNumber", "get_PayeeBacsReference", "get_Details"})
             batch.Payment(0).FailOn(member, Failure{E_FAIL, L"Not available"});
     });
-    EXPECT_EQ("," "00000000" "," "," "0.00" "," "," "\r\n", written.Bytes);
+    EXPECT_EQ(","
+              "00000000"
+              ","
+              ","
+              "0.00"
+              ","
+              ","
+              "\r\n",
+              written.Bytes);
     EXPECT_FALSE(written.Valid);
     EXPECT_EQ((std::vector<long>{0, 28, 29, 30, 21}), written.PutCodes);
     // Every getter was still called once, in order.
@@ -176,12 +184,14 @@ TEST_F(LintroveRecordTest, FailingRtiGettersFallBackToTheDetails)
     payment.OffersRti = true;
     payment.IsRti = 1;
     payment.RtiReference = L"/A1B";
-    const WrittenRecord written =
-        Lintrove(payment, [](PaymentBatch& batch) { batch.Payment(0).FailOn("get_IsRti", Failure{E_FAIL, L""}); });
+    const WrittenRecord written = Lintrove(payment, [](PaymentBatch& batch) {
+        batch.Payment(0).FailOn("get_IsRti", Failure{E_FAIL, L""});
+    });
     EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,March invoice\r\n", written.Bytes);
 
-    const WrittenRecord noReference =
-        Lintrove(payment, [](PaymentBatch& batch) { batch.Payment(0).FailOn("get_RtiReference", Failure{E_FAIL, L""}); });
+    const WrittenRecord noReference = Lintrove(payment, [](PaymentBatch& batch) {
+        batch.Payment(0).FailOn("get_RtiReference", Failure{E_FAIL, L""});
+    });
     EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,    \r\n", noReference.Bytes);
     EXPECT_EQ(36, noReference.ResultCode);
 }
@@ -215,9 +225,9 @@ TEST_F(LedgerwayRecordTest, ExampleRecordAfterTheHeader)
 
 TEST_F(LedgerwayRecordTest, GettersAreCalledOnceEachInFieldOrder)
 {
-    EXPECT_EQ(PaymentCalls({"put_ResultCode(0)", "get_PayeeBacsReference", "get_PayerAccountNumber", "get_PayerSortCode",
-                            "get_PayeeAccountName", "get_PayeeAccountNumber", "get_PayeeSortCode", "get_PayeeRollNumber",
-                            "get_PayerAccountName", "get_Amount"}),
+    EXPECT_EQ(PaymentCalls({"put_ResultCode(0)", "get_PayeeBacsReference", "get_PayerAccountNumber",
+                            "get_PayerSortCode", "get_PayeeAccountName", "get_PayeeAccountNumber", "get_PayeeSortCode",
+                            "get_PayeeRollNumber", "get_PayerAccountName", "get_Amount"}),
               Ledgerway(LedgerwayExample()).Calls);
 
     // No payer account name with a roll number, and nothing from the RTI interface.
@@ -226,9 +236,9 @@ TEST_F(LedgerwayRecordTest, GettersAreCalledOnceEachInFieldOrder)
     payment.OffersRti = true;
     payment.IsRti = 1;
     payment.RtiReference = L"/A1B";
-    EXPECT_EQ(PaymentCalls({"put_ResultCode(0)", "get_PayeeBacsReference", "get_PayerAccountNumber", "get_PayerSortCode",
-                            "get_PayeeAccountName", "get_PayeeAccountNumber", "get_PayeeSortCode", "get_PayeeRollNumber",
-                            "get_Amount"}),
+    EXPECT_EQ(PaymentCalls({"put_ResultCode(0)", "get_PayeeBacsReference", "get_PayerAccountNumber",
+                            "get_PayerSortCode", "get_PayeeAccountName", "get_PayeeAccountNumber", "get_PayeeSortCode",
+                            "get_PayeeRollNumber", "get_Amount"}),
               Ledgerway(payment).Calls);
 }
 
@@ -240,8 +250,9 @@ TEST_F(LedgerwayRecordTest, FieldFormatting)
     payment.PayeeAccountName = L"a payee name of exactly thirty";
     payment.PayeeAccountNumber = L"1234567";
     payment.Amount = 123456789.99;
-    EXPECT_EQ("07/12/2026,0000,87654321,00,401122,a payee name of exactly thirty,1234567,00,123456,AB12,123456789.99,N\r\n",
-              Ledgerway(payment, {}, false, "07/12/2026", 'N').Bytes);
+    EXPECT_EQ(
+        "07/12/2026,0000,87654321,00,401122,a payee name of exactly thirty,1234567,00,123456,AB12,123456789.99,N\r\n",
+        Ledgerway(payment, {}, false, "07/12/2026", 'N').Bytes);
 
     // A long bank reference is written whole; the payer account name keeps its case, cut to 18.
     payment = LedgerwayExample();
@@ -263,8 +274,12 @@ TEST_F(LedgerwayRecordTest, FieldFormatting)
 TEST_F(LedgerwayRecordTest, AmountIsWrittenWhole)
 {
     PaymentData payment = LedgerwayExample();
-    for (const auto& [amount, text] : std::vector<std::pair<double, std::string>>{
-             {1234.5, "1234.50"}, {1.005, "1.00"}, {2.675, "2.67"}, {0.125, "0.12"}, {-5, "-5.00"}, {1e11, "100000000000.00"}}) {
+    for (const auto& [amount, text] : std::vector<std::pair<double, std::string>>{{1234.5, "1234.50"},
+                                                                                  {1.005, "1.00"},
+                                                                                  {2.675, "2.67"},
+                                                                                  {0.125, "0.12"},
+                                                                                  {-5, "-5.00"},
+                                                                                  {1e11, "100000000000.00"}}) {
         payment.Amount = amount;
         EXPECT_EQ("07/12/2026,0012,87654321,00,401122,J. Smith,12345678,00,123456,Acme Ltd," + text + ",Y\r\n",
                   Ledgerway(payment).Bytes)
@@ -279,7 +294,8 @@ TEST_F(LedgerwayRecordTest, HeaderWithoutRecords)
     ASSERT_NE(nullptr, file);
     WriteLedgerwayHeader(file);
     std::fclose(file);
-    EXPECT_EQ("DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,BenRef,Amount,RemAdvReq\r\n", path.Bytes());
+    EXPECT_EQ("DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,BenRef,Amount,RemAdvReq\r\n",
+              path.Bytes());
 }
 
 TEST_F(LedgerwayRecordTest, FailingGettersCountAsEmptyTextsAndZero)

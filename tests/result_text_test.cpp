@@ -9,7 +9,10 @@ namespace {
 
 class ResultTextTest : public ComTest {
 protected:
-    ComPtr<IBankPaymentService> Service() { return ComPtr<IBankPaymentService>(MakeObject<CBankPaymentService>().Get()); }
+    ComPtr<IBankPaymentService> Service()
+    {
+        return ComPtr<IBankPaymentService>(MakeObject<CBankPaymentService>().Get());
+    }
 
     std::wstring Text(long code)
     {
@@ -29,12 +32,16 @@ TEST_F(ResultTextTest, EveryCodeTheChecksLeave)
     EXPECT_EQ(L"RTI must be 4 characters in length", Text(1));
     EXPECT_EQ(L"This payment is valid but the payment batch has been rejected because of errors elsewhere.", Text(20));
     EXPECT_EQ(L"Invalid Amount specified for payment: negative payments not supported.", Text(21));
-    EXPECT_EQ(L"Invalid Payer BACS Reference. This value must comprise only numeric values, and be no more than 4 digits long.", Text(22));
+    EXPECT_EQ(
+        L"Invalid Payer BACS Reference. This value must comprise only numeric values, and be no more than 4 digits long.",
+        Text(22));
     EXPECT_EQ(L"Invalid Payer Sort Code: the sort code must be 6 digits in length (excluding hyphens).", Text(23));
     EXPECT_EQ(L"Invalid Payer Bank Account Number: the account number must be 8 digits.", Text(24));
     EXPECT_EQ(L"Invalid or missing Payer bank account name.", Text(25));
     EXPECT_EQ(L"Invalid or missing Payer Building Society roll number.", Text(26));
-    EXPECT_EQ(L"Invalid Payee BACS Reference. This value must comprise only alpha numeric values, and be no more than 18 characters long.", Text(27));
+    EXPECT_EQ(
+        L"Invalid Payee BACS Reference. This value must comprise only alpha numeric values, and be no more than 18 characters long.",
+        Text(27));
     EXPECT_EQ(L"Invalid Payee Sort Code: the sort code must be 6 digits in length (excluding hyphens).", Text(28));
     EXPECT_EQ(L"Invalid Payee Bank Account Number: the account number must be 8 digits.", Text(29));
     EXPECT_EQ(L"Invalid or missing Payee bank account name.", Text(30));
@@ -43,7 +50,9 @@ TEST_F(ResultTextTest, EveryCodeTheChecksLeave)
     EXPECT_EQ(L"Invalid or missing details field.", Text(33));
     EXPECT_EQ(L"Invalid or unknown currency specified.", Text(34));
     EXPECT_EQ(L"An error occurred with the status field.", Text(35));
-    EXPECT_EQ(L"Invalid RTI Ref: Value must start with / followed by 3 alpha-numeric characters (excluding & or spaces).", Text(36));
+    EXPECT_EQ(
+        L"Invalid RTI Ref: Value must start with / followed by 3 alpha-numeric characters (excluding & or spaces).",
+        Text(36));
 }
 
 TEST_F(ResultTextTest, CodesWithoutTextLeaveTheOutValueUntouched)
@@ -69,7 +78,8 @@ TEST_F(ResultTextTest, ReachableThroughTheHostInterfaceAndIDispatch)
     ASSERT_TRUE(service);
     Bstr text;
     EXPECT_EQ(S_OK, service->GetResultText(28, text.Put()));
-    EXPECT_STREQ(L"Invalid Payee Sort Code: the sort code must be 6 digits in length (excluding hyphens).", text.Text());
+    EXPECT_STREQ(L"Invalid Payee Sort Code: the sort code must be 6 digits in length (excluding hyphens).",
+                 text.Text());
 
     ComPtr<IDispatch> dispatch = Service().As<IDispatch>();
     ASSERT_TRUE(dispatch);
@@ -83,7 +93,8 @@ TEST_F(ResultTextTest, ReachableThroughTheHostInterfaceAndIDispatch)
     argument.lVal = 0;
     DISPPARAMS parameters = {&argument, nullptr, 1, 0};
     Variant result;
-    ASSERT_EQ(S_OK, dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &result, nullptr, nullptr));
+    ASSERT_EQ(S_OK, dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &result, nullptr,
+                                     nullptr));
     ASSERT_EQ(VT_BSTR, result.Get().vt);
     EXPECT_STREQ(L"Payment processed successfully.", result.Get().bstrVal);
 }

@@ -43,7 +43,8 @@ void ExpectCommonMembers(const wchar_t* expectedName)
 
 // QueryInterface answers exactly the listed interfaces, all on the same pointer except
 // ISupportErrorInfo, which answers S_OK only for the class's own interface.
-void ExpectInterfaces(IUnknown* object, std::vector<IID> answered, const IID& supportsErrorInfo, std::vector<IID> refused)
+void ExpectInterfaces(IUnknown* object, std::vector<IID> answered, const IID& supportsErrorInfo,
+                      std::vector<IID> refused)
 {
     ComPtr<IUnknown> identity;
     ASSERT_EQ(S_OK, object->QueryInterface(IID_IUnknown, identity.PutVoid()));
@@ -84,18 +85,21 @@ TEST_F(ServiceMembersTest, StatementServiceCommonMembers)
 TEST_F(ServiceMembersTest, InterfaceAnswersOfEveryClass)
 {
     ComPtr<CBankPaymentService> payments = MakeObject<CBankPaymentService>();
-    ExpectInterfaces(static_cast<IBankPaymentService*>(payments.Get()),
-                     {IID_IUnknown, IID_IBankPaymentService, IID_ITolvarBankPaymentService, IID_IDispatch, IID_ISupportErrorInfo},
-                     IID_IBankPaymentService, {IID_ITolvarBankService, IID_IBankStatementService, IID_IClassFactory});
+    ExpectInterfaces(
+        static_cast<IBankPaymentService*>(payments.Get()),
+        {IID_IUnknown, IID_IBankPaymentService, IID_ITolvarBankPaymentService, IID_IDispatch, IID_ISupportErrorInfo},
+        IID_IBankPaymentService, {IID_ITolvarBankService, IID_IBankStatementService, IID_IClassFactory});
 
     ComPtr<CBankStatementService> statements = MakeObject<CBankStatementService>();
     ExpectInterfaces(static_cast<IBankStatementService*>(statements.Get()),
-                     {IID_IUnknown, IID_IBankStatementService, IID_ITolvarBankStatementService, IID_IDispatch, IID_ISupportErrorInfo},
+                     {IID_IUnknown, IID_IBankStatementService, IID_ITolvarBankStatementService, IID_IDispatch,
+                      IID_ISupportErrorInfo},
                      IID_IBankStatementService, {IID_ITolvarBankService, IID_IBankPaymentService});
 
     ComPtr<CBank> bank = MakeObject<CBank>();
-    ExpectInterfaces(static_cast<IBank*>(bank.Get()), {IID_IUnknown, IID_IBank, IID_ITolvarBank, IID_IDispatch, IID_ISupportErrorInfo},
-                     IID_IBank, {IID_IBankServices, IID_IEnumVARIANT});
+    ExpectInterfaces(static_cast<IBank*>(bank.Get()),
+                     {IID_IUnknown, IID_IBank, IID_ITolvarBank, IID_IDispatch, IID_ISupportErrorInfo}, IID_IBank,
+                     {IID_IBankServices, IID_IEnumVARIANT});
 
     ComPtr<CBankServices> services = MakeObject<CBankServices>();
     ExpectInterfaces(static_cast<IBankServices*>(services.Get()),
@@ -115,7 +119,8 @@ TEST_F(ServiceMembersTest, DispatchServedFromModuleTypeLibrary)
     ASSERT_EQ(S_OK, dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id));
     DISPPARAMS none = {};
     Variant result;
-    ASSERT_EQ(S_OK, dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr));
+    ASSERT_EQ(S_OK, dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr,
+                                     nullptr));
     ASSERT_EQ(VT_BSTR, V_VT(&result.Get()));
     EXPECT_EQ(std::wstring(L"Bank Payment Service"), V_BSTR(&result.Get()));
 }

@@ -96,8 +96,8 @@ TEST_F(SettingsStoreTest, OnlyTrueYesAndOneInAnyCaseReadAsTrue)
     const struct {
         const char* Key;
         int Expected;
-    } cases[] = {{"a", 1}, {"b", 1}, {"c", 1}, {"d", 1}, {"e", 1}, {"f", 1},
-                 {"g", 0}, {"h", 0}, {"i", 0}, {"j", 0}, {"k", 0}, {"l", 0}, {"m", 0}};
+    } cases[] = {{"a", 1}, {"b", 1}, {"c", 1}, {"d", 1}, {"e", 1}, {"f", 1}, {"g", 0},
+                 {"h", 0}, {"i", 0}, {"j", 0}, {"k", 0}, {"l", 0}, {"m", 0}};
 
     for (const auto& item : cases) {
         int flag = 5;

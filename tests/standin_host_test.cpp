@@ -522,7 +522,8 @@ TEST_F(StandinHostTest, SettingsConfigureBankAndFillTheWholeChooserRecord)
     Settings settings(log_);
     NameBuffer<1024> configureName("Brenmark Fenlow Online Plus");
     EXPECT_EQ(S_OK, settings.Get()->ConfigureBank(configureName.bytes, 3));
-    EXPECT_EQ(std::vector<unsigned char>(configureName.bytes, configureName.bytes + 1024), settings.LastConfigureBuffer);
+    EXPECT_EQ(std::vector<unsigned char>(configureName.bytes, configureName.bytes + 1024),
+              settings.LastConfigureBuffer);
     EXPECT_EQ(3, settings.LastConfigureValue);
 
     NameBuffer<100> name("Brenmark Fenlow Online Plus");
@@ -735,12 +736,12 @@ TEST_F(StandinHostTest, PlannedFailureByMemberNameCoversEveryArgumentUnlessOneIs
     // Replanned without a description, the batch no longer claims error information.
     batch.Batch().FailOn("Item", {E_FAIL, L""});
     batch.Batch().FailOn("Item(2)", {E_ABORT, L""});
-    EXPECT_EQ(S_FALSE,
-              ComPtr<ITolvarBankPayments>(batch.Get()).As<ISupportErrorInfo>()->InterfaceSupportsErrorInfo(
-                  IID_ITolvarBankPayments));
+    EXPECT_EQ(S_FALSE, ComPtr<ITolvarBankPayments>(batch.Get())
+                           .As<ISupportErrorInfo>()
+                           ->InterfaceSupportsErrorInfo(IID_ITolvarBankPayments));
     batch.Batch().ClearFailures();
     EXPECT_EQ(S_OK, batch.Get()->Item(1, payment.Put()));
-    EXPECT_EQ(S_FALSE,
-              ComPtr<ITolvarBankPayments>(batch.Get()).As<ISupportErrorInfo>()->InterfaceSupportsErrorInfo(
-                  IID_ITolvarBankPayments));
+    EXPECT_EQ(S_FALSE, ComPtr<ITolvarBankPayments>(batch.Get())
+                           .As<ISupportErrorInfo>()
+                           ->InterfaceSupportsErrorInfo(IID_ITolvarBankPayments));
 }

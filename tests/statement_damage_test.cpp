@@ -34,8 +34,8 @@ std::string Line(const std::string& details, const std::string& amount = "1.00")
 
 std::string Utf8(const std::wstring& text)
 {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &result[0], size, nullptr, nullptr);
     return result;
@@ -75,14 +75,16 @@ protected:
     }
 
     // Imports the file with a driver that presses OK on the module's message; gives the messages.
-    std::vector<std::string> Import(const std::string& contents, standin::Statement& statement, HRESULT* result = nullptr)
+    std::vector<std::string> Import(const std::string& contents, standin::Statement& statement,
+                                    HRESULT* result = nullptr)
     {
         TempStatementFile file(contents);
         return ImportPath(file.Path(), statement, result);
     }
     std::vector<std::string> Import(const std::string& contents) { return Import(contents, statement_); }
 
-    std::vector<std::string> ImportPath(const std::string& path, standin::Statement& statement, HRESULT* result = nullptr)
+    std::vector<std::string> ImportPath(const std::string& path, standin::Statement& statement,
+                                        HRESULT* result = nullptr)
     {
         lastPath_ = path;
         chooser_.FileName = Wide(path);
@@ -184,15 +186,15 @@ TEST_F(StatementDamageTest, DataAfterTheEighthColumnIsRefused)
 
 TEST_F(StatementDamageTest, NulByteIsRefused)
 {
-    ExpectRefused(std::string(kNames) + "\n" + Line("ONE") + "\n" + Line(std::string("T\0WO", 4)) + "\n", 3,
-                  "T<NUL>WO", "Details");
+    ExpectRefused(std::string(kNames) + "\n" + Line("ONE") + "\n" + Line(std::string("T\0WO", 4)) + "\n", 3, "T<NUL>WO",
+                  "Details");
 }
 
 TEST_F(StatementDamageTest, DatesThatAreNoDaysAreRefused)
 {
     const std::string names = std::string(kNames) + "\n";
-    const char* dates[] = {"", "2019-03-31 10:00", "31/03/19", "19-03-31", "2019-02-30", "31/02/2019", "2019/03/31",
-                           "31.03.2019", "March 31 2019", "2019-003-31"};
+    const char* dates[] = {"",           "2019-03-31 10:00", "31/03/19",   "19-03-31",      "2019-02-30",
+                           "31/02/2019", "2019/03/31",       "31.03.2019", "March 31 2019", "2019-003-31"};
     for (const char* date : dates)
         ExpectRefused(names + Line("ONE") + "\n" + date + ",2019-04-01,Y,1.00,D,C,R,\n", 3, date, "TransDate");
 }
@@ -200,9 +202,26 @@ TEST_F(StatementDamageTest, DatesThatAreNoDaysAreRefused)
 TEST_F(StatementDamageTest, AmountsThatAreNoPlainSumsAreRefused)
 {
     const std::string names = std::string(kNames) + "\n";
-    const std::string amounts[] = {"", "\xA3" "12.50", "12.50CR", "nan", "inf", "12.50-", "12.50 DR",
-                                   "\"1,234.56\"", "(12.50)", "1e3", "1.234", "1e400", "0x10",
-                                   "1234567890123.00", std::string(400, '9'), "-", ".", "+-1", "1 000.00"};
+    const std::string amounts[] = {"",
+                                   "\xA3"
+                                   "12.50",
+                                   "12.50CR",
+                                   "nan",
+                                   "inf",
+                                   "12.50-",
+                                   "12.50 DR",
+                                   "\"1,234.56\"",
+                                   "(12.50)",
+                                   "1e3",
+                                   "1.234",
+                                   "1e400",
+                                   "0x10",
+                                   "1234567890123.00",
+                                   std::string(400, '9'),
+                                   "-",
+                                   ".",
+                                   "+-1",
+                                   "1 000.00"};
     for (const std::string& amount : amounts) {
         const std::string shown = amount.size() > 80 ? amount.substr(0, 80) + "..." : amount;
         ExpectRefused(names + "2019-03-31,2019-04-01,Y," + amount + ",D,C,R,\n", 2, shown, "Amount");
@@ -243,7 +262,8 @@ TEST_F(StatementDamageTest, SeveralDamagedLinesGiveTheFirstAndTheCountOfTheRest)
     EXPECT_THAT(Import(contents)[0], HasSubstr("3 more lines are damaged."));
     EXPECT_THAT(Import(std::string(kNames) + "\n" + Line("ONE", "x") + "\n" + Line("TWO", "y") + "\n")[0],
                 HasSubstr("1 more line is damaged."));
-    EXPECT_THAT(Import(std::string(kNames) + "\n" + Line("ONE", "x") + "\n")[0], HasSubstr("No other line is damaged."));
+    EXPECT_THAT(Import(std::string(kNames) + "\n" + Line("ONE", "x") + "\n")[0],
+                HasSubstr("No other line is damaged."));
 }
 
 TEST_F(StatementDamageTest, GoodFileImportsRightAfterARefusedOne)
@@ -280,7 +300,12 @@ TEST_F(StatementDamageTest, UkDatesSignsAndBlanksAreRead)
 
 TEST_F(StatementDamageTest, Utf8FilesReachTheHostAsWritten)
 {
-    const std::string texts = Line("CAF\xC3\x89 \xC2\xA3" "5") + "\n" + Line("\xE2\x82\xAC" "12") + "\n";
+    const std::string texts = Line("CAF\xC3\x89 \xC2\xA3"
+                                   "5") +
+                              "\n" +
+                              Line("\xE2\x82\xAC"
+                                   "12") +
+                              "\n";
     for (const std::string& mark : {std::string("\xEF\xBB\xBF"), std::string()}) {
         standin::Statement statement;
         EXPECT_THAT(Import(mark + kNames + "\n" + texts, statement), IsEmpty());
@@ -295,23 +320,34 @@ TEST_F(StatementDamageTest, AnsiFilesKeepTheirCodePage)
 {
     if (GetACP() != 1252)
         GTEST_SKIP() << "needs the Western European code page";
-    EXPECT_THAT(Import(std::string(kNames) + "\n" + Line("CAF\xC9 \xA3" "5") + "\n"), IsEmpty());
+    EXPECT_THAT(Import(std::string(kNames) + "\n" +
+                       Line("CAF\xC9 \xA3"
+                            "5") +
+                       "\n"),
+                IsEmpty());
     ASSERT_EQ(1, statement_.TransactionCount());
     EXPECT_EQ(L"CAF\u00c9 \u00a35", statement_.Transactions()[0].Details);
 }
 
 TEST_F(StatementDamageTest, CtrlZIsAnOrdinaryByte)
 {
-    EXPECT_THAT(Import(std::string(kNames) + "\n" + Line("BEFORE\x1A" "AFTER") + "\n" + Line("NEXT") + "\n"), IsEmpty());
+    EXPECT_THAT(Import(std::string(kNames) + "\n" +
+                       Line("BEFORE\x1A"
+                            "AFTER") +
+                       "\n" + Line("NEXT") + "\n"),
+                IsEmpty());
     EXPECT_EQ(0, Status());
     ASSERT_EQ(2, statement_.TransactionCount());
-    EXPECT_EQ(L"BEFORE\x1A" L"AFTER", statement_.Transactions()[0].Details);
+    EXPECT_EQ(L"BEFORE\x1A"
+              L"AFTER",
+              statement_.Transactions()[0].Details);
     EXPECT_EQ(L"NEXT", statement_.Transactions()[1].Details);
 }
 
 TEST_F(StatementDamageTest, RefusedTransactionEmptiesTheStatementAgain)
 {
-    const std::string contents = std::string(kNames) + "\n" + Line("ONE") + "\n" + Line("TWO") + "\n" + Line("THREE") + "\n";
+    const std::string contents =
+        std::string(kNames) + "\n" + Line("ONE") + "\n" + Line("TWO") + "\n" + Line("THREE") + "\n";
     struct Case {
         std::string Member;
         long Transaction;  // 0: the statement's own member

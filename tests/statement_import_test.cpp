@@ -138,7 +138,9 @@ TEST_F(StatementImportTest, EachTransactionGetsItsValuesInOrder)
 TEST_F(StatementImportTest, TextsReachTheHostInTheirOwnCharacters)
 {
     // "Café £5" in the Western European code page.
-    TempStatementFile file(std::string(kPlainNames) + "\n2019-03-31,2019-04-01,Y,5,\"Caf\xE9 \xA3" "5\",CR,R,\xA3" "1\n");
+    TempStatementFile file(std::string(kPlainNames) + "\n2019-03-31,2019-04-01,Y,5,\"Caf\xE9 \xA3"
+                                                      "5\",CR,R,\xA3"
+                                                      "1\n");
     if (GetACP() != 1252)
         GTEST_SKIP() << "needs the Western European code page";
     ASSERT_EQ(S_OK, Import(file.Path()));
@@ -237,7 +239,8 @@ TEST_F(StatementImportTest, BlankFirstTransactionLineIsPassedOver)
     TempStatementFile file(std::string(kPlainNames) + "\n\n2019-03-31,2019-04-01,Y,5,D,C,R,N\n");
     EXPECT_EQ(S_OK, Import(file.Path()));
     EXPECT_EQ(0, Status());
-    EXPECT_THAT(StatementCalls(), ElementsAre("Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction"));
+    EXPECT_THAT(StatementCalls(),
+                ElementsAre("Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction"));
     EXPECT_EQ(1, statement_.Transactions().at(0).Sequence);
     EXPECT_TRUE(driver_.Windows().empty()) << driver_.Summary();
 }
@@ -283,7 +286,8 @@ TEST_F(StatementImportTest, FailingResetOrBalanceDoesNotStopTheImport)
 {
     statement_.Self().FailOn("Reset", {E_FAIL, L"cannot reset"});
     statement_.Self().FailOn("put_Balance", {E_FAIL, L""});
-    TempStatementFile file(std::string(kPlainNames) + "\n2019-03-01,2019-03-01,Y,1,ONE,C,R,1\n2019-03-02,2019-03-02,Y,2,TWO,C,R,2\n");
+    TempStatementFile file(std::string(kPlainNames) +
+                           "\n2019-03-01,2019-03-01,Y,1,ONE,C,R,1\n2019-03-02,2019-03-02,Y,2,TWO,C,R,2\n");
     EXPECT_EQ(S_OK, Import(file.Path()));
     EXPECT_EQ(0, Status());
     ASSERT_EQ(2, statement_.TransactionCount());
@@ -296,7 +300,8 @@ TEST_F(StatementImportTest, StatementGivingNoTransactionIsEmptiedAgain)
 {
     statement_.Self().FailOn("AddTransaction", {E_OUTOFMEMORY, L""});
     driver_.On("Statement Import").Press(IDOK);
-    TempStatementFile file(std::string(kPlainNames) + "\n2019-03-01,2019-03-01,Y,1,ONE,C,R,1\n2019-03-02,2019-03-02,Y,2,TWO,C,R,2\n");
+    TempStatementFile file(std::string(kPlainNames) +
+                           "\n2019-03-01,2019-03-01,Y,1,ONE,C,R,1\n2019-03-02,2019-03-02,Y,2,TWO,C,R,2\n");
     EXPECT_EQ(S_OK, Import(file.Path()));
     EXPECT_EQ(2, Status());
     EXPECT_THAT(StatementCalls(), ElementsAre("Statement.Reset", "Statement.put_Balance(0)", "Statement.AddTransaction",
@@ -339,7 +344,8 @@ TEST_F(StatementImportTest, FilterRecognisesStatementFiles)
     ASSERT_EQ(S_OK, Import(file.Path()));
     ASSERT_EQ(&StatementFileFilter, chooser_.Filter());
 
-    TempStatementFile small("transdate,valuedate,intoday,amount,details,transcode,rfr,chequeno\n2019-03-31,2019-04-01,Y,5,D,C,R,N\n");
+    TempStatementFile small(
+        "transdate,valuedate,intoday,amount,details,transcode,rfr,chequeno\n2019-03-31,2019-04-01,Y,5,D,C,R,N\n");
     TempStatementFile ninthColumn(std::string(kPlainNames) + ",Extra\n");
     TempStatementFile empty("");
     TempStatementFile missing("");

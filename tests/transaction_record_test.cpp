@@ -123,10 +123,10 @@ TEST(TransactionRecordTest, AdjacentCommasLeaveClearedValues)
 TEST(TransactionRecordTest, EmptyOrUnreadableDateOrAmountDamagesTheLine)
 {
     const char* lines[] = {
-        R"("2019-03-31","2019-04-01","Y",,"PAID",,,)",          // no amount
-        R"(,"2019-04-01","Y",1,"PAID",,,)",                     // no date
-        R"("2019-02-30","2019-04-01","Y",1,"PAID",,,)",         // no such day
-        R"("2019-03-31","2019-04-01","Y",12.50CR,"PAID",,,)",   // not a plain sum
+        R"("2019-03-31","2019-04-01","Y",,"PAID",,,)",         // no amount
+        R"(,"2019-04-01","Y",1,"PAID",,,)",                    // no date
+        R"("2019-02-30","2019-04-01","Y",1,"PAID",,,)",        // no such day
+        R"("2019-03-31","2019-04-01","Y",12.50CR,"PAID",,,)",  // not a plain sum
     };
     for (const char* line : lines) {
         std::istringstream stream(std::string(kExampleLine) + "\n" + line + "\n");
@@ -211,9 +211,28 @@ TEST(TransactionRecordTest, AmountIsAPlainSumOfMoney)
     EXPECT_EQ(0.1, ParseStatementAmount("0.10"));
     EXPECT_EQ(999999999999.99, ParseStatementAmount("999999999999.99"));
 
-    for (const char* text : {"+12.5GBP", "1.25e3", "3e", "1,000.00", "", "-", ".", "GBP 5", "\xA3" "5", "12.50CR",
-                             "12.50-", "12.50 DR", "(12.50)", "1.234", "1000000000000", "1e400", "inf", "nan", "0x10",
-                             "--1", "1 000"}) {
+    for (const char* text : {"+12.5GBP",
+                             "1.25e3",
+                             "3e",
+                             "1,000.00",
+                             "",
+                             "-",
+                             ".",
+                             "GBP 5",
+                             "\xA3"
+                             "5",
+                             "12.50CR",
+                             "12.50-",
+                             "12.50 DR",
+                             "(12.50)",
+                             "1.234",
+                             "1000000000000",
+                             "1e400",
+                             "inf",
+                             "nan",
+                             "0x10",
+                             "--1",
+                             "1 000"}) {
         double amount = 42;
         EXPECT_FALSE(ReadStatementAmount(text, &amount)) << text;
         EXPECT_EQ(42, amount) << text;
@@ -269,8 +288,8 @@ TEST(TransactionRecordTest, FieldCutting)
 TEST(TransactionRecordTest, StripQuotesRemovesOnlyOneEnclosingPair)
 {
     const char* cases[][2] = {
-        {R"("abc")", "abc"}, {R"("")", ""}, {R"(""x"")", R"("x")"}, {"\"", "\""}, {R"("abc)", R"("abc)"},
-        {R"(abc")", R"(abc")"}, {"abc", "abc"}, {"", ""},
+        {R"("abc")", "abc"},    {R"("")", ""},          {R"(""x"")", R"("x")"}, {"\"", "\""},
+        {R"("abc)", R"("abc)"}, {R"(abc")", R"(abc")"}, {"abc", "abc"},         {"", ""},
     };
     for (const auto& c : cases) {
         CString text(c[0]);

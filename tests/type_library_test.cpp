@@ -46,7 +46,8 @@ ComPtr<ITypeInfo> VtableInfo(ITypeLib* library, const wchar_t* name)
     if (dispatch) {
         HREFTYPE vtableRef = 0;
         ComPtr<ITypeInfo> vtable;
-        if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &vtableRef)) && SUCCEEDED(info->GetRefTypeInfo(vtableRef, vtable.Put())))
+        if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &vtableRef)) &&
+            SUCCEEDED(info->GetRefTypeInfo(vtableRef, vtable.Put())))
             return vtable;
     }
     return info;
@@ -63,7 +64,8 @@ std::wstring BaseName(ITypeInfo* info)
     return name.Text();
 }
 
-void ExpectSlots(ITypeLib* library, const wchar_t* interfaceName, const wchar_t* baseName, const std::vector<Member>& members)
+void ExpectSlots(ITypeLib* library, const wchar_t* interfaceName, const wchar_t* baseName,
+                 const std::vector<Member>& members)
 {
     SCOPED_TRACE(Narrow(interfaceName));
     ComPtr<ITypeInfo> info = VtableInfo(library, interfaceName);
@@ -99,13 +101,19 @@ TEST_F(TypeLibraryTest, EBankingContract)
     ComPtr<ITypeLib> library = LoadLibrary(L"TolvarEBanking.tlb");
     ASSERT_TRUE(library);
     ExpectSlots(library.Get(), L"ITolvarBank", L"IDispatch",
-                {{L"Name", Get, 7}, {L"Services", Get, 8}, {L"Version", Get, 9}, {L"Configure", Call, 10}, {L"Status", Get, 11}});
+                {{L"Name", Get, 7},
+                 {L"Services", Get, 8},
+                 {L"Version", Get, 9},
+                 {L"Configure", Call, 10},
+                 {L"Status", Get, 11}});
     ExpectSlots(library.Get(), L"ITolvarBankServices", L"IDispatch",
                 {{L"Item", Call, 7}, {L"Count", Get, 8}, {L"_NewEnum", Get, 9}});
-    ExpectSlots(library.Get(), L"ITolvarBankService", L"IDispatch",
-                {{L"Name", Get, 7}, {L"Status", Get, 8}, {L"Status", Put, 9}, {L"Prepare", Call, 10}, {L"Query", Call, 11}});
-    ExpectSlots(library.Get(), L"ITolvarBankSettings", L"IDispatch",
-                {{L"ConfigureBank", Call, 7}, {L"GetFileChooserSettings", Call, 8}, {L"GetPaymentFileDefaults", Call, 9}});
+    ExpectSlots(
+        library.Get(), L"ITolvarBankService", L"IDispatch",
+        {{L"Name", Get, 7}, {L"Status", Get, 8}, {L"Status", Put, 9}, {L"Prepare", Call, 10}, {L"Query", Call, 11}});
+    ExpectSlots(
+        library.Get(), L"ITolvarBankSettings", L"IDispatch",
+        {{L"ConfigureBank", Call, 7}, {L"GetFileChooserSettings", Call, 8}, {L"GetPaymentFileDefaults", Call, 9}});
     ExpectSlots(library.Get(), L"ITolvarFileChooser", L"IDispatch",
                 {{L"SetSettings", Call, 7}, {L"FileName", Get, 10}, {L"Show", Call, 11}});
 
@@ -143,7 +151,8 @@ TEST_F(TypeLibraryTest, BankPaymentsContract)
     ExpectSlots(library.Get(), L"ITolvarBankPayment2", L"ITolvarBankPayment",
                 {{L"RtiReference", Get, 41}, {L"IsRti", Get, 43}});
     ExpectSlots(library.Get(), L"ITolvarBankPaymentContext", L"IDispatch", {{L"BankAccount", Get, 7}});
-    ExpectSlots(library.Get(), L"ITolvarBankAccount", L"IDispatch", {{L"SortCode", Get, 7}, {L"AccountNumber", Get, 11}});
+    ExpectSlots(library.Get(), L"ITolvarBankAccount", L"IDispatch",
+                {{L"SortCode", Get, 7}, {L"AccountNumber", Get, 11}});
 }
 
 TEST_F(TypeLibraryTest, BankReconciliationContract)

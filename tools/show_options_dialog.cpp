@@ -31,7 +31,8 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
     if (!dialog || !IsWindowVisible(dialog))
         return;
     if (!marked) {
-        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RedrawWindow(dialog, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
         GdiFlush();
         RECT rect{};
         GetWindowRect(dialog, &rect);

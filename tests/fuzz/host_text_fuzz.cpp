@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
 
     // The module-wide forms give the same texts.
-    if (std::strcmp(ToNarrowText(text.data()), narrow.Text) != 0 || std::strcmp(ToDigitText(text.data()), digits.Text) != 0)
+    if (std::strcmp(ToNarrowText(text.data()), narrow.Text) != 0 ||
+        std::strcmp(ToDigitText(text.data()), digits.Text) != 0)
         std::abort();
 
     bool above = false;

@@ -13,8 +13,9 @@ namespace {
 std::u16string ToWide(const std::string& text)
 {
     std::u16string wide(text.size(), u'\0');
-    const int count = platform::AnsiToWide(text.data(), static_cast<int>(text.size()),
-                                           reinterpret_cast<platform::WideChar*>(&wide[0]), static_cast<int>(wide.size()));
+    const int count =
+        platform::AnsiToWide(text.data(), static_cast<int>(text.size()),
+                             reinterpret_cast<platform::WideChar*>(&wide[0]), static_cast<int>(wide.size()));
     wide.resize(static_cast<size_t>(count));
     return wide;
 }
@@ -23,7 +24,8 @@ std::u16string ToWide(const std::string& text)
 
 TEST(PlatformPosixTest, WesternEuropeanCodePageBothWays)
 {
-    EXPECT_EQ(u"\u20ac\u00a3\u00e9\u0081\u008d\u008f\u0090\u009d\u0178", ToWide("\x80\xA3\xE9\x81\x8D\x8F\x90\x9D\x9F"));
+    EXPECT_EQ(u"\u20ac\u00a3\u00e9\u0081\u008d\u008f\u0090\u009d\u0178",
+              ToWide("\x80\xA3\xE9\x81\x8D\x8F\x90\x9D\x9F"));
     for (int byte = 1; byte < 256; ++byte) {
         const char text[2] = {static_cast<char>(byte), 0};
         platform::WideChar wide[2] = {};

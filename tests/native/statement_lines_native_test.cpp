@@ -57,7 +57,10 @@ TEST(StatementLinesTest, AmountsAreExactSums)
     EXPECT_EQ(0.1, amount);
     ASSERT_TRUE(ReadStatementAmount("\" -999999999999.99 \"", &amount));
     EXPECT_EQ(-999999999999.99, amount);
-    for (const char* bad : {"1e400", "nan", "1,000", "12.345", "1000000000000", "\xA3" "1", "+-1"})
+    for (const char* bad : {"1e400", "nan", "1,000", "12.345", "1000000000000",
+                            "\xA3"
+                            "1",
+                            "+-1"})
         EXPECT_FALSE(ReadStatementAmount(bad, &amount)) << bad;
 }
 
@@ -73,6 +76,7 @@ TEST(StatementLinesTest, FoundTextStaysShortWhateverItHolds)
     // A cut never leaves half a UTF-8 sequence, and keeps whole ones.
     const std::string shown = ShownStatementText(std::string(79, 'a') + "\xE2\x82\xAC" + "tail");
     EXPECT_EQ(std::string(79, 'a') + "...", shown);
-    EXPECT_EQ(std::string(77, 'a') + "\xE2\x82\xAC...", ShownStatementText(std::string(77, 'a') + "\xE2\x82\xAC" + "tail"));
+    EXPECT_EQ(std::string(77, 'a') + "\xE2\x82\xAC...",
+              ShownStatementText(std::string(77, 'a') + "\xE2\x82\xAC" + "tail"));
     EXPECT_EQ("<NUL>ab", ShownStatementText(std::string("\0ab", 3)));
 }

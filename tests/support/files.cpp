@@ -58,7 +58,9 @@ bool FileExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-TemporaryFile::TemporaryFile(const std::string& suffix) : path_(TempFolder() + UniqueName("test") + suffix) {}
+TemporaryFile::TemporaryFile(const std::string& suffix) : path_(TempFolder() + UniqueName("test") + suffix)
+{
+}
 
 TemporaryFile::TemporaryFile(const std::string& contents, const std::string& suffix) : TemporaryFile(suffix)
 {

@@ -30,7 +30,8 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs)
     }
     CloseHandle(output);
 
-    HANDLE input = CreateFileW(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE input =
+        CreateFileW(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (input != INVALID_HANDLE_VALUE) {
         char buffer[4096];
         DWORD read = 0;
@@ -44,5 +45,6 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs)
 
 DWORD RegisterBuiltModule(const std::wstring& options)
 {
-    return RunProcess(L"regsvr32.exe /s " + options + L" \"" + BuildPath(L"TolvarBrenmarkLintrove.dll") + L"\"").ExitCode;
+    return RunProcess(L"regsvr32.exe /s " + options + L" \"" + BuildPath(L"TolvarBrenmarkLintrove.dll") + L"\"")
+        .ExitCode;
 }
