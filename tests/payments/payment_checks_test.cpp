@@ -9,7 +9,7 @@
 
 #include "payments/payment_checks.h"
 #include "payments/payment_format.h"
-#include "tests/payment_record_harness.h"
+#include "tests/payments/payment_record_harness.h"
 
 using standin::PaymentData;
 

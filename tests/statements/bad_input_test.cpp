@@ -16,7 +16,7 @@
 
 #include "standin/standin_host.h"
 #include "statements/statement_lines.h"
-#include "tests/statement_test_support.h"
+#include "tests/statements/statement_test_support.h"
 #include "tests/support/files.h"
 #include "tests/support/registered_bank.h"
 

@@ -13,7 +13,7 @@
 #include "TolvarEBanking.h"
 #include "modal/modal_driver.h"
 #include "standin/standin_host.h"
-#include "tests/statement_test_support.h"
+#include "tests/statements/statement_test_support.h"
 #include "tests/support/com_test.h"
 #include "tests/support/process.h"
 

@@ -16,7 +16,7 @@
 
 #include "modal/modal_driver.h"
 #include "standin/standin_host.h"
-#include "tests/statement_test_support.h"
+#include "tests/statements/statement_test_support.h"
 #include "tests/support/registered_bank.h"
 
 namespace {

@@ -15,7 +15,7 @@
 
 #include "standin/standin_host.h"
 #include "tests/support/sample_payment.h"
-#include "tests/statement_test_support.h"
+#include "tests/statements/statement_test_support.h"
 #include "tests/support/files.h"
 #include "tests/support/registered_bank.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/payment_record_harness.h"
+#include "tests/payments/payment_record_harness.h"
 
 using standin::Failure;
 using standin::PaymentBatch;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "statements/balance_file.h"
-#include "tests/statement_test_support.h"
+#include "tests/statements/statement_test_support.h"
 
 using ::testing::ElementsAre;
 

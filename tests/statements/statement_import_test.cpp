@@ -11,7 +11,7 @@
 #include "modal/modal_driver.h"
 #include "standin/standin_host.h"
 #include "statements/statement_service.h"
-#include "tests/statement_test_support.h"
+#include "tests/statements/statement_test_support.h"
 #include "tests/support/com_test.h"
 
 using ::testing::ElementsAre;
