@@ -230,6 +230,24 @@ TEST_F(ModalDriverTest, WindowsWithoutScriptAreCancelledAndReportedUnexpected)
     EXPECT_NE(std::string::npos, driver.Summary().find("\"Unplanned\" \"Go on?\" [unexpected, cancelled]"));
 }
 
+TEST_F(ModalDriverTest, DateThePickerRefusesIsAProblemAndNoChangeIsNotified)
+{
+    ModalDriver driver;
+    const SYSTEMTIME impossible{2024, 13, 0, 40, 0, 0, 0, 0};
+    driver.On("Test Dialog").SetDate(kDate, impossible).Read(kDate, "date").Press(IDOK);
+    DialogState state;
+
+    EXPECT_EQ(IDOK, ShowTestDialog(state, owner_));
+
+    ASSERT_EQ(1u, driver.Windows().size()) << driver.Summary();
+    const WindowRecord& record = driver.Windows()[0];
+    ASSERT_EQ(1u, record.Problems.size()) << driver.Summary();
+    EXPECT_NE(std::string::npos, record.Problems[0].find("refused the date")) << record.Problems[0];
+    EXPECT_EQ("02/01/2020", record.Read("date")->Text);
+    for (const std::string& event : state.Events)
+        EXPECT_NE(0u, event.rfind("date change", 0)) << event;
+}
+
 TEST_F(ModalDriverTest, DialogControlsAreDrivenThroughTheirMessages)
 {
     ModalDriver driver;

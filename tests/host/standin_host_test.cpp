@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 #include "core/method_frame.h"
 #include "standin/standin_host.h"
@@ -371,6 +373,47 @@ TEST_F(StandinHostTest, StatementResetEmptiesItAndTransactionsOfEarlierRunsWrite
     long count = 0;
     EXPECT_EQ(S_OK, statement.Get()->get_Count(&count));
     EXPECT_EQ(1, count);
+}
+
+TEST_F(StandinHostTest, KeptTransactionsShareOneRecordWhateverObjectWritesOrReadsThem)
+{
+    Statement statement(log_);
+    ComPtr<ITolvarBankTransaction> added;
+    ASSERT_EQ(S_OK, statement.Get()->AddTransaction(added.Put()));
+    ASSERT_EQ(S_OK, added->put_Details(Bstr(L"FIRST TEXT").Get()));
+    ASSERT_EQ(S_OK, added->put_Amount(-7.25));
+
+    // A second object for the same transaction, alive beside the first: each sees the other's puts.
+    ComPtr<ITolvarBankTransaction> again;
+    ASSERT_EQ(S_OK, statement.Get()->Item(0, again.Put()));
+    Bstr details;
+    ASSERT_EQ(S_OK, again->get_Details(details.Put()));
+    EXPECT_STREQ(L"FIRST TEXT", details.Text());
+    ASSERT_EQ(S_OK, again->put_Details(Bstr(L"Łódź — 2nd").Get()));
+    ASSERT_EQ(S_OK, again->put_Reference(Bstr(L"").Get()));
+    ASSERT_EQ(S_OK, added->get_Details(details.Put()));
+    EXPECT_STREQ(L"Łódź — 2nd", details.Text());
+    double amount = 0;
+    ASSERT_EQ(S_OK, again->get_Amount(&amount));
+    EXPECT_EQ(-7.25, amount);
+
+    // Texts put again keep only the last; the one-at-a-time view gives the same as the whole copy.
+    ASSERT_EQ(S_OK, added->put_Details(Bstr(std::wstring(3000, L'x').c_str()).Get()));
+    ASSERT_EQ(1, statement.KeptCount());
+    const TransactionData kept = statement.KeptTransaction(0);
+    EXPECT_EQ(std::wstring(3000, L'x'), kept.Details);
+    EXPECT_EQ(L"", kept.Reference);
+    EXPECT_EQ(-7.25, kept.Amount);
+    EXPECT_EQ(kept.Details, statement.Transactions()[0].Details);
+    EXPECT_THROW(statement.KeptTransaction(1), std::out_of_range);
+
+    // After Reset the earlier objects keep their own data and the statement none of it.
+    ASSERT_EQ(S_OK, statement.Get()->Reset());
+    ASSERT_EQ(S_OK, added->put_Details(Bstr(L"AFTER RESET").Get()));
+    ASSERT_EQ(S_OK, added->get_Details(details.Put()));
+    EXPECT_STREQ(L"AFTER RESET", details.Text());
+    EXPECT_EQ(0, statement.KeptCount());
+    EXPECT_TRUE(statement.Transactions().empty());
 }
 
 TEST_F(StandinHostTest, SequenceVariantsOfOtherTypesAreRecordedWithTheirType)
