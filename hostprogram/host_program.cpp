@@ -332,37 +332,32 @@ ExportRequest ReadExportRequest(const Arguments& arguments, std::ostream& err)
     return request;
 }
 
-// How many payments got a failing result code.
-long CountFailed(const ExportOutcome& outcome)
+// How the payments of a run ended, from their result codes.
+struct PaymentTally {
+    long Passed = 0, Failed = 0, Untouched = 0;
+};
+
+PaymentTally TallyPayments(const ExportOutcome& outcome)
 {
-    long failed = 0;
+    PaymentTally tally;
     for (long code : outcome.Codes)
-        failed += code > 0 ? 1 : 0;
-    return failed;
+        ++(code < 0 ? tally.Untouched : code == 0 ? tally.Passed : tally.Failed);
+    return tally;
 }
 
 // "Payments: N, P passed, F failed" and, when some were not reached, how many.
-std::string PaymentCounts(const ExportOutcome& outcome)
+std::string PaymentCounts(const ExportOutcome& outcome, const PaymentTally& tally)
 {
-    long passed = 0, failed = 0, untouched = 0;
-    for (long code : outcome.Codes) {
-        if (code < 0)
-            ++untouched;
-        else if (code == 0)
-            ++passed;
-        else
-            ++failed;
-    }
-    std::string counts = "Payments: " + std::to_string(outcome.Codes.size()) + ", " + std::to_string(passed) +
-                         " passed, " + std::to_string(failed) + " failed";
-    if (untouched)
-        counts += ", " + std::to_string(untouched) + " not reached";
+    std::string counts = "Payments: " + std::to_string(outcome.Codes.size()) + ", " + std::to_string(tally.Passed) +
+                         " passed, " + std::to_string(tally.Failed) + " failed";
+    if (tally.Untouched)
+        counts += ", " + std::to_string(tally.Untouched) + " not reached";
     return counts;
 }
 
 // The run's report: the dialogs, the file, the result, and a line per payment.
 void PrintExport(std::ostream& out, const Arguments& arguments, const ExportRequest& request,
-                 const ExportOutcome& outcome)
+                 const ExportOutcome& outcome, const PaymentTally& tally)
 {
     const bool unattended = request.Unattended;
     out << "Batch: " << arguments.Subject << ", " << request.Payments.size()
@@ -389,7 +384,7 @@ void PrintExport(std::ostream& out, const Arguments& arguments, const ExportRequ
                                    : StatusWords(outcome.Status))
         << "\n";
 
-    out << PaymentCounts(outcome) << "\n";
+    out << PaymentCounts(outcome, tally) << "\n";
 
     if (!arguments.Has("no-table") && !request.Payments.empty()) {
         const Table table({"Payment", "Line", "Payee", "Amount", "Code", "Result text"},
@@ -409,9 +404,10 @@ void PrintExport(std::ostream& out, const Arguments& arguments, const ExportRequ
 }
 
 // The exit code of the run, with a word on the error stream where the run went wrong.
-int ExportExitCode(std::ostream& err, const ExportRequest& request, const ExportOutcome& outcome)
+int ExportExitCode(std::ostream& err, const ExportRequest& request, const ExportOutcome& outcome,
+                   const PaymentTally& tally)
 {
-    const long failed = CountFailed(outcome);
+    const long failed = tally.Failed;
     if (outcome.UnexpectedWindows || outcome.Problems) {
         err << kProgram << ": the dialogs did not go as the options said:";
         for (const SeenWindow& window : outcome.Windows) {
@@ -438,8 +434,9 @@ int Export(const Arguments& arguments, std::ostream& out, std::ostream& err)
     const ExportRequest request = ReadExportRequest(arguments, err);
     HostSession session(TypeLibraryFolder(arguments));
     const ExportOutcome outcome = RunExport(session, request);
-    PrintExport(out, arguments, request, outcome);
-    return ExportExitCode(err, request, outcome);
+    const PaymentTally tally = TallyPayments(outcome);
+    PrintExport(out, arguments, request, outcome, tally);
+    return ExportExitCode(err, request, outcome, tally);
 }
 
 int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)

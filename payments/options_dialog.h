@@ -14,15 +14,12 @@
 // A window handle, not owned.
 class CWindow {
 public:
-    CWindow() = default;
-    explicit CWindow(HWND window) : m_hWnd(window) {}
     CWindow& operator=(HWND window)
     {
         m_hWnd = window;
         return *this;
     }
     operator HWND() const { return m_hWnd; }
-    bool IsNull() const { return m_hWnd == nullptr; }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
     {

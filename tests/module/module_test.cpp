@@ -7,6 +7,7 @@
 
 #include "TolvarBrenmarkLintrove.h"
 #include "module_version.h"
+#include "core/reg_key.h"
 #include "modal/modal_driver.h"
 #include "standin/standin_host.h"
 #include "tests/support/com_test.h"
@@ -33,11 +34,8 @@ std::wstring GuidText(const GUID& guid)
 
 bool KeyExists(const std::wstring& path)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    RegKey key;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
 }
 
 std::wstring ReadValue(const std::wstring& path, const wchar_t* name = nullptr)
