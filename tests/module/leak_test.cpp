@@ -159,7 +159,9 @@ TEST_F(LeakTest, CyclesOfTheWholeUseKeepTheProcessFlat)
                 static_cast<unsigned long>(firstStart.Handles), static_cast<unsigned long>(firstEnd.Handles),
                 cycles - stretch, cycles, kib(lastStart.PrivateBytes), kib(lastEnd.PrivateBytes),
                 static_cast<unsigned long>(lastStart.Handles), static_cast<unsigned long>(lastEnd.Handles));
-    std::printf("Leak run: the system's save dialog alone, %ld times: handles %lu -> %lu\n", stretch,
+    std::printf("Leak run: the system's save dialog alone, %ld times: private %.0f KiB -> %.0f KiB, handles %lu -> "
+                "%lu\n",
+                stretch, kib(dialogsStart.PrivateBytes), kib(dialogsEnd.PrivateBytes),
                 static_cast<unsigned long>(dialogsStart.Handles), static_cast<unsigned long>(dialogsEnd.Handles));
     // Flat: over a whole stretch of cycles, no more than a few handles and a small allowance of
     // memory (the system's own caches and heap fragmentation), nothing that grows with the cycles.
