@@ -14,11 +14,12 @@ public:
     virtual ~CListImpl() = default;
 
     virtual HRESULT Add(Element* element);
-    virtual HRESULT Remove(long position);
     virtual HRESULT RemoveAll();
-    virtual HRESULT GetAt(long position, Element** element);
 
 protected:
+    // Add without the method frame: raises, so that a step of construction cannot fail unseen.
+    void Hold(Element* element);
+
     CArray<Element> ServiceList;
 };
 

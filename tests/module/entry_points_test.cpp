@@ -16,56 +16,14 @@
 #include "core/dispatch.h"
 #include "core/module_lock.h"
 #include "objects/bank.h"
+#include "objects/bank_services.h"
 #include "tests/support/com_test.h"
+#include "tests/support/failing_allocator.h"
 
 STDAPI DllCanUnloadNow();
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out);
 
-// This program's allocator, which a test can make fail: the module code linked into the program
-// allocates through it.
 namespace {
-std::atomic<bool> allocationsFail{false};
-}
-
-void* operator new(std::size_t size)
-{
-    if (allocationsFail.load())
-        throw std::bad_alloc();
-    if (void* block = std::malloc(size ? size : 1))
-        return block;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size)
-{
-    return operator new(size);
-}
-void operator delete(void* block) noexcept
-{
-    std::free(block);
-}
-void operator delete[](void* block) noexcept
-{
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept
-{
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept
-{
-    std::free(block);
-}
-
-namespace {
-
-// Makes every allocation of the program fail while it lives.
-class AllocationsFail {
-public:
-    AllocationsFail() { allocationsFail = true; }
-    ~AllocationsFail() { allocationsFail = false; }
-    AllocationsFail(const AllocationsFail&) = delete;
-    AllocationsFail& operator=(const AllocationsFail&) = delete;
-};
 
 // A class whose construction raises what the test says, in its constructor or its final step.
 enum class Raising { Nothing, BadAllocInConstructor, OtherInConstructor, BadAllocInFinalStep };
@@ -144,6 +102,39 @@ TEST_F(EntryPointTest, CreateInstanceOutOfMemoryIsAnAnswer)
     EXPECT_TRUE(FAILED(hr));
     EXPECT_FALSE(bank);
     EXPECT_EQ(startLock_, module_lock::Count());
+}
+
+// Memory running out at any step of filling the collection fails its creation as a whole, with
+// everything made so far released: never a collection that silently lacks a service.
+TEST_F(EntryPointTest, CollectionIsMadeWholeOrNotAtAll)
+{
+    bool madeUnhindered = false;
+    int failures = 0;
+    for (long grant = 0; grant < 200 && !madeUnhindered; ++grant) {
+        ComPtr<IBankServices> services;
+        HRESULT hr = E_FAIL;
+        bool limitReached = false;
+        {
+            AllocationsFail failing(grant);
+            EXPECT_NO_THROW(hr = CreateInstance<CBankServices>(nullptr, IID_IBankServices, services.PutVoid()));
+            limitReached = AllocationsFail::Refused();
+        }
+        if (SUCCEEDED(hr)) {
+            long count = 0;
+            EXPECT_EQ(S_OK, services->get_Count(&count));
+            EXPECT_EQ(2, count) << "allocations granted: " << grant;
+            madeUnhindered = !limitReached;
+        } else {
+            ++failures;
+            EXPECT_EQ(kFrameOutOfMemory, hr) << grant;
+            EXPECT_EQ(L"Out of Memory", TakeErrorDescription()) << grant;
+            EXPECT_FALSE(services);
+        }
+        services.Reset();
+        EXPECT_EQ(startLock_, module_lock::Count()) << "allocations granted: " << grant;
+    }
+    EXPECT_TRUE(madeUnhindered);
+    EXPECT_GE(failures, 4) << "the object, both services and the list's storage each allocate";
 }
 
 TEST_F(EntryPointTest, ClassObjectOutOfMemoryIsEOutOfMemory)
