@@ -251,7 +251,7 @@ void CString::Reserve(int count)
 
 void CString::Assign(int count, const char* source)
 {
-    if (count > 0 && !source)
+    if (count < 0 || (count > 0 && !source))
         Raise(E_INVALIDARG);
     if (count > capacity_) {
         // Copied before the old buffer is freed: source may lie in it.
