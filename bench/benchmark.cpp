@@ -320,8 +320,8 @@ int MeasureExport(Layout layout, long count, const std::string& folder, int repe
                 "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
                 "peak_raised=%s same_bytes=%s status=%ld repeats=%d\n",
                 everyPaymentValid ? "export-allvalid" : "export", LayoutName(layout), count, call.Best(), loop.Best(),
-                floor.Best(), loop.Spread(), floor.Spread(), first.Before.WorkingSet / 1024, first.AtLoop.WorkingSet / 1024,
-                first.After.WorkingSet / 1024, first.After.Peak / 1024,
+                floor.Best(), loop.Spread(), floor.Spread(), first.Before.WorkingSet / 1024,
+                first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024, first.After.Peak / 1024,
                 (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
                 first.After.Peak > start.Peak ? "yes" : "no", sameBytes ? "yes" : "no", first.Status, repeats);
     return sameBytes ? 0 : 1;
@@ -422,8 +422,9 @@ int MeasureImport(long count, const std::string& folder, int repeats)
                 "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
                 "peak_raised=%s "
                 "same_calls=%s status=%ld repeats=%d\n",
-                count, call.Best(), call.Best(), floor.Best(), call.Spread(), floor.Spread(), first.Before.WorkingSet / 1024, first.Before.WorkingSet / 1024,
-                first.After.WorkingSet / 1024, first.After.Peak / 1024,
+                count, call.Best(), call.Best(), floor.Best(), call.Spread(), floor.Spread(),
+                first.Before.WorkingSet / 1024, first.Before.WorkingSet / 1024, first.After.WorkingSet / 1024,
+                first.After.Peak / 1024,
                 (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
                 first.After.Peak > start.Peak ? "yes" : "no", allRead ? "yes" : "no", first.Status, repeats);
     return allRead ? 0 : 1;
