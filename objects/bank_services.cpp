@@ -5,18 +5,12 @@
 #include "statements/statement_service.h"
 
 template <class Element, class CollectionInterface>
-void CListImpl<Element, CollectionInterface>::Hold(Element* element)
+void CListImpl<Element, CollectionInterface>::Add(Element* element)
 {
     RequirePointer(element);
     ComPtr<Element> held(element);
     ServiceList.Append(held.Get());
     held.Detach();  // the list owns this reference now
-}
-
-template <class Element, class CollectionInterface>
-HRESULT CListImpl<Element, CollectionInterface>::Add(Element* element)
-{
-    return MethodFrame([&] { Hold(element); });
 }
 
 template <class Element, class CollectionInterface>
@@ -115,8 +109,8 @@ CBankServices::~CBankServices()
 // releases what it already holds).
 void CBankServices::FinalConstruct()
 {
-    Hold(static_cast<IBankPaymentService*>(MakeObject<CBankPaymentService>().Get()));
-    Hold(static_cast<IBankStatementService*>(MakeObject<CBankStatementService>().Get()));
+    Add(static_cast<IBankPaymentService*>(MakeObject<CBankPaymentService>().Get()));
+    Add(static_cast<IBankStatementService*>(MakeObject<CBankStatementService>().Get()));
 }
 
 template class CListImpl<ITolvarBankService, IBankServices>;

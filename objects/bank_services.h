@@ -13,12 +13,12 @@ class CListImpl : public DispatchImpl<CollectionInterface> {
 public:
     virtual ~CListImpl() = default;
 
-    virtual HRESULT Add(Element* element);
     virtual HRESULT RemoveAll();
 
 protected:
-    // Add without the method frame: raises, so that a step of construction cannot fail unseen.
-    void Hold(Element* element);
+    // Takes a reference to the element and appends it. Raises (no method frame of its own), so
+    // that a failing step of the collection's construction fails the construction.
+    void Add(Element* element);
 
     CArray<Element> ServiceList;
 };
