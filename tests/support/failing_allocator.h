@@ -26,19 +26,20 @@ void* operator new[](std::size_t size)
 {
     return operator new(size);
 }
-void operator delete(void* block) noexcept
+// Not inlined: the compiler would otherwise pair the caller's new with this free and warn.
+[[gnu::noinline]] void operator delete(void* block) noexcept
 {
     std::free(block);
 }
-void operator delete[](void* block) noexcept
+[[gnu::noinline]] void operator delete[](void* block) noexcept
 {
     std::free(block);
 }
-void operator delete(void* block, std::size_t) noexcept
+[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept
 {
     std::free(block);
 }
-void operator delete[](void* block, std::size_t) noexcept
+[[gnu::noinline]] void operator delete[](void* block, std::size_t) noexcept
 {
     std::free(block);
 }
