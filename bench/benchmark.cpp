@@ -20,7 +20,8 @@
 //   extra_peak_ws_kib  the two differences; peak_raised=no means the process had peaked higher
 //                   before the call, so the figure is only an upper bound
 // With REPEATS above 1 the module's call and the floor run again, alternately, and the fastest of
-// each is reported (memory always comes from the first call). "allvalid" makes every payment pass
+// each is reported (memory always comes from the first call), with the spread of each, the slowest
+// run's excess over the fastest (loop_spread, floor_spread: 0.05 is 5 per cent). "allvalid" makes every payment pass
 // every check (op=export-allvalid): the difference is what the failed checks cost.
 #include <windows.h>
 #include <psapi.h>
@@ -258,6 +259,23 @@ void PrepareResultCodes(standin::PaymentBatch& batch, long count)
         last->put_ResultCode(-1);
 }
 
+// The fastest and the slowest of repeated timings.
+class Timings {
+public:
+    void Add(double seconds)
+    {
+        best_ = count_ == 0 ? seconds : std::min(best_, seconds);
+        worst_ = count_ == 0 ? seconds : std::max(worst_, seconds);
+        ++count_;
+    }
+    double Best() const { return best_; }
+    double Spread() const { return best_ > 0 ? (worst_ - best_) / best_ : 0; }
+
+private:
+    double best_ = 0, worst_ = 0;
+    int count_ = 0;
+};
+
 const char* LayoutName(Layout layout)
 {
     return layout == Layout::Ledgerway ? "ledgerway" : "lintrove";
@@ -278,30 +296,32 @@ int MeasureExport(Layout layout, long count, const std::string& folder, int repe
     const Memory start = ReadMemory();
 
     const ExportCall first = ExportThroughModule(batch.Get(), layout, folder, moduleOutput);
-    double callSeconds = first.CallSeconds, loopSeconds = first.LoopSeconds, floorSeconds = 0;
+    Timings call, loop, floor;
+    call.Add(first.CallSeconds);
+    loop.Add(first.LoopSeconds);
     bool sameBytes = false;
     for (int round = 0; round < repeats; ++round) {
         if (round > 0) {
             const ExportCall again = ExportThroughModule(batch.Get(), layout, folder, moduleOutput);
-            callSeconds = std::min(callSeconds, again.CallSeconds);
-            loopSeconds = std::min(loopSeconds, again.LoopSeconds);
+            call.Add(again.CallSeconds);
+            loop.Add(again.LoopSeconds);
         }
         const double floorStart = Now();
         if (!bench::FloorExport(batch.Get(), layout, kDebitDateText, kRemittance, &bench::PaymentTrace, floorOutput))
             Fail("the floor could not write " + floorOutput);
-        const double floorTime = Now() - floorStart;
-        floorSeconds = round == 0 ? floorTime : std::min(floorSeconds, floorTime);
+        floor.Add(Now() - floorStart);
         sameBytes = (round == 0 || sameBytes) && SameFiles(moduleOutput, floorOutput);
     }
     DeleteFileA(moduleOutput.c_str());
     DeleteFileA(floorOutput.c_str());
 
     std::printf("RESULT op=%s layout=%s n=%ld call_seconds=%.6f loop_seconds=%.6f floor_seconds=%.6f "
+                "loop_spread=%.4f floor_spread=%.4f "
                 "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
                 "peak_raised=%s same_bytes=%s status=%ld repeats=%d\n",
-                everyPaymentValid ? "export-allvalid" : "export", LayoutName(layout), count, callSeconds, loopSeconds,
-                floorSeconds, first.Before.WorkingSet / 1024, first.AtLoop.WorkingSet / 1024,
-                first.After.WorkingSet / 1024, first.After.Peak / 1024,
+                everyPaymentValid ? "export-allvalid" : "export", LayoutName(layout), count, call.Best(), loop.Best(),
+                floor.Best(), loop.Spread(), floor.Spread(), first.Before.WorkingSet / 1024,
+                first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024, first.After.Peak / 1024,
                 (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
                 first.After.Peak > start.Peak ? "yes" : "no", sameBytes ? "yes" : "no", first.Status, repeats);
     return sameBytes ? 0 : 1;
@@ -379,30 +399,32 @@ int MeasureImport(long count, const std::string& folder, int repeats)
     const Memory start = ReadMemory();
 
     const ImportCall first = ImportThroughModule(statement, path);
-    double seconds = first.Seconds, floorSeconds = 0;
+    Timings call, floor;
+    call.Add(first.Seconds);
     bool allRead = first.Transactions == count;
     for (int round = 0; round < repeats; ++round) {
         if (round > 0) {
             const ImportCall again = ImportThroughModule(statement, path);
-            seconds = std::min(seconds, again.Seconds);
+            call.Add(again.Seconds);
             allRead = allRead && again.Transactions == count;
         }
         long lines = 0;
         const double floorStart = Now();
         if (!bench::FloorImport(statement.Get(), path, &lines))
             Fail("the floor could not read " + path);
-        const double floorTime = Now() - floorStart;
-        floorSeconds = round == 0 ? floorTime : std::min(floorSeconds, floorTime);
+        floor.Add(Now() - floorStart);
         allRead = allRead && lines == count && statement.TransactionCount() == count;
     }
     DeleteFileA(path.c_str());
 
     std::printf("RESULT op=import layout=- n=%ld call_seconds=%.6f loop_seconds=%.6f floor_seconds=%.6f "
+                "loop_spread=%.4f floor_spread=%.4f "
                 "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
                 "peak_raised=%s "
                 "same_calls=%s status=%ld repeats=%d\n",
-                count, seconds, seconds, floorSeconds, first.Before.WorkingSet / 1024, first.Before.WorkingSet / 1024,
-                first.After.WorkingSet / 1024, first.After.Peak / 1024,
+                count, call.Best(), call.Best(), floor.Best(), call.Spread(), floor.Spread(),
+                first.Before.WorkingSet / 1024, first.Before.WorkingSet / 1024, first.After.WorkingSet / 1024,
+                first.After.Peak / 1024,
                 (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
                 first.After.Peak > start.Peak ? "yes" : "no", allRead ? "yes" : "no", first.Status, repeats);
     return allRead ? 0 : 1;

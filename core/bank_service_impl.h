@@ -14,9 +14,8 @@ public:
     {
         return MethodFrame([&] {
             RequirePointer(name);
-            // An allocation failure gives null with S_OK.
-            *name = SysAllocStringByteLen(reinterpret_cast<const char*>(DisplayName.Get()),
-                                          SysStringByteLen(DisplayName.Get()));
+            *name = nullptr;
+            *name = DisplayName.Copy();
         });
     }
 

@@ -6,6 +6,8 @@
 
 #include <utility>
 
+#include "support/hresult.h"
+
 template <class T>
 class ComPtr {
 public:
@@ -115,6 +117,16 @@ public:
     {
         Reset();
         return &text_;
+    }
+    // A new BSTR with the same bytes, for the caller of a getter to own. Raises E_OUTOFMEMORY when
+    // it cannot be made: a null name must never pass for a name.
+    BSTR Copy() const
+    {
+        const BSTR copy =
+            SysAllocStringByteLen(reinterpret_cast<const char*>(text_), text_ ? SysStringByteLen(text_) : 0);
+        if (!copy)
+            Raise(E_OUTOFMEMORY);
+        return copy;
     }
     // Length in UTF-16 units; 0 for a null BSTR.
     UINT Length() const { return text_ ? SysStringLen(text_) : 0; }

@@ -52,6 +52,10 @@ public:
             ITypeInfo* cached = ModuleTypeInfo(__uuidof(Interface));
             if (!cached)
                 return TYPE_E_ELEMENTNOTFOUND;
+            // A caller that cannot tell a property get from a method call may ask for either; some
+            // script engines ask for the enumerator as a method with no arguments.
+            if (id == DISPID_NEWENUM && flags == DISPATCH_METHOD && (!params || params->cArgs == 0))
+                flags |= DISPATCH_PROPERTYGET;
             return cached->Invoke(static_cast<Interface*>(this), id, flags, params, result, exception, argumentError);
         });
     }

@@ -2,8 +2,8 @@
 // pointers and never adds or releases references; the collection does.
 #pragma once
 
-#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "support/hresult.h"
 
@@ -13,7 +13,7 @@ public:
     CArray() = default;
     CArray(const CArray&) = delete;
     CArray& operator=(const CArray&) = delete;
-    ~CArray() { std::free(Data); }
+    ~CArray() { delete[] Data; }
 
     int GetSize() const { return Size; }
     int GetCapacity() const { return Capacity; }
@@ -50,7 +50,7 @@ public:
         while (Size > 0)
             RemoveAt(Size - 1);
         Capacity = 0;
-        std::free(Data);
+        delete[] Data;
         Data = nullptr;
     }
 
@@ -61,12 +61,12 @@ private:
         if (count <= 0 || Capacity >= Size + count)
             return;
         const int grow = (count + GrowBy - 1) / GrowBy * GrowBy;
-        auto* fresh = static_cast<Element**>(std::calloc(static_cast<size_t>(Capacity + grow), sizeof(Element*)));
+        auto* fresh = new (std::nothrow) Element*[static_cast<size_t>(Capacity + grow)]();
         if (!fresh)
             Raise(E_OUTOFMEMORY);
         if (Size)
             std::memcpy(fresh, Data, sizeof(Element*) * static_cast<size_t>(Size));
-        std::free(Data);
+        delete[] Data;
         Data = fresh;
         Capacity += grow;
     }

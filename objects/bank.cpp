@@ -30,8 +30,8 @@ STDMETHODIMP IBankImpl<Services, BankInterface>::get_Name(BSTR* name)
 {
     return MethodFrame([&] {
         RequirePointer(name);
-        *name = SysAllocStringByteLen(reinterpret_cast<const char*>(DisplayName.Get()),
-                                      SysStringByteLen(DisplayName.Get()));
+        *name = nullptr;
+        *name = DisplayName.Copy();
     });
 }
 

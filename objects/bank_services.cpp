@@ -5,23 +5,12 @@
 #include "statements/statement_service.h"
 
 template <class Element, class CollectionInterface>
-HRESULT CListImpl<Element, CollectionInterface>::Add(Element* element)
+void CListImpl<Element, CollectionInterface>::Add(Element* element)
 {
-    return MethodFrame([&] {
-        RequirePointer(element);
-        ComPtr<Element> held(element);
-        ServiceList.Append(held.Get());
-        held.Detach();  // the list owns this reference now
-    });
-}
-
-template <class Element, class CollectionInterface>
-HRESULT CListImpl<Element, CollectionInterface>::Remove(long position)
-{
-    return MethodFrame([&] {
-        const ComPtr<Element> removed = ComPtr<Element>::Attach(ServiceList.GetAt(position));
-        ServiceList.RemoveAt(position);
-    });
+    RequirePointer(element);
+    ComPtr<Element> held(element);
+    ServiceList.Append(held.Get());
+    held.Detach();  // the list owns this reference now
 }
 
 template <class Element, class CollectionInterface>
@@ -31,15 +20,6 @@ HRESULT CListImpl<Element, CollectionInterface>::RemoveAll()
         for (int position = ServiceList.GetSize() - 1; position >= 0; --position)
             ComPtr<Element>::Attach(ServiceList.GetAt(position)).Reset();
         ServiceList.RemoveAll();
-    });
-}
-
-template <class Element, class CollectionInterface>
-HRESULT CListImpl<Element, CollectionInterface>::GetAt(long position, Element** element)
-{
-    return MethodFrame([&] {
-        RequirePointer(element);
-        ComPtr<Element>(ServiceList.GetAt(position)).CopyTo(element);
     });
 }
 
@@ -125,17 +105,12 @@ CBankServices::~CBankServices()
     RemoveAll();
 }
 
+// Every step raises on failure, so the collection is made whole or not at all (its destruction
+// releases what it already holds).
 void CBankServices::FinalConstruct()
 {
-    RemoveAll();
-    {
-        ComPtr<CBankPaymentService> payments = MakeObject<CBankPaymentService>();
-        Add(static_cast<IBankPaymentService*>(payments.Get()));
-    }
-    {
-        ComPtr<CBankStatementService> statements = MakeObject<CBankStatementService>();
-        Add(static_cast<IBankStatementService*>(statements.Get()));
-    }
+    Add(static_cast<IBankPaymentService*>(MakeObject<CBankPaymentService>().Get()));
+    Add(static_cast<IBankStatementService*>(MakeObject<CBankStatementService>().Get()));
 }
 
 template class CListImpl<ITolvarBankService, IBankServices>;

@@ -13,12 +13,13 @@ class CListImpl : public DispatchImpl<CollectionInterface> {
 public:
     virtual ~CListImpl() = default;
 
-    virtual HRESULT Add(Element* element);
-    virtual HRESULT Remove(long position);
     virtual HRESULT RemoveAll();
-    virtual HRESULT GetAt(long position, Element** element);
 
 protected:
+    // Takes a reference to the element and appends it. Raises (no method frame of its own), so
+    // that a failing step of the collection's construction fails the construction.
+    void Add(Element* element);
+
     CArray<Element> ServiceList;
 };
 

@@ -23,8 +23,12 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if (!InlineIsEqualGUID(iid, IID_IUnknown) && !InlineIsEqualGUID(iid, IID_IEnumVARIANT))
+        // An unknown identifier is answered before the out pointer is looked at, and clears it.
+        if (!InlineIsEqualGUID(iid, IID_IUnknown) && !InlineIsEqualGUID(iid, IID_IEnumVARIANT)) {
+            if (out)
+                *out = nullptr;
             return E_NOINTERFACE;
+        }
         if (!out)
             return E_POINTER;
         *out = static_cast<IEnumVARIANT*>(this);

@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "payments/payment_format.h"
-
 namespace {
 
 bool IsDigit(char character)
@@ -60,13 +58,6 @@ bool IsValidSortCode(const char* digitText)
             return false;
     }
     return true;
-}
-
-CString LintroveAccountNumberField(const char* narrowText)
-{
-    CString trimmed(narrowText);
-    trimmed.TrimRight();
-    return PadWithZeros(trimmed, 8);
 }
 
 bool IsValidLintroveAccountNumber(const char* narrowText)

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 
-#include "support/cstring.h"
 #include "support/platform.h"
 
 // Result codes; the module's string table holds their texts at 300 + code.
@@ -40,9 +39,8 @@ bool IsValidSortCode(const char* digitText);
 // Length of the text without its trailing spaces (other white space stays).
 std::size_t LengthWithoutTrailingSpaces(const char* text);
 
-// Lintrove payee account number: trailing spaces dropped, zeros in front up to 8 characters.
-CString LintroveAccountNumberField(const char* narrowText);
-// Not empty once trailing spaces are gone, and the field above is 8 digits.
+// Lintrove payee account number: not empty once trailing spaces are gone, and 8 digits once zeros
+// are put in front up to 8 characters.
 bool IsValidLintroveAccountNumber(const char* narrowText);
 
 // Lintrove payee name: allowed characters only, and not empty once trailing spaces are gone.

@@ -146,32 +146,6 @@ int FormatAmountInto(double amount, char (&text)[kAmountTextSize])
     return static_cast<int>(length);
 }
 
-CString FormatAmount(double amount)
-{
-    char text[kAmountTextSize];
-    FormatAmountInto(amount, text);
-    return CString(text);
-}
-
-CString PadWithZeros(const char* text, int width)
-{
-    CString padded;
-    CString source(text);
-    for (int missing = width - source.GetLength(); missing > 0; --missing)
-        padded += "0";
-    padded += source;
-    return padded;
-}
-
-void UpperCaseLetters(CString& text)
-{
-    char* buffer = text.GetBuffer(-1);
-    for (int i = 0; buffer[i] != '\0'; ++i) {
-        if (buffer[i] >= 'a' && buffer[i] <= 'z')
-            buffer[i] = static_cast<char>(buffer[i] - 'a' + 'A');
-    }
-}
-
 CString FormatDebitDate(double date)
 {
     // Day 0 is 30 December 1899; for dates before it the fraction still counts forward from the

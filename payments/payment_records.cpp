@@ -205,6 +205,34 @@ void AddLintroveLastField(RecordWriter& record, PaymentValues& payment, ResultKe
     record.Add(field);
 }
 
+// A Ledgerway account: its number, the account type "00" and its sort code, each field followed
+// by a comma. The payer's and the payee's differ only in their sources and result codes.
+struct LedgerwayAccount {
+    PaymentText Number;
+    PaymentText SortCode;
+    long InvalidNumber;
+    long InvalidSortCode;
+};
+constexpr LedgerwayAccount kLedgerwayPayer{PaymentText::PayerAccountNumber, PaymentText::PayerSortCode,
+                                           kInvalidPayerAccountNumber, kInvalidPayerSortCode};
+constexpr LedgerwayAccount kLedgerwayPayee{PaymentText::PayeeAccountNumber, PaymentText::PayeeSortCode,
+                                           kInvalidPayeeAccountNumber, kInvalidPayeeSortCode};
+
+void AddLedgerwayAccount(RecordWriter& record, PaymentValues& payment, ResultKeeper& result,
+                         const LedgerwayAccount& account)
+{
+    const HostText number(payment, account.Number);
+    result.Require(IsValidLedgerwayAccountNumber(number.Text(), number.Length()), account.InvalidNumber);
+    record.Add(FieldText::Narrow(number));
+    record.Add(",00,", 4);
+
+    const HostText sortCode(payment, account.SortCode);
+    const FieldText sortDigits = FieldText::Digits(sortCode);
+    result.Require(IsValidSortCode(sortDigits.Text()), account.InvalidSortCode);
+    record.Add(sortDigits);
+    record.Add(",", 1);
+}
+
 }  // namespace
 
 void WriteLedgerwayHeader(FILE* file)
@@ -286,17 +314,7 @@ bool WriteLedgerwayRecord(FILE* file, PaymentValues& payment, const CString& deb
         record.Add(bankRefText);
     record.Add(",", 1);
 
-    const HostText payerAccount(payment, PaymentText::PayerAccountNumber);
-    result.Require(IsValidLedgerwayAccountNumber(payerAccount.Text(), payerAccount.Length()),
-                   kInvalidPayerAccountNumber);
-    record.Add(FieldText::Narrow(payerAccount));
-    record.Add(",00,", 4);
-
-    const HostText payerSortCode(payment, PaymentText::PayerSortCode);
-    const FieldText payerSortDigits = FieldText::Digits(payerSortCode);
-    result.Require(IsValidSortCode(payerSortDigits.Text()), kInvalidPayerSortCode);
-    record.Add(payerSortDigits);
-    record.Add(",", 1);
+    AddLedgerwayAccount(record, payment, result, kLedgerwayPayer);
 
     const HostText name(payment, PaymentText::PayeeAccountName);
     const FieldText nameText = FieldText::Narrow(name);
@@ -304,17 +322,7 @@ bool WriteLedgerwayRecord(FILE* file, PaymentValues& payment, const CString& deb
     record.Add(nameText);
     record.Add(",", 1);
 
-    const HostText payeeAccount(payment, PaymentText::PayeeAccountNumber);
-    result.Require(IsValidLedgerwayAccountNumber(payeeAccount.Text(), payeeAccount.Length()),
-                   kInvalidPayeeAccountNumber);
-    record.Add(FieldText::Narrow(payeeAccount));
-    record.Add(",00,", 4);
-
-    const HostText payeeSortCode(payment, PaymentText::PayeeSortCode);
-    const FieldText payeeSortDigits = FieldText::Digits(payeeSortCode);
-    result.Require(IsValidSortCode(payeeSortDigits.Text()), kInvalidPayeeSortCode);
-    record.Add(payeeSortDigits);
-    record.Add(",", 1);
+    AddLedgerwayAccount(record, payment, result, kLedgerwayPayee);
 
     // The roll number, upper-cased, when there is one; else the payer's account name as it is.
     const HostText rollNumber(payment, PaymentText::PayeeRollNumber);

@@ -1,14 +1,5 @@
 #include "settings/host_text.h"
 
-#include <cstring>
-
-namespace {
-
-char narrowText[kHostTextMaxChars + 1];
-char digitText[kHostTextMaxChars + 1];
-
-}  // namespace
-
 // The classic-locale wide-to-narrow conversion: one byte per character up to U+00FF. Written out
 // rather than left to the C library, whose result depends on the process's locale.
 std::size_t ToNarrowTextInto(const platform::WideChar* text, char (&out)[kHostTextMaxChars + 1])
@@ -42,18 +33,11 @@ std::size_t ToDigitTextInto(const platform::WideChar* text, char (&out)[kHostTex
     return kept;
 }
 
-const char* ToNarrowText(const platform::WideChar* text)
+HostTextCopy ToDigitText(const platform::WideChar* text)
 {
-    std::memset(narrowText, 0, sizeof narrowText);
-    ToNarrowTextInto(text, narrowText);
-    return narrowText;
-}
-
-const char* ToDigitText(const platform::WideChar* text)
-{
-    std::memset(digitText, 0, sizeof digitText);
-    ToDigitTextInto(text, digitText);
-    return digitText;
+    HostTextCopy copy;
+    copy.Length = ToDigitTextInto(text, copy.Text);
+    return copy;
 }
 
 bool HoldsCharacterAboveNarrowRange(const platform::WideChar* text, std::size_t length)

@@ -1,5 +1,5 @@
-// Host text (UTF-16, usually a BSTR) to the module's 8-bit text. Each result lives in a module-wide
-// buffer that the next call of the same operation overwrites: copy it before calling again.
+// Host text (UTF-16, usually a BSTR) to the module's 8-bit text, always into the caller's own
+// buffer: objects of the module may run on several threads of one process at once.
 #pragma once
 
 #include <cstddef>
@@ -10,16 +10,21 @@
 constexpr std::size_t kHostTextMaxChars = 255;
 
 // U+0001 to U+00FF become the byte of the same value; the text ends before the first character
-// above U+00FF, and after kHostTextMaxChars characters. A null text gives the empty text.
-const char* ToNarrowText(const platform::WideChar* text);
-
-// The decimal digits of ToNarrowText(text), in order: "12-34-56" gives "123456".
-const char* ToDigitText(const platform::WideChar* text);
-
-// The same conversions into a caller's buffer, for callers that keep several results at once;
-// they return the length of the text written (which is terminated, the rest of out untouched).
+// above U+00FF, and after kHostTextMaxChars characters. A null text gives the empty text. Returns
+// the length of the text written (which is terminated, the rest of out untouched).
 std::size_t ToNarrowTextInto(const platform::WideChar* text, char (&out)[kHostTextMaxChars + 1]);
+
+// The decimal digits of the narrow text, in order: "12-34-56" gives "123456".
 std::size_t ToDigitTextInto(const platform::WideChar* text, char (&out)[kHostTextMaxChars + 1]);
+
+// A converted text held by value, for a caller that copies it at once (into a CString): the
+// pointer it converts to lives only as long as the object.
+struct HostTextCopy {
+    char Text[kHostTextMaxChars + 1];
+    std::size_t Length;
+    operator const char*() const { return Text; }
+};
+HostTextCopy ToDigitText(const platform::WideChar* text);
 
 // Whether the first length units of text hold a character that ToNarrowText cannot carry (above
 // U+00FF), so that the narrow text would silently lose the rest of the text.

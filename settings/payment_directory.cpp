@@ -7,15 +7,6 @@
 
 namespace {
 
-char rootDirectory[kPathBufferSize];
-
-long ShellDocumentsFolder(char* folder)
-{
-    return SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder);
-}
-
-payment_directory_testing::DocumentsFolderLookup documentsFolderLookup = ShellDocumentsFolder;
-
 const char kSearchAll[] = "*.*";
 const char kMissingDirectoryMessage[] =
     "The default payment directory (%s) specified does not exist.  Please correct this within configuration for "
@@ -73,6 +64,11 @@ bool DirectoryExists(const char* directory)
 
 }  // namespace
 
+long ShellDocumentsFolder(char* folder)
+{
+    return SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder);
+}
+
 bool AppendBackslash(char* path, std::size_t bufferSize)
 {
     const std::size_t length = std::strlen(path);
@@ -85,23 +81,22 @@ bool AppendBackslash(char* path, std::size_t bufferSize)
     return true;
 }
 
-CString GetRootDirectory()
+CString GetRootDirectory(DocumentsFolderLookup lookup)
 {
-    if (rootDirectory[0] == '\0') {
-        if (documentsFolderLookup(rootDirectory) < 0 || rootDirectory[0] == '\0')
-            lstrcpynA(rootDirectory, "C:\\", sizeof rootDirectory);
-        rootDirectory[sizeof rootDirectory - 1] = '\0';
-    }
-    return CString(rootDirectory);
+    char folder[kPathBufferSize] = {};
+    if (lookup(folder) < 0 || folder[0] == '\0')
+        lstrcpynA(folder, "C:\\", sizeof folder);
+    folder[sizeof folder - 1] = '\0';
+    return CString(folder);
 }
 
-void ResolvePaymentFilePath(const char* fileName, const char* directory, char* output)
+void ResolvePaymentFilePath(const char* fileName, const char* directory, char* output, DocumentsFolderLookup lookup)
 {
     if (DirectoryExists(directory) && CopyWhole(output, kPathBufferSize, directory) &&
         AppendBackslash(output, kPathBufferSize) && AppendWhole(output, kPathBufferSize, fileName))
         return;
 
-    const CString root = GetRootDirectory();
+    const CString root = GetRootDirectory(lookup);
     CString message;
     message.Format(kMissingDirectoryMessage, directory, static_cast<const char*>(root));
     MessageBoxA(GetActiveWindow(), message, "Invalid default path", MB_ICONERROR | MB_OK);
@@ -111,13 +106,3 @@ void ResolvePaymentFilePath(const char* fileName, const char* directory, char* o
     AppendBackslash(output, kPathBufferSize);
     AppendCut(output, kPathBufferSize, fileName);
 }
-
-namespace payment_directory_testing {
-
-void UseDocumentsFolderLookup(DocumentsFolderLookup lookup)
-{
-    documentsFolderLookup = lookup ? lookup : ShellDocumentsFolder;
-    std::memset(rootDirectory, 0, sizeof rootDirectory);
-}
-
-}  // namespace payment_directory_testing

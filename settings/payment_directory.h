@@ -13,19 +13,18 @@ constexpr std::size_t kPathBufferSize = 260;
 // when the backslash does not fit in the buffer of bufferSize bytes.
 bool AppendBackslash(char* path, std::size_t bufferSize);
 
-// The user's documents folder (no trailing backslash), or "C:\" when the shell has none. Asked once
-// and kept while the module is loaded.
-CString GetRootDirectory();
+// Where the user's documents folder comes from: fills a kPathBufferSize buffer and returns an
+// HRESULT-style value. The shell's is the module's; tests give their own.
+using DocumentsFolderLookup = long (*)(char* folder);
+long ShellDocumentsFolder(char* folder);
+
+// The user's documents folder (no trailing backslash), or "C:\" when there is none. Asked afresh
+// on every call, into the call's own buffer: nothing is shared between threads.
+CString GetRootDirectory(DocumentsFolderLookup lookup = ShellDocumentsFolder);
 
 // Fills output (kPathBufferSize bytes) with directory, backslash and file name. A directory that
 // does not exist, or that would not leave room for the file name in a path, is replaced by the root
 // directory after telling the user so in an "Invalid default path" message box; a file name too
 // long even for the root directory is cut to fit.
-void ResolvePaymentFilePath(const char* fileName, const char* directory, char* output);
-
-namespace payment_directory_testing {
-// Replaces the shell's documents-folder lookup and forgets the cached root directory; null restores
-// the shell. The lookup fills a kPathBufferSize buffer and returns an HRESULT-style value.
-using DocumentsFolderLookup = long (*)(char* folder);
-void UseDocumentsFolderLookup(DocumentsFolderLookup lookup);
-}  // namespace payment_directory_testing
+void ResolvePaymentFilePath(const char* fileName, const char* directory, char* output,
+                            DocumentsFolderLookup lookup = ShellDocumentsFolder);

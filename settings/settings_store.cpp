@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -12,50 +13,43 @@ const char kSection[] = "MIGRATED";
 const char kFolder[] = "TOLVAR\\Tolvar EBanking";
 const char kFile[] = "TOLVAR\\Tolvar EBanking\\BANKSERV.INI";
 
-// The path cache: filled by the first successful lookup, then only read.
-char settingsPath[MAX_PATH];
-char settingsFolder[MAX_PATH];
-bool pathCached = false;
-
-// A data folder given in place of the shell's (empty when it did not fit: no path then).
+// A data folder given in place of the shell's (empty when it did not fit: no path then). Read
+// under the lock into each call's own buffer.
+std::mutex dataFolderLock;
 bool dataFolderGiven = false;
 char dataFolder[MAX_PATH];
 
 bool CommonDataFolder(char (&folder)[MAX_PATH])
 {
-    if (dataFolderGiven) {
-        std::memcpy(folder, dataFolder, sizeof folder);
-        return true;
+    {
+        std::lock_guard<std::mutex> hold(dataFolderLock);
+        if (dataFolderGiven) {
+            std::memcpy(folder, dataFolder, sizeof folder);
+            return true;
+        }
     }
     return SHGetSpecialFolderPathA(nullptr, folder, CSIDL_COMMON_APPDATA, FALSE) != FALSE;
 }
 
 }  // namespace
 
-const char* GetSettingsFilePath()
+bool GetSettingsFilePath(char (&path)[MAX_PATH])
 {
-    if (pathCached)
-        return settingsPath;
-
     char common[MAX_PATH] = {};
     char folder[MAX_PATH] = {};
-    char path[MAX_PATH] = {};
-    settingsPath[0] = '\0';
+    path[0] = '\0';
     // PathAppendA refuses results longer than MAX_PATH, so a long data folder leaves no path.
     if (!CommonDataFolder(common) || !common[0])
-        return settingsPath;
+        return false;
     std::memcpy(folder, common, sizeof folder);
     std::memcpy(path, common, sizeof path);
-    if (!PathAppendA(folder, kFolder) || !PathAppendA(path, kFile))
-        return settingsPath;
-
+    if (!PathAppendA(folder, kFolder) || !PathAppendA(path, kFile)) {
+        path[0] = '\0';
+        return false;
+    }
     // An existing folder is fine; a folder that cannot be made shows up as a failing write.
     SHCreateDirectoryExA(nullptr, folder, nullptr);
-
-    std::memcpy(settingsFolder, folder, sizeof settingsFolder);
-    std::memcpy(settingsPath, path, sizeof settingsPath);
-    pathCached = true;
-    return settingsPath;
+    return true;
 }
 
 bool ReadSetting(CString key, char* value, const DWORD* size)
@@ -63,8 +57,8 @@ bool ReadSetting(CString key, char* value, const DWORD* size)
     if (!value || !size || *size == 0)
         return false;
     value[0] = '\0';
-    const char* path = GetSettingsFilePath();
-    if (!path[0])
+    char path[MAX_PATH];
+    if (!GetSettingsFilePath(path))
         return false;
     return GetPrivateProfileStringA(kSection, key, "", value, *size, path) > 0;
 }
@@ -88,8 +82,8 @@ bool WriteSetting(CString key, const char* value)
     // A null value would delete the key; that is not a write.
     if (!value)
         return false;
-    const char* path = GetSettingsFilePath();
-    if (!path[0])
+    char path[MAX_PATH];
+    if (!GetSettingsFilePath(path))
         return false;
     return WritePrivateProfileStringA(kSection, key, value, path) != FALSE;
 }
@@ -103,11 +97,9 @@ bool WriteSettingFlag(CString key, int flag)
 
 void UseSettingsDataFolder(const char* folder)
 {
+    std::lock_guard<std::mutex> hold(dataFolderLock);
     std::memset(dataFolder, 0, sizeof dataFolder);
     dataFolderGiven = folder && folder[0];
     if (dataFolderGiven && std::strlen(folder) < sizeof dataFolder)
         std::memcpy(dataFolder, folder, std::strlen(folder));
-    pathCached = false;
-    settingsPath[0] = '\0';
-    settingsFolder[0] = '\0';
 }

@@ -1,16 +1,16 @@
 // The module's own settings: one machine-wide INI file, "BANKSERV.INI" in "TOLVAR\Tolvar EBanking"
-// under the common application-data folder, every value in the section "MIGRATED". The file's path
-// is worked out once per module instance (creating the folder) and kept; each read and write is one
-// complete private-profile call, so nothing stays open.
+// under the common application-data folder, every value in the section "MIGRATED". Each read and
+// write works out the file's path afresh (creating the folder) in a buffer of its own, then makes one
+// complete private-profile call: nothing stays open and nothing is shared between threads.
 #pragma once
 
 #include <windows.h>
 
 #include "support/cstring.h"
 
-// The settings file's full path, from a module-wide buffer. Empty when the common application-data
-// folder cannot be determined; the next call then tries again.
-const char* GetSettingsFilePath();
+// The settings file's full path into path, its folder made if missing. False, with path empty,
+// when the common application-data folder cannot be determined or the path would not fit.
+bool GetSettingsFilePath(char (&path)[MAX_PATH]);
 
 // Reads a text value into value (*size characters with the terminator). True when the key holds a
 // non-empty value; a missing key and an empty value both give false.
@@ -27,6 +27,6 @@ bool WriteSetting(CString key, const char* value);
 bool WriteSettingFlag(CString key, int flag);
 
 // Puts the settings under another machine-wide data folder instead of the shell's common
-// application-data folder (null or empty: the shell's again). The path is worked out afresh on the
-// next call. For hosts that keep the module's settings elsewhere, and for tests.
+// application-data folder (null or empty: the shell's again), from the next read or write on. For
+// hosts that keep the module's settings elsewhere, and for tests; safe from any thread.
 void UseSettingsDataFolder(const char* folder);

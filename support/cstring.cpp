@@ -52,7 +52,7 @@ CString::CString(const platform::WideChar* text)
 
 CString::~CString()
 {
-    std::free(buffer_);
+    delete[] buffer_;
 }
 
 CString& CString::operator=(const CString& other)
@@ -132,16 +132,9 @@ char* CString::GetBuffer(int minCapacity)
 
 void CString::Empty()
 {
-    std::free(buffer_);
+    delete[] buffer_;
     buffer_ = nullptr;
     capacity_ = 0;
-}
-
-int CString::Compare(const char* text) const
-{
-    if (!text)
-        Raise(E_INVALIDARG);
-    return platform::MbCompare(*this, text);
 }
 
 int CString::CompareNoCase(const char* text) const
@@ -149,32 +142,6 @@ int CString::CompareNoCase(const char* text) const
     if (!text)
         Raise(E_INVALIDARG);
     return platform::MbCompareNoCase(*this, text);
-}
-
-int CString::Find(int character) const
-{
-    if (!buffer_ || !*buffer_)
-        return -1;
-    const char* found = platform::MbFindChar(buffer_, static_cast<unsigned char>(character));
-    return found ? static_cast<int>(found - buffer_) : -1;
-}
-
-int CString::ReverseFind(int character) const
-{
-    if (!buffer_ || !*buffer_)
-        return -1;
-    const char* found = platform::MbFindLastChar(buffer_, static_cast<unsigned char>(character));
-    return found ? static_cast<int>(found - buffer_) : -1;
-}
-
-CString CString::Left(int count) const
-{
-    const int length = GetLength();
-    if (count > length)
-        count = length;
-    CString result;
-    result.Assign(count < 0 ? 0 : count, *this);
-    return result;
 }
 
 CString CString::Mid(int first, int count) const
@@ -187,16 +154,6 @@ CString CString::Mid(int first, int count) const
     CString result;
     result.Assign(count < 0 ? 0 : count, static_cast<const char*>(*this) + first);
     return result;
-}
-
-void CString::TrimRight()
-{
-    if (!buffer_)
-        return;
-    int length = GetLength();
-    while (length > 0 && buffer_[length - 1] == ' ')
-        --length;
-    buffer_[length] = '\0';
 }
 
 void CString::Format(const char* format, ...)
@@ -265,31 +222,50 @@ platform::WideChar* CString::AllocSysString() const
 #endif
 }
 
+char* CString::NewBuffer(int count)
+{
+    char* fresh = new (std::nothrow) char[static_cast<size_t>(count) + 1];
+    if (!fresh)
+        Raise(E_OUTOFMEMORY);
+    fresh[0] = '\0';
+    return fresh;
+}
+
+void CString::Adopt(char* fresh, int capacity)
+{
+    delete[] buffer_;
+    buffer_ = fresh;
+    capacity_ = capacity;
+}
+
+// The old buffer goes only once the new one is there, so a failed growth loses nothing.
 void CString::Reserve(int count)
 {
     if (count <= capacity_)
         return;
-    std::free(buffer_);
-    buffer_ = nullptr;
-    capacity_ = 0;
-    char* fresh = static_cast<char*>(std::malloc(static_cast<size_t>(count) + 1));
-    if (!fresh)
-        Raise(E_OUTOFMEMORY);
-    fresh[0] = '\0';
-    buffer_ = fresh;
-    capacity_ = count;
+    char* fresh = NewBuffer(count);
+    if (buffer_)
+        std::memcpy(fresh, buffer_, std::strlen(buffer_) + 1);
+    Adopt(fresh, count);
 }
 
 void CString::Assign(int count, const char* source)
 {
-    Reserve(count);
+    if (count < 0 || (count > 0 && !source))
+        Raise(E_INVALIDARG);
+    if (count > capacity_) {
+        // Copied before the old buffer is freed: source may lie in it.
+        char* fresh = NewBuffer(count);
+        std::memcpy(fresh, source, static_cast<size_t>(count));
+        fresh[count] = '\0';
+        Adopt(fresh, count);
+        return;
+    }
     if (count == 0) {
         if (buffer_)
             buffer_[0] = '\0';
         return;
     }
-    if (capacity_ < count || !source)
-        Raise(E_INVALIDARG);
     std::memmove(buffer_, source, static_cast<size_t>(count));
     buffer_[count] = '\0';
 }
@@ -306,16 +282,12 @@ void CString::AppendBytes(int count, const char* source)
     if (length + count > capacity_) {
         // The new room is filled before the old is freed: source may lie in the old (a text
         // appended to itself).
-        char* fresh = static_cast<char*>(std::malloc(static_cast<size_t>(length) + count + 1));
-        if (!fresh)
-            Raise(E_OUTOFMEMORY);
+        char* fresh = NewBuffer(length + count);
         if (length)
             std::memcpy(fresh, buffer_, static_cast<size_t>(length));
         std::memcpy(fresh + length, source, static_cast<size_t>(count));
         fresh[length + count] = '\0';
-        std::free(buffer_);
-        buffer_ = fresh;
-        capacity_ = length + count;
+        Adopt(fresh, length + count);
         return;
     }
     std::memmove(buffer_ + length, source, static_cast<size_t>(count));

@@ -40,17 +40,13 @@ public:
     int GetCapacity() const { return capacity_; }
     bool IsEmpty() const { return GetLength() == 0; }
     char GetAt(int position) const;
+    // Room for minCapacity characters; the text stays, also when growing fails (E_OUTOFMEMORY).
     char* GetBuffer(int minCapacity);
     void Empty();
 
-    int Compare(const char* text) const;
     int CompareNoCase(const char* text) const;
-    int Find(int character) const;
-    int ReverseFind(int character) const;
 
-    CString Left(int count) const;
     CString Mid(int first, int count) const;
-    void TrimRight();
 
     void Format(const char* format, ...);
     void FormatV(const char* format, va_list arguments);
@@ -60,6 +56,9 @@ public:
     platform::WideChar* AllocSysString() const;
 
 private:
+    // A buffer of count + 1 bytes; raises E_OUTOFMEMORY, and the string is then as it was.
+    static char* NewBuffer(int count);
+    void Adopt(char* fresh, int capacity);
     void Reserve(int count);
     void Assign(int count, const char* source);
     void AppendBytes(int count, const char* source);

@@ -16,10 +16,8 @@ int WideToAnsi(const WideChar* text, int len, char* out, int outSize);
 // Converts ANSI text to wide text. Returns the number of wide characters written, 0 on failure.
 int AnsiToWide(const char* text, int len, WideChar* out, int outSize);
 
-// Multi-byte aware comparisons and searches in the process's multi-byte code page.
-int MbCompare(const char* left, const char* right);
+// Multi-byte aware comparison and search in the process's multi-byte code page.
 int MbCompareNoCase(const char* left, const char* right);
-const char* MbFindChar(const char* text, unsigned int character);
 const char* MbFindLastChar(const char* text, unsigned int character);
 
 // Converts a calendar date at midnight to an OLE Automation date (days from 30 December 1899).

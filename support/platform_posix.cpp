@@ -152,11 +152,6 @@ int Utf8ToWide(const char* text, int len, WideChar* out, int outSize)
     return written;
 }
 
-int MbCompare(const char* left, const char* right)
-{
-    return std::strcmp(left, right);
-}
-
 int MbCompareNoCase(const char* left, const char* right)
 {
     const unsigned char* a = reinterpret_cast<const unsigned char*>(left);
@@ -166,11 +161,6 @@ int MbCompareNoCase(const char* left, const char* right)
         if (difference != 0 || !*a)
             return difference;
     }
-}
-
-const char* MbFindChar(const char* text, unsigned int character)
-{
-    return std::strchr(text, static_cast<int>(character));
 }
 
 const char* MbFindLastChar(const char* text, unsigned int character)

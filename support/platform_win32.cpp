@@ -27,19 +27,9 @@ std::FILE* OpenFileForReading(const char* fileName, bool denyWriters)
     return _fsopen(fileName, "rb", denyWriters ? _SH_DENYWR : _SH_DENYNO);
 }
 
-int MbCompare(const char* left, const char* right)
-{
-    return _mbscmp(reinterpret_cast<const unsigned char*>(left), reinterpret_cast<const unsigned char*>(right));
-}
-
 int MbCompareNoCase(const char* left, const char* right)
 {
     return _mbsicmp(reinterpret_cast<const unsigned char*>(left), reinterpret_cast<const unsigned char*>(right));
-}
-
-const char* MbFindChar(const char* text, unsigned int character)
-{
-    return reinterpret_cast<const char*>(_mbschr(reinterpret_cast<const unsigned char*>(text), character));
 }
 
 const char* MbFindLastChar(const char* text, unsigned int character)

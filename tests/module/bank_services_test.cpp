@@ -172,6 +172,39 @@ TEST_F(BankServicesTest, EnumeratorWalksBothServices)
 
     void* other = reinterpret_cast<void*>(1);
     EXPECT_EQ(E_NOINTERFACE, walker->QueryInterface(IID_IDispatch, &other));
+    EXPECT_EQ(nullptr, other);
+    EXPECT_EQ(E_NOINTERFACE, walker->QueryInterface(IID_IDispatch, nullptr));
+    EXPECT_EQ(E_POINTER, walker->QueryInterface(IID_IEnumVARIANT, nullptr));
+}
+
+// A caller that forgets to look at the result must find null, not what the pointer held before.
+TEST_F(BankServicesTest, EveryFailedQueryInterfaceClearsTheOutPointer)
+{
+    ComPtr<IUnknown> enumerator;
+    ASSERT_EQ(S_OK, services_->get__NewEnum(enumerator.Put()));
+    ComPtr<ITolvarBankService> payments, statements;
+    Variant index;
+    V_VT(&index.Get()) = VT_I4;
+    V_I4(&index.Get()) = 0;
+    ASSERT_EQ(S_OK, services_->Item(index.Get(), payments.Put()));
+    V_I4(&index.Get()) = 1;
+    ASSERT_EQ(S_OK, services_->Item(index.Get(), statements.Put()));
+    const struct {
+        const char* Object;
+        IUnknown* Unknown;
+    } objects[] = {{"bank", Bank()},
+                   {"collection", services_.Get()},
+                   {"payment service", payments.Get()},
+                   {"statement service", statements.Get()},
+                   {"enumerator", enumerator.Get()}};
+    // The common service interface is in no object's list; IEnumVARIANT only in the enumerator's.
+    for (const auto& object : objects) {
+        for (REFIID iid : {IID_ITolvarBankService, IID_IClassFactory, IID_IPersist}) {
+            void* out = reinterpret_cast<void*>(0x1234);
+            EXPECT_EQ(E_NOINTERFACE, object.Unknown->QueryInterface(iid, &out)) << object.Object;
+            EXPECT_EQ(nullptr, out) << object.Object;
+        }
+    }
 }
 
 TEST_F(BankServicesTest, CloneContinuesIndependently)

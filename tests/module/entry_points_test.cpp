@@ -5,10 +5,12 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <new>
 #include <set>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "TolvarBrenmarkLintrove.h"
@@ -16,56 +18,14 @@
 #include "core/dispatch.h"
 #include "core/module_lock.h"
 #include "objects/bank.h"
+#include "objects/bank_services.h"
 #include "tests/support/com_test.h"
+#include "tests/support/failing_allocator.h"
 
 STDAPI DllCanUnloadNow();
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out);
 
-// This program's allocator, which a test can make fail: the module code linked into the program
-// allocates through it.
 namespace {
-std::atomic<bool> allocationsFail{false};
-}
-
-void* operator new(std::size_t size)
-{
-    if (allocationsFail.load())
-        throw std::bad_alloc();
-    if (void* block = std::malloc(size ? size : 1))
-        return block;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size)
-{
-    return operator new(size);
-}
-void operator delete(void* block) noexcept
-{
-    std::free(block);
-}
-void operator delete[](void* block) noexcept
-{
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept
-{
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept
-{
-    std::free(block);
-}
-
-namespace {
-
-// Makes every allocation of the program fail while it lives.
-class AllocationsFail {
-public:
-    AllocationsFail() { allocationsFail = true; }
-    ~AllocationsFail() { allocationsFail = false; }
-    AllocationsFail(const AllocationsFail&) = delete;
-    AllocationsFail& operator=(const AllocationsFail&) = delete;
-};
 
 // A class whose construction raises what the test says, in its constructor or its final step.
 enum class Raising { Nothing, BadAllocInConstructor, OtherInConstructor, BadAllocInFinalStep };
@@ -86,6 +46,49 @@ public:
         if (raising == Raising::BadAllocInFinalStep)
             throw std::bad_alloc();
     }
+};
+
+// An IMallocSpy that makes the next task-allocator allocations fail: BSTRs come from there once
+// oleaut32's own cache of freed strings is off.
+class FailingMallocSpy final : public IMallocSpy {
+public:
+    LONG FailNext = 0;  // how many of the next allocations fail
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (!InlineIsEqualGUID(iid, IID_IUnknown) && !InlineIsEqualGUID(iid, IID_IMallocSpy))
+            return E_NOINTERFACE;
+        *out = static_cast<IMallocSpy*>(this);
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T request) override
+    {
+        if (request > 0 && FailNext > 0) {
+            --FailNext;
+            return 0;  // the allocation fails
+        }
+        return request;
+    }
+    STDMETHODIMP_(void*) PostAlloc(void* actual) override { return actual; }
+    STDMETHODIMP_(void*) PreFree(void* request, BOOL) override { return request; }
+    STDMETHODIMP_(void) PostFree(BOOL) override {}
+    STDMETHODIMP_(SIZE_T) PreRealloc(void* request, SIZE_T size, void** newRequest, BOOL) override
+    {
+        *newRequest = request;
+        return size;
+    }
+    STDMETHODIMP_(void*) PostRealloc(void* actual, BOOL) override { return actual; }
+    STDMETHODIMP_(void*) PreGetSize(void* request, BOOL) override { return request; }
+    STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T actual, BOOL) override { return actual; }
+    STDMETHODIMP_(void*) PreDidAlloc(void* request, BOOL) override { return request; }
+    STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+    STDMETHODIMP_(void) PreHeapMinimize() override {}
+    STDMETHODIMP_(void) PostHeapMinimize() override {}
 };
 
 const HRESULT kFrameOutOfMemory = static_cast<HRESULT>(0x800AFFFD);
@@ -144,6 +147,86 @@ TEST_F(EntryPointTest, CreateInstanceOutOfMemoryIsAnAnswer)
     EXPECT_TRUE(FAILED(hr));
     EXPECT_FALSE(bank);
     EXPECT_EQ(startLock_, module_lock::Count());
+}
+
+// Memory running out at any step of filling the collection fails its creation as a whole, with
+// everything made so far released: never a collection that silently lacks a service.
+TEST_F(EntryPointTest, CollectionIsMadeWholeOrNotAtAll)
+{
+    bool madeUnhindered = false;
+    int failures = 0;
+    for (long grant = 0; grant < 200 && !madeUnhindered; ++grant) {
+        ComPtr<IBankServices> services;
+        HRESULT hr = E_FAIL;
+        bool limitReached = false;
+        {
+            AllocationsFail failing(grant);
+            EXPECT_NO_THROW(hr = CreateInstance<CBankServices>(nullptr, IID_IBankServices, services.PutVoid()));
+            limitReached = AllocationsFail::Refused();
+        }
+        if (SUCCEEDED(hr)) {
+            long count = 0;
+            EXPECT_EQ(S_OK, services->get_Count(&count));
+            EXPECT_EQ(2, count) << "allocations granted: " << grant;
+            madeUnhindered = !limitReached;
+        } else {
+            ++failures;
+            EXPECT_EQ(kFrameOutOfMemory, hr) << grant;
+            EXPECT_EQ(L"Out of Memory", TakeErrorDescription()) << grant;
+            EXPECT_FALSE(services);
+        }
+        services.Reset();
+        EXPECT_EQ(startLock_, module_lock::Count()) << "allocations granted: " << grant;
+    }
+    EXPECT_TRUE(madeUnhindered);
+    EXPECT_GE(failures, 4) << "the object, both services and the list's storage each allocate";
+}
+
+// A name that cannot be copied is out of memory, never S_OK with no name.
+TEST_F(EntryPointTest, NameThatCannotBeCopiedIsOutOfMemory)
+{
+    using SetOaNoCacheFunction = void(WINAPI*)();
+    const auto setOaNoCache = reinterpret_cast<SetOaNoCacheFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("oleaut32.dll"), "SetOaNoCache")));
+    ASSERT_NE(nullptr, setOaNoCache);
+    setOaNoCache();
+
+    ComPtr<IBank> bank;
+    ASSERT_EQ(S_OK, CreateInstance<CBank>(nullptr, IID_IBank, bank.PutVoid()));
+    ComPtr<ITolvarBankServices> services;
+    ASSERT_EQ(S_OK, bank->get_Services(services.Put()));
+    std::vector<std::pair<const char*, std::function<HRESULT(BSTR*)>>> getters = {
+        {"bank", [&](BSTR* name) { return bank->get_Name(name); }}};
+    for (long position : {0L, 1L}) {
+        VARIANT index;
+        VariantInit(&index);
+        V_VT(&index) = VT_I4;
+        V_I4(&index) = position;
+        ComPtr<ITolvarBankService> service;
+        ASSERT_EQ(S_OK, services->Item(index, service.Put()));
+        getters.push_back({position == 0 ? "payment service" : "statement service",
+                           [service](BSTR* name) { return service->get_Name(name); }});
+    }
+
+    FailingMallocSpy spy;
+    ASSERT_EQ(S_OK, CoRegisterMallocSpy(&spy));
+    for (const auto& getter : getters) {
+        BSTR name = reinterpret_cast<BSTR>(1);
+        spy.FailNext = 1;
+        const HRESULT hr = getter.second(&name);
+        const LONG unused = spy.FailNext;
+        spy.FailNext = 0;
+        EXPECT_EQ(0, unused) << getter.first << ": the copy was not made from the task allocator";
+        EXPECT_EQ(kFrameOutOfMemory, hr) << getter.first;
+        EXPECT_EQ(nullptr, name) << getter.first;
+        EXPECT_EQ(L"Out of Memory", TakeErrorDescription()) << getter.first;
+
+        // With memory back, the name again.
+        Bstr again;
+        EXPECT_EQ(S_OK, getter.second(again.Put())) << getter.first;
+        EXPECT_NE(0u, again.Length()) << getter.first;
+    }
+    EXPECT_EQ(S_OK, CoRevokeMallocSpy());
 }
 
 TEST_F(EntryPointTest, ClassObjectOutOfMemoryIsEOutOfMemory)

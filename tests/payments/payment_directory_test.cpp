@@ -64,7 +64,6 @@ class PaymentDirectoryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        payment_directory_testing::UseDocumentsFolderLookup(nullptr);
         char folder[MAX_PATH];
         GetTempPathA(sizeof folder, folder);
         existing_ = std::string(folder) + "payment directory " + std::to_string(GetCurrentProcessId());
@@ -78,12 +77,11 @@ protected:
         for (auto it = made_.rbegin(); it != made_.rend(); ++it)
             RemoveDirectoryA(it->c_str());
         RemoveDirectoryA(existing_.c_str());
-        payment_directory_testing::UseDocumentsFolderLookup(nullptr);
     }
 
     std::string Resolve(const char* fileName, const char* directory)
     {
-        ResolvePaymentFilePath(fileName, directory, output_);
+        ResolvePaymentFilePath(fileName, directory, output_, lookup_);
         for (size_t i = kPathBufferSize; i < sizeof output_; ++i) {
             if (output_[i] != 'Z') {
                 ADD_FAILURE() << "written past the path buffer at " << i;
@@ -113,6 +111,7 @@ protected:
         return shown;
     }
 
+    DocumentsFolderLookup lookup_ = ShellDocumentsFolder;
     std::string existing_;
     std::vector<std::string> made_;
     char output_[kPathBufferSize + 64];
@@ -191,26 +190,27 @@ TEST_F(PaymentDirectoryTest, MissingDirectoryIsReportedAndTheDocumentsFolderUsed
 TEST_F(PaymentDirectoryTest, WithoutADocumentsFolderTheRootIsDriveC)
 {
     lookups = 0;
-    payment_directory_testing::UseDocumentsFolderLookup(CountedFailingLookup);
+    lookup_ = CountedFailingLookup;
     const Shown shown = ResolveAnsweringOk("pay.csv", "Q:\\Payments");
     EXPECT_EQ("C:\\pay.csv", shown.Path);
     ASSERT_EQ(1u, shown.Boxes.size());
     EXPECT_EQ(Message("Q:\\Payments", "C:\\"), shown.Boxes[0].Text);
-    EXPECT_STREQ("C:\\", GetRootDirectory());
-    EXPECT_EQ(1, lookups);
+    EXPECT_STREQ("C:\\", GetRootDirectory(CountedFailingLookup));
+    EXPECT_EQ(2, lookups);
 }
 
-TEST_F(PaymentDirectoryTest, RootDirectoryIsAskedForOnce)
+// Nothing is kept between calls: each asks for the folder into a buffer of its own.
+TEST_F(PaymentDirectoryTest, RootDirectoryIsAskedForByEachCall)
 {
     lookups = 0;
-    payment_directory_testing::UseDocumentsFolderLookup(CountedLookup);
-    EXPECT_STREQ("D:\\Docs", GetRootDirectory());
-    EXPECT_STREQ("D:\\Docs", GetRootDirectory());
+    lookup_ = CountedLookup;
+    EXPECT_STREQ("D:\\Docs", GetRootDirectory(CountedLookup));
     const Shown shown = ResolveAnsweringOk("pay.csv", "Q:\\Payments");
     EXPECT_EQ("D:\\Docs\\pay.csv", shown.Path);
-    EXPECT_EQ(1, lookups);
+    EXPECT_EQ(2, lookups);
 
-    payment_directory_testing::UseDocumentsFolderLookup(nullptr);
+    // A failing lookup after a good one is not hidden by what the good one found.
+    EXPECT_STREQ("C:\\", GetRootDirectory(CountedFailingLookup));
     EXPECT_EQ(DocumentsFolder(), std::string(GetRootDirectory()));
 }
 
@@ -267,7 +267,7 @@ TEST_F(PaymentDirectoryTest, FileNameTooLongEvenForTheRootIsCut)
     EXPECT_EQ(documents + "\\" + std::string(258 - documents.size(), 'n'), shown.Path);
     EXPECT_EQ(1u, shown.Boxes.size());
 
-    payment_directory_testing::UseDocumentsFolderLookup(CountedFailingLookup);
+    lookup_ = CountedFailingLookup;
     shown = ResolveAnsweringOk(name.c_str(), "Q:\\Payments");
     EXPECT_EQ("C:\\" + std::string(256, 'n'), shown.Path);
 }

@@ -1,5 +1,5 @@
-// How payment values become file text: amounts, zero padding, upper-casing, debit dates, and the
-// narrow and digit conversions of host text.
+// How payment values become file text: amounts, debit dates, and the narrow and digit conversions
+// of host text. (Zero padding and upper-casing are the record writers' own: payment_records_test.)
 #include <windows.h>
 #include <oleauto.h>
 
@@ -21,7 +21,29 @@ namespace {
 
 std::string Amount(double value)
 {
-    return static_cast<const char*>(FormatAmount(value));
+    char text[kAmountTextSize];
+    const int length = FormatAmountInto(value, text);
+    EXPECT_EQ(std::strlen(text), static_cast<size_t>(length));
+    return text;
+}
+
+std::string Narrow(const wchar_t* text)
+{
+    char out[kHostTextMaxChars + 1];
+    const size_t length = ToNarrowTextInto(text, out);
+    EXPECT_EQ(std::strlen(out), length);
+    return out;
+}
+
+std::string Digits(const wchar_t* text)
+{
+    char out[kHostTextMaxChars + 1];
+    const size_t length = ToDigitTextInto(text, out);
+    EXPECT_EQ(std::strlen(out), length);
+    const HostTextCopy copy = ToDigitText(text);
+    EXPECT_STREQ(out, copy);
+    EXPECT_EQ(length, copy.Length);
+    return out;
 }
 
 // The C99 "%.2f" of the mingw runtime, as a reference in the classic locale.
@@ -103,26 +125,6 @@ TEST(AmountText, IgnoresTheProcessLocale)
     EXPECT_EQ("1234.50", withLocale);
 }
 
-TEST(ZeroPadding, PadsWithTheDigitZeroAndKeepsLongerTexts)
-{
-    EXPECT_EQ(std::string("01234567"), static_cast<const char*>(PadWithZeros("1234567", 8)));
-    EXPECT_EQ(std::string("0000"), static_cast<const char*>(PadWithZeros("", 4)));
-    EXPECT_EQ(std::string("0012"), static_cast<const char*>(PadWithZeros("12", 4)));
-    EXPECT_EQ(std::string("00 A"), static_cast<const char*>(PadWithZeros(" A", 4)));
-    EXPECT_EQ(std::string("1234"), static_cast<const char*>(PadWithZeros("1234", 4)));
-    EXPECT_EQ(std::string("12345"), static_cast<const char*>(PadWithZeros("12345", 4)));
-}
-
-TEST(UpperCase, ChangesOnlyTheLettersAToZ)
-{
-    CString text("j. smith & co \xE9\xFF-z");
-    UpperCaseLetters(text);
-    EXPECT_STREQ("J. SMITH & CO \xE9\xFF-Z", text);
-    CString empty;
-    UpperCaseLetters(empty);
-    EXPECT_STREQ("", empty);
-}
-
 TEST(DebitDate, DayMonthAndFourDigitYear)
 {
     // 7 December 2026 is day 46363 of the OLE Automation calendar.
@@ -153,46 +155,46 @@ TEST(DebitDate, AgreesWithThePlatformCalendar)
 
 TEST(NarrowText, KeepsLatin1AndStopsBeforeWiderCharacters)
 {
-    EXPECT_STREQ("J. Smith & Co", ToNarrowText(L"J. Smith & Co"));
-    EXPECT_STREQ("caf\xE9 \xFF", ToNarrowText(L"caf\u00E9 \u00FF"));
-    EXPECT_STREQ("Smith", ToNarrowText(L"Smith\u0141odz"));
-    EXPECT_STREQ("", ToNarrowText(L"\u20AC100"));
-    EXPECT_STREQ("", ToNarrowText(nullptr));
-    EXPECT_STREQ("", ToNarrowText(L""));
+    EXPECT_EQ("J. Smith & Co", Narrow(L"J. Smith & Co"));
+    EXPECT_EQ("caf\xE9 \xFF", Narrow(L"caf\u00E9 \u00FF"));
+    EXPECT_EQ("Smith", Narrow(L"Smith\u0141odz"));
+    EXPECT_EQ("", Narrow(L"\u20AC100"));
+    EXPECT_EQ("", Narrow(nullptr));
+    EXPECT_EQ("", Narrow(L""));
 }
 
-TEST(NarrowText, LongTextsAreCutAt255Characters)
+TEST(NarrowText, LongTextsAreCutAt255CharactersInsideTheBuffer)
 {
     const std::wstring longText(300, L'x');
-    const char* narrow = ToNarrowText(longText.c_str());
-    EXPECT_EQ(std::string(255, 'x'), narrow);
-    // The shared buffer is zero-filled again: a shorter text leaves nothing of the longer one.
-    narrow = ToNarrowText(L"ab");
-    EXPECT_EQ(0, std::memcmp(narrow, "ab\0\0\0", 5));
-    EXPECT_EQ('\0', narrow[255]);
+    EXPECT_EQ(std::string(255, 'x'), Narrow(longText.c_str()));
+    // Only the text and its terminator are written.
+    char out[kHostTextMaxChars + 1];
+    std::memset(out, '#', sizeof out);
+    EXPECT_EQ(2u, ToNarrowTextInto(L"ab", out));
+    EXPECT_EQ(0, std::memcmp(out, "ab\0###", 6));
 }
 
 TEST(DigitText, KeepsTheDigitsInOrder)
 {
-    EXPECT_STREQ("123456", ToDigitText(L"12-34-56"));
-    EXPECT_STREQ("12345", ToDigitText(L"12 34 5"));
-    EXPECT_STREQ("1234567", ToDigitText(L"12 34 56 7"));
-    EXPECT_STREQ("12345", ToDigitText(L"12-34-5X"));
-    EXPECT_STREQ("", ToDigitText(L"no digits"));
-    EXPECT_STREQ("", ToDigitText(nullptr));
+    EXPECT_EQ("123456", Digits(L"12-34-56"));
+    EXPECT_EQ("12345", Digits(L"12 34 5"));
+    EXPECT_EQ("1234567", Digits(L"12 34 56 7"));
+    EXPECT_EQ("12345", Digits(L"12-34-5X"));
+    EXPECT_EQ("", Digits(L"no digits"));
+    EXPECT_EQ("", Digits(nullptr));
     // Digits after a character above U+00FF are not reached; fullwidth digits are not digits.
-    EXPECT_STREQ("12", ToDigitText(L"12\u014134"));
-    EXPECT_STREQ("", ToDigitText(L"\uFF11\uFF12"));
+    EXPECT_EQ("12", Digits(L"12\u014134"));
+    EXPECT_EQ("", Digits(L"\uFF11\uFF12"));
     const std::wstring longText = std::wstring(250, L'-') + L"1234567890";
-    EXPECT_STREQ("12345", ToDigitText(longText.c_str()));
+    EXPECT_EQ("12345", Digits(longText.c_str()));
 }
 
-TEST(DigitText, HasItsOwnBuffer)
+TEST(DigitText, EachCallHasItsOwnCopy)
 {
-    const char* narrow = ToNarrowText(L"ab-12");
-    const char* digits = ToDigitText(L"34-56");
-    EXPECT_STREQ("ab-12", narrow);
-    EXPECT_STREQ("3456", digits);
+    const HostTextCopy first = ToDigitText(L"12-34");
+    const HostTextCopy second = ToDigitText(L"56-78");
+    EXPECT_STREQ("1234", first);
+    EXPECT_STREQ("5678", second);
 }
 
 TEST(NarrowRange, FindsCharactersThatWouldBeLost)

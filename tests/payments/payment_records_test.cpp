@@ -3,6 +3,7 @@
 
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/payments/payment_record_harness.h"
@@ -88,6 +89,30 @@ TEST_F(LintroveRecordTest, FieldFormatting)
     payment.PayeeSortCode = L"12-34-5X";
     payment.Details = L"Mixed Case details";
     EXPECT_EQ("12345,01234567,J. SMITH & CO,1234.50,INV 1001,Mixed Case details\r\n", Lintrove(payment).Bytes);
+}
+
+// The account number: trailing spaces dropped, then zeros in front up to eight characters (never
+// spaces, and a longer text whole); the name and reference: only a to z upper-cased.
+TEST_F(LintroveRecordTest, ZeroPaddingAndUpperCasing)
+{
+    const struct {
+        const wchar_t* Account;
+        const char* Field;
+    } accounts[] = {{L"1234567  ", "01234567"}, {L"   ", "00000000"},        {L" 1234567", " 1234567"},
+                    {L" 123456", "0 123456"},   {L"123456789", "123456789"}, {L"", "00000000"}};
+    for (const auto& account : accounts) {
+        PaymentData payment = LintroveExample();
+        payment.PayeeAccountNumber = account.Account;
+        EXPECT_EQ("123456," + std::string(account.Field) + ",J. SMITH & CO,1234.50,INV 1001,March invoice\r\n",
+                  Lintrove(payment).Bytes);
+    }
+
+    PaymentData payment = LintroveExample();
+    payment.PayeeAccountName = L"j. smith & co \u00E9\u00FF-z";
+    payment.PayeeBacsReference = L"inv-\u00E9a/z";
+    EXPECT_EQ("123456,01234567,J. SMITH & CO \xE9\xFF-Z,1234.50,INV-\xE9"
+              "A/Z,March invoice\r\n",
+              Lintrove(payment).Bytes);
 }
 
 TEST_F(LintroveRecordTest, AmountIsCutToElevenCharacters)
@@ -269,6 +294,22 @@ TEST_F(LedgerwayRecordTest, FieldFormatting)
     payment.PayeeBacsReference = L"7";
     EXPECT_EQ("07/12/2026,0007,ABCDEFGH,00,401122,J. Smith, 1234567,00,123456,Acme Ltd,99.90,Y\r\n",
               Ledgerway(payment).Bytes);
+}
+
+// A bank reference of up to four characters gets zeros (never spaces) in front up to four.
+TEST_F(LedgerwayRecordTest, BankReferenceZeroPadding)
+{
+    for (const auto& reference : {std::pair<const wchar_t*, const char*>{L"", "0000"},
+                                  {L"12", "0012"},
+                                  {L" A", "00 A"},
+                                  {L"1234", "1234"},
+                                  {L"12345", "12345"}}) {
+        PaymentData payment = LedgerwayExample();
+        payment.PayeeBacsReference = reference.first;
+        EXPECT_EQ("07/12/2026," + std::string(reference.second) +
+                      ",87654321,00,401122,J. Smith,12345678,00,123456,Acme Ltd,99.90,Y\r\n",
+                  Ledgerway(payment).Bytes);
+    }
 }
 
 TEST_F(LedgerwayRecordTest, AmountIsWrittenWhole)

@@ -1,0 +1,163 @@
+// Objects of the module in two single-threaded apartments of one host process, each exporting a
+// batch at the same moment: neither run may see the other's texts, paths or settings.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "core/com_object.h"
+#include "modal/modal_driver.h"
+#include "modal/options_answers.h"
+#include "payments/payment_service.h"
+#include "settings/settings_store.h"
+#include "standin/standin_host.h"
+#include "tests/support/com_test.h"
+#include "tests/support/files.h"
+#include "tests/support/sample_payment.h"
+
+namespace {
+
+constexpr int kPayments = 300;
+
+// One host window's export: its own account, layout, folder and payees.
+struct Export {
+    const wchar_t* SortCode;
+    const wchar_t* Account;
+    bool Ledgerway;
+    std::string Folder;
+    // What the run gave.
+    HRESULT Result = E_FAIL;
+    long Status = -1;
+    int UnexpectedWindows = -1;
+    bool Registered = false;
+};
+
+std::wstring PayeeName(const Export& run, int index)
+{
+    return std::wstring(run.Ledgerway ? L"Ledger payee " : L"Lintrove payee ") + std::to_wstring(index);
+}
+
+std::string ExpectedBytes(const Export& run)
+{
+    std::string bytes;
+    if (run.Ledgerway)
+        bytes = "DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,BenRef,Amount,RemAdvReq\r\n";
+    for (int i = 0; i < kPayments; ++i) {
+        const std::string number = std::to_string(i);
+        const std::string amount = std::to_string(i + 1) + ".25";
+        if (run.Ledgerway)
+            bytes += "07/12/2026,0012,87654321,00,401122,Ledger payee " + number + ",12345678,00,123456,Acme Ltd," +
+                     amount + ",Y\r\n";
+        else
+            bytes += "123456,12345678,LINTROVE PAYEE " + number + "," + amount + ",12,Invoice\r\n";
+    }
+    return bytes;
+}
+
+// The whole export on a thread of its own apartment, started when both threads are ready.
+void ExportInOwnApartment(Export& run, std::atomic<int>& waiting)
+{
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return;
+    {
+        auto log = std::make_shared<CallLog>();
+        standin::Settings settings(log);
+        settings.DefaultDirectory = run.Folder;
+        settings.DefaultFileName = "PAY.CSV";
+        settings.FileExtension = "csv";
+        standin::PaymentBatch batch(log);
+        for (int i = 0; i < kPayments; ++i)
+            batch.Add(ValidPayment(PayeeName(run, i).c_str(), i + 1.25));
+        standin::PaymentContext context(run.SortCode, run.Account, log);
+
+        modal::ModalDriver driver;
+        modal::OptionsAnswers answers;
+        answers.Layout = run.Ledgerway ? modal::OptionsLayout::Ledgerway : modal::OptionsLayout::Lintrove;
+        if (run.Ledgerway) {
+            SYSTEMTIME date = {};
+            date.wYear = 2026;
+            date.wMonth = 12;
+            date.wDay = 7;
+            answers.HasDebitDate = true;
+            answers.DebitDate = date;
+            answers.Remittance = 1;
+        }
+        modal::Script& options = driver.On(modal::kOptionsCaption);
+        modal::AnswerOptions(options, answers);
+        options.Press(IDOK);
+        driver.On("Save As").Press(IDOK);
+
+        standin::HostClassRegistration served(&settings, nullptr);
+        run.Registered = served.Registered();
+        ComPtr<CBankPaymentService> service = MakeObject<CBankPaymentService>();
+        auto* face = static_cast<IBankPaymentService*>(service.Get());
+        --waiting;
+        while (waiting.load() > 0) {
+        }
+        run.Result = face->ExportPayments(batch.Get(), context.Get());
+        face->get_Status(&run.Status);
+        run.UnexpectedWindows = driver.UnexpectedCount();
+    }
+    CoUninitialize();
+}
+
+}  // namespace
+
+class ApartmentsTest : public ComTest {
+protected:
+    void SetUp() override
+    {
+        ComTest::SetUp();
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        root_ = std::string(temp) + "apartments-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(root_.c_str(), nullptr);
+        UseSettingsDataFolder(root_.c_str());
+    }
+    void TearDown() override
+    {
+        UseSettingsDataFolder(nullptr);
+        ComTest::TearDown();
+    }
+    std::string root_;
+};
+
+TEST_F(ApartmentsTest, TwoExportsAtOnceEachWriteTheirOwnFileAndSetting)
+{
+    Export ledgerway{L"40-11-22", L"87654321", true, root_ + "\\ledgerway"};
+    Export lintrove{L"30-99-88", L"11223344", false, root_ + "\\lintrove"};
+    for (const Export* run : {&ledgerway, &lintrove}) {
+        CreateDirectoryA(run->Folder.c_str(), nullptr);
+        DeleteFileA((run->Folder + "\\PAY.CSV").c_str());
+    }
+
+    for (int round = 0; round < 3; ++round) {
+        std::atomic<int> waiting{2};
+        std::thread first(ExportInOwnApartment, std::ref(ledgerway), std::ref(waiting));
+        std::thread second(ExportInOwnApartment, std::ref(lintrove), std::ref(waiting));
+        first.join();
+        second.join();
+
+        for (const Export* run : {&ledgerway, &lintrove}) {
+            SCOPED_TRACE(run->Ledgerway ? "Ledgerway run, round " + std::to_string(round)
+                                        : "Lintrove run, round " + std::to_string(round));
+            ASSERT_TRUE(run->Registered);
+            EXPECT_EQ(S_OK, run->Result);
+            EXPECT_EQ(0, run->Status);
+            EXPECT_EQ(0, run->UnexpectedWindows);
+            EXPECT_EQ(ExpectedBytes(*run), ReadBytes(run->Folder + "\\PAY.CSV"));
+        }
+        for (const Export* run : {&ledgerway, &lintrove})
+            DeleteFileA((run->Folder + "\\PAY.CSV").c_str());
+        // Each account keeps its own choice, under its own key.
+        int stored = -1;
+        EXPECT_TRUE(ReadSettingFlag("BMBUseLWFmt401122_87654321", &stored));
+        EXPECT_EQ(1, stored);
+        stored = -1;
+        EXPECT_TRUE(ReadSettingFlag("BMBUseLWFmt309988_11223344", &stored));
+        EXPECT_EQ(0, stored);
+    }
+    for (const Export* run : {&ledgerway, &lintrove})
+        RemoveDirectoryA(run->Folder.c_str());
+}
