@@ -60,7 +60,9 @@ const char kUsage[] =
     "  --sort-code CODE, --account NUMBER  the payer fields written (default 40-11-22, 87654321)\n"
     "\n"
     "Exit codes: 0 every payment passed (or the import succeeded), 1 some payments failed their\n"
-    "checks, 2 errors.\n";
+    "checks, 2 errors.\n"
+    "\n"
+    "What the module's windows, result codes and messages mean for its users: docs/guide.md.\n";
 
 // A mistake on the command line.
 class UsageError : public std::runtime_error {

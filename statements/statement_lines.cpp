@@ -193,6 +193,49 @@ int ColumnAt(const StatementField (&fields)[kColumns], int count, const char* at
     return 0;
 }
 
+bool IsDigits(std::string_view text)
+{
+    for (char c : text) {
+        if (!IsDigit(c))
+            return false;
+    }
+    return !text.empty();
+}
+
+// An amount with thousands separators written without quotes ("-1,250.00") falls into the Amount
+// column and the columns after it; joined gets it back. When the cheque number was empty the line
+// still has no text after its eighth column and would pass as a transaction of -1.00.
+bool IsSplitAmount(const StatementField (&fields)[kColumns], int count, std::string* joined)
+{
+    std::string_view lead = TrimBlanks(fields[kAmountColumn].View());
+    std::string_view digits = lead;
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-'))
+        digits.remove_prefix(1);
+    if (digits.size() > 3 || !IsDigits(digits))
+        return false;
+    std::string amount(lead);
+    int groups = 0;
+    for (int column = kAmountColumn + 1; column < kColumns && column < count; ++column) {
+        const std::string_view group = TrimBlanks(fields[column].View());
+        const std::string_view whole = group.substr(0, 3);
+        const std::string_view rest = group.substr(whole.size());
+        const bool last = !rest.empty();
+        if (!IsDigits(whole) || whole.size() != 3 ||
+            (last && (rest.front() != '.' || rest.size() > 3 || (rest.size() > 1 && !IsDigits(rest.substr(1))))))
+            break;
+        amount += ",";
+        amount += group;
+        ++groups;
+        if (last)
+            break;
+    }
+    // Every group moved the later fields one column on: the line has that many fields too many.
+    if (groups == 0 || count - kColumns < groups)
+        return false;
+    *joined = amount;
+    return true;
+}
+
 }  // namespace
 
 StatementField CutStatementField(const char* text, const char* end, const char** rest, char delimiter)
@@ -247,10 +290,13 @@ StatementLineKind CheckStatementLine(std::string_view line, bool requireUtf8, St
         allEmpty = allEmpty && FieldContent(field.View()).empty();
     if (allEmpty && !hasExtra)
         return StatementLineKind::Skipped;
+    std::string splitAmount;
+    if (!hasExtra && count > kColumns && IsSplitAmount(fields, count, &splitAmount))
+        return Damaged(damage, StatementColumnTitles[kAmountColumn], splitAmount, kExpectedAmount);
     if (hasExtra)
         return Damaged(damage, "9 (after ChequeNo)", extra.View(),
-                       "nothing after the eighth column (an amount such as 1,250.00 must be written in "
-                       "double quotes or without the comma)");
+                       "nothing after the eighth column (an amount such as 1,250.00 must be written without "
+                       "the comma)");
 
     size_t badByte = 0;
     if (requireUtf8 && !IsUtf8(line, &badByte)) {

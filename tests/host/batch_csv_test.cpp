@@ -430,6 +430,8 @@ TEST_F(BatchFileTest, CommandLineMistakesAreNamed)
     const ProgramRun help = RunProgram({"help"});
     EXPECT_EQ(hostprogram::kExitPassed, help.Code);
     EXPECT_EQ(0u, help.Out.find("Usage:")) << help.Out;
+    // The help points users to the guide.
+    EXPECT_NE(std::string::npos, help.Out.find("docs/guide.md")) << help.Out;
 }
 
 TEST_F(BatchFileTest, GenerateWritesTheSameFileAsTheGenerator)

@@ -20,6 +20,10 @@ TEST(StatementLinesTest, TransactionsSkippedAndDamagedLines)
     EXPECT_EQ(StatementLineKind::Transaction, Kind("2019-03-31,2019-04-01,Y,-12.50,CARD,DEB,R,000123"));
     EXPECT_EQ(StatementLineKind::Transaction, Kind("1/3/2019,,Y,+1,CARD,DEB,R,"));
     EXPECT_EQ(StatementLineKind::Transaction, Kind("1/3/2019,,Y,1,\"A, B\",DEB,R,,"));
+    // A trailing comma after a whole amount, or three-digit details after it on a line of eight.
+    EXPECT_EQ(StatementLineKind::Transaction, Kind("1/3/2019,,Y,1,250,DEB,R,"));
+    EXPECT_EQ(StatementLineKind::Transaction, Kind("1/3/2019,,Y,1.00,250.00,DEB,R,,"));
+    EXPECT_EQ(StatementLineKind::Transaction, Kind("1/3/2019,,Y,1,2500,DEB,R,,"));
     for (const char* skipped : {"", "   ", "\t", ",,,,,,,", ",,,,,,,,,"})
         EXPECT_EQ(StatementLineKind::Skipped, Kind(skipped)) << skipped;
 
@@ -31,6 +35,10 @@ TEST(StatementLinesTest, TransactionsSkippedAndDamagedLines)
     const Case cases[] = {
         {"2019-03-31,2019-04-01,Y,1,CARD,DEB,R", "", "2019-03-31,2019-04-01,Y,1,CARD,DEB,R"},
         {"2019-03-31,2019-04-01,Y,1,250.00,CARD,DEB,R,1", "9 (after ChequeNo)", "1"},
+        // The same amount when the cheque number is empty: the line would pass as a sum of 1.00.
+        {"2019-03-31,2019-04-01,Y,-1,250.00,CARD,DEB,R,", "Amount", "-1,250.00"},
+        {"2019-03-31,2019-04-01,Y,1,250,000.00,CARD,DEB,,", "Amount", "1,250,000.00"},
+        {"2019-03-31,2019-04-01,Y, 12 , 345 ,CARD,DEB,R,", "Amount", "12,345"},
         {"2019-03-31,2019-04-01,Y,12.50CR,CARD,DEB,R,", "Amount", "12.50CR"},
         {"2019-03-31,2019-04-01,Y,,CARD,DEB,R,", "Amount", ""},
         {"31/03/19,2019-04-01,Y,1,CARD,DEB,R,", "TransDate", "31/03/19"},

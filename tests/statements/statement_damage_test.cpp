@@ -179,6 +179,9 @@ TEST_F(StatementDamageTest, DataAfterTheEighthColumnIsRefused)
 {
     ExpectRefused(std::string(kNames) + "\n2019-03-31,2019-04-01,Y,1,250.00,RENT,SO,R1,000123\n", 2, "000123",
                   "9 (after ChequeNo)");
+    // The same amount with no cheque number leaves the ninth field empty: still refused, whole.
+    ExpectRefused(std::string(kNames) + "\n" + Line("ONE") + "\n2019-03-31,2019-04-01,Y,-1,250.00,RENT,SO,R1,\n", 3,
+                  "-1,250.00", "Amount");
     // An empty ninth field, a trailing comma, is fine.
     EXPECT_THAT(Import(std::string(kNames) + "\n" + Line("ONE") + ",\n" + Line("TWO") + ",,\n"), IsEmpty());
     EXPECT_THAT(Details(statement_), ElementsAre("ONE", "TWO"));

@@ -1,0 +1,251 @@
+// Puts every window the module can show a user on the screen, one after the other, so that
+// scripts/screenshots can take a picture of each; the module is the registered DLL, driven as the
+// host product drives it (the stand-in host objects, answered through real window messages).
+//     show_module_windows FOLDER STATEMENT.csv
+// When a window is drawn, FOLDER\window ("NAME left top right bottom") is written; the window is
+// answered as a user would answer it once that file has been removed. STATEMENT.csv is a damaged
+// statement file, for the import's refusal. Exit code 0 when every window came and went as planned.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "hostprogram/host_session.h"
+#include "modal/modal_driver.h"
+#include "modal/options_answers.h"
+#include "payments/payment_resources.h"
+#include "standin/standin_host.h"
+
+namespace {
+
+const char kInvalidPathCaption[] = "Invalid default path";
+const char kChangesCaption[] = "Changes have been made";
+const char kRedirectCaption[] = "Windows Redirect";
+const char kStatementCaption[] = "Statement Import";
+
+// How long the script may take over one picture before the program gives up on it.
+constexpr DWORD kPictureTimeout = 60000;
+
+std::string handOver;  // FOLDER\window
+std::vector<std::string> problems;
+
+void Problem(const std::string& text)
+{
+    problems.push_back(text);
+    std::fprintf(stderr, "show_module_windows: %s\n", text.c_str());
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The windows keep painting while the program waits: Wine brings a window's drawing to the display
+// from its message loop.
+void Pump(DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+// Hands the window to the script and waits until its picture is taken.
+void HandOver(HWND window, const std::string& name)
+{
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump(700);
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    // Written aside and renamed, so that the script never reads half a line.
+    const std::string partial = handOver + ".part";
+    FILE* file = std::fopen(partial.c_str(), "wb");
+    if (!file) {
+        Problem("cannot write " + partial);
+        return;
+    }
+    std::fprintf(file, "%s %ld %ld %ld %ld\n", name.c_str(), rect.left, rect.top, rect.right, rect.bottom);
+    std::fclose(file);
+    if (!MoveFileExA(partial.c_str(), handOver.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        Problem("cannot hand over " + name);
+        return;
+    }
+    const DWORD start = GetTickCount();
+    while (Exists(handOver)) {
+        if (GetTickCount() - start > kPictureTimeout) {
+            DeleteFileA(handOver.c_str());
+            Problem("no picture was taken of " + name);
+            return;
+        }
+        Pump(50);
+    }
+}
+
+modal::Script& Picture(modal::Script& script, const char* name)
+{
+    return script.Run([name](HWND window, modal::WindowRecord&) { HandOver(window, name); });
+}
+
+std::string KnownFolder(int folder)
+{
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path)))
+        throw hostprogram::HostError("a system folder cannot be found");
+    return path;
+}
+
+void CheckDriver(const modal::ModalDriver& driver, const char* run)
+{
+    if (driver.UnexpectedCount() != 0 || !driver.UnusedScripts().empty())
+        Problem(std::string(run) + ": the windows did not come as planned:\n" + driver.Summary());
+    for (const modal::WindowRecord& record : driver.Windows()) {
+        for (const std::string& problem : record.Problems)
+            Problem(std::string(run) + ": " + record.Caption + ": " + problem);
+    }
+}
+
+standin::PaymentData Payment(const wchar_t* sortCode, const wchar_t* account, const wchar_t* name, double amount,
+                             const wchar_t* reference)
+{
+    standin::PaymentData payment;
+    payment.PayerSortCode = L"40-11-22";
+    payment.PayerAccountNumber = L"87654321";
+    payment.PayerAccountName = L"Harbour Joinery Ltd";
+    payment.PayeeSortCode = sortCode;
+    payment.PayeeAccountNumber = account;
+    payment.PayeeAccountName = name;
+    payment.Amount = amount;
+    payment.PayeeBacsReference = reference;
+    return payment;
+}
+
+long ExportStatus(hostprogram::HostSession& session, standin::PaymentBatch& batch)
+{
+    standin::PaymentContext context(L"40-11-22", L"87654321");
+    ComPtr<ITolvarBankPaymentService> service = session.PaymentService();
+    const HRESULT result = service->ExportPayments(batch.Get(), context.Get());
+    if (FAILED(result))
+        Problem("the export failed with " + std::to_string(static_cast<unsigned long>(result)));
+    long status = -1;
+    service->get_Status(&status);
+    return status;
+}
+
+// A first use for the paying account: the options dialog offers the Ledgerway layout; the user
+// picks a debit date, tries the Lintrove layout, cancels and thinks better of it, and saves over a
+// file that another program holds open, so the system puts the payment file in the VirtualStore.
+void PaymentRun(hostprogram::HostSession& session)
+{
+    const std::string folder = "C:\\Payments";
+    const std::string path = folder + "\\payments.csv";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (held == INVALID_HANDLE_VALUE)
+        throw hostprogram::HostError("cannot hold " + path + " open");
+    const std::string store = KnownFolder(CSIDL_LOCAL_APPDATA) + "\\virtualstore\\Payments";
+    SHCreateDirectoryExA(nullptr, store.c_str(), nullptr);
+    DeleteFileA((store + "\\payments.csv").c_str());
+
+    standin::Settings& settings = session.Settings();
+    settings.DefaultDirectory = folder;
+    settings.DefaultFileName = "payments.csv";
+    settings.FileExtension = "csv";
+    standin::PaymentBatch batch;
+    batch.Add(Payment(L"20-45-77", L"31926819", L"Alder Timber Supplies", 1250, L"4471"));
+    batch.Add(Payment(L"30-96-26", L"44170621", L"M. Okafor", 86.4, L"2211"));
+
+    SYSTEMTIME debitDate{2026, 12, 1, 14, 0, 0, 0, 0};
+    modal::ModalDriver driver;
+    modal::Script& options = driver.On(modal::kOptionsCaption);
+    options.SetDate(IDC_DEBIT_DATE, debitDate);
+    Picture(options, "options-ledgerway");
+    options.Click(IDC_LINTROVE_LAYOUT);
+    Picture(options, "options-lintrove");
+    options.Press(IDCANCEL).Click(IDC_LEDGERWAY_LAYOUT).Press(IDOK);
+    Picture(driver.On(kChangesCaption), "changes-question").Press(IDNO);
+    Picture(driver.On(kRedirectCaption), "redirect-notice").Press(IDNO);
+    Picture(driver.OnNext(), "save-dialog").Press(IDOK);
+    driver.OnNext().Press(IDYES);  // the save dialog's own question before it replaces the file
+
+    const long status = ExportStatus(session, batch);
+    CloseHandle(held);
+    CheckDriver(driver, "payment run");
+    if (status != 0)
+        Problem("payment run: Status " + std::to_string(status) + ", not 0");
+    if (!Exists(store + "\\payments.csv"))
+        Problem("payment run: no payment file in " + store);
+}
+
+// The host's default payment folder is gone: the module says so and proposes its root folder.
+void MissingFolderRun(hostprogram::HostSession& session)
+{
+    standin::Settings& settings = session.Settings();
+    settings.DefaultDirectory = "C:\\Payments\\Archive 2025";
+    settings.DefaultFileName = "payments.csv";
+    settings.FileExtension = "csv";
+    standin::PaymentBatch batch;
+    batch.Add(Payment(L"20-45-77", L"31926819", L"Alder Timber Supplies", 1250, L"4471"));
+
+    modal::ModalDriver driver;
+    Picture(driver.On(kInvalidPathCaption), "invalid-default-path").Press(IDOK);
+    driver.On(modal::kOptionsCaption).Press(IDCANCEL);
+    driver.OnNext().Press(IDCANCEL);
+
+    const long status = ExportStatus(session, batch);
+    CheckDriver(driver, "missing folder run");
+    if (status != 3)
+        Problem("missing folder run: Status " + std::to_string(status) + ", not 3");
+}
+
+// A damaged statement file is refused whole, with the line and the column.
+void StatementRun(hostprogram::HostSession& session, const std::string& damaged)
+{
+    const std::string folder = "C:\\Statements";
+    const std::string path = folder + "\\statement-april.csv";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    if (!CopyFileA(damaged.c_str(), path.c_str(), FALSE))
+        throw hostprogram::HostError("cannot copy " + damaged);
+    session.Chooser().ShowResult = 0;
+    session.Chooser().FileName = L"C:\\Statements\\statement-april.csv";
+
+    modal::ModalDriver driver;
+    Picture(driver.On(kStatementCaption), "statement-refused").Press(IDOK);
+    standin::Statement statement;
+    ComPtr<ITolvarBankStatementService> service = session.StatementService();
+    service->ImportStatement(nullptr, statement.Get());
+    long status = -1;
+    service->get_Status(&status);
+    CheckDriver(driver, "statement run");
+    if (status != 2 || statement.ResetCount() != 0)
+        Problem("statement run: Status " + std::to_string(status) + " and " + std::to_string(statement.ResetCount()) +
+                " resets, not 2 and none");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: show_module_windows FOLDER STATEMENT.csv\n");
+        return 2;
+    }
+    handOver = std::string(argv[1]) + "\\window";
+    try {
+        hostprogram::HostSession session(hostprogram::FindTypeLibraryFolder(std::wstring()));
+        // The account's layout choice from an earlier run would change the first picture.
+        DeleteFileA((KnownFolder(CSIDL_COMMON_APPDATA) + "\\TOLVAR\\Tolvar EBanking\\BANKSERV.INI").c_str());
+        PaymentRun(session);
+        MissingFolderRun(session);
+        StatementRun(session, argv[2]);
+    } catch (const std::exception& error) {
+        Problem(error.what());
+    }
+    return problems.empty() ? 0 : 1;
+}
