@@ -56,8 +56,8 @@ public:
 
     size_t Read(char* buffer, size_t size) override
     {
-        const DWORD wanted = size > std::numeric_limits<DWORD>::max() ? std::numeric_limits<DWORD>::max()
-                                                                      : static_cast<DWORD>(size);
+        const DWORD wanted =
+            size > std::numeric_limits<DWORD>::max() ? std::numeric_limits<DWORD>::max() : static_cast<DWORD>(size);
         DWORD read = 0;
         if (!ReadFile(file_, buffer, wanted, &read, nullptr))
             throw ErrorOf(GetLastError());

@@ -16,8 +16,8 @@ std::string Utf8(const std::wstring& text)
 {
     if (text.empty())
         return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                         nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size, nullptr, nullptr);
     return result;
@@ -65,7 +65,8 @@ TEST_F(HostImportPathsTest, StatementInAFolderNamedInPolishOrChineseIsImported)
         EXPECT_NE(std::string::npos,
                   result.Output.find("File filter: accepts it as \"Statement Transaction file (CSV format)\"\n"))
             << result.Output;
-        EXPECT_NE(std::string::npos, result.Output.find("Messages: (none)\nResult: S_OK\nStatus: 0\n")) << result.Output;
+        EXPECT_NE(std::string::npos, result.Output.find("Messages: (none)\nResult: S_OK\nStatus: 0\n"))
+            << result.Output;
         EXPECT_NE(std::string::npos, result.Output.find("  1  2019-03-01   10.50  receipt  FIRST")) << result.Output;
     }
 }

@@ -82,8 +82,8 @@ private:
 // Overwrites bytes of a file in place through a handle of its own, as another program would.
 void WriteAt(const std::wstring& file, long offset, const std::string& bytes)
 {
-    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, handle) << GetLastError();
     SetFilePointer(handle, offset, nullptr, FILE_BEGIN);
     DWORD written = 0;
@@ -145,7 +145,8 @@ TEST_F(StatementFileAccessTest, FoldersNamedInPolishAndChinese)
         EXPECT_THAT(Details(), ElementsAre(L"FIRST", L"SECOND"));
 
         // A refusal names the file with its own characters.
-        const std::wstring damaged = folder.Write(L"zły.csv", std::string(kColumnNames) + "2019-03-01,x,Y,1.5CR,A,B,C,\r\n");
+        const std::wstring damaged =
+            folder.Write(L"zły.csv", std::string(kColumnNames) + "2019-03-01,x,Y,1.5CR,A,B,C,\r\n");
         const WideRun refused = ImportWide(damaged);
         EXPECT_EQ(2, refused.Status);
         ASSERT_EQ(1u, refused.Messages.size());

@@ -120,8 +120,8 @@ TEST(StatementReaderTest, BytesChangedBetweenTheCheckAndTheReadingAreNoticed)
         int records = 0;
         while ((read = reader.ReadTransaction(record)) == StatementRead::Record)
             ++records;
-        const bool noticed = read == StatementRead::Damaged || records != check.Transactions ||
-                             !reader.SameBytesAsChecked();
+        const bool noticed =
+            read == StatementRead::Damaged || records != check.Transactions || !reader.SameBytesAsChecked();
         EXPECT_TRUE(noticed) << change.What;
     }
 }
