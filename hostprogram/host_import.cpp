@@ -90,9 +90,8 @@ ImportOutcome RunImport(HostSession& session, const std::wstring& path, bool una
 
     // The chooser would have offered the file only if the module's filter accepts it; the filter
     // lives in the module, which the service keeps loaded.
-    std::string ansiPath;
-    if (chooser.HasSettings() && WideToAnsi(path, &ansiPath))
-        outcome.FilterAnswer = chooser.AskFilter(ansiPath, &outcome.FilterDescription);
+    if (chooser.HasSettings())
+        outcome.FilterAnswer = chooser.AskFilter(path, &outcome.FilterDescription, &outcome.FilterNotAsked);
     return outcome;
 }
 

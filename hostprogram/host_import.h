@@ -41,6 +41,7 @@ struct ImportOutcome {
     // What the module's file filter, handed to the chooser, says of the file.
     int FilterAnswer = 0;
     std::string FilterDescription;
+    std::string FilterNotAsked;           // why the filter could not be asked, when it could not
     std::vector<ImportMessage> Messages;  // unattended runs only
 };
 

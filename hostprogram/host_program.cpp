@@ -446,13 +446,6 @@ int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)
     // The module's only windows here are its messages about a file it refuses.
     const bool unattended = Unattended(arguments, err);
     const std::wstring path = FullPath(arguments.Subject);
-    std::string ansiPath;
-    if (!WideToAnsi(path, &ansiPath))
-        throw UsageError("the module reads ANSI paths, and " + Utf8(path) +
-                         " has characters the system's code page cannot hold");
-    if (ansiPath.size() >= MAX_PATH)
-        throw UsageError(Utf8(path) + " is longer than a Windows path may be (" + std::to_string(MAX_PATH - 1) +
-                         " characters)");
     std::string why;
     if (!CheckStatementFile(arguments.Subject, &why))
         throw InputError(Located(arguments.Subject, 1, "", "not a statement file: " + why));
@@ -462,7 +455,10 @@ int Import(const Arguments& arguments, std::ostream& out, std::ostream& err)
 
     out << "Statement file: " << Utf8(path) << "\n";
     out << "File filter: "
-        << (outcome.FilterAnswer ? "accepts it as \"" + outcome.FilterDescription + "\"" : "refuses it") << "\n";
+        << (outcome.FilterAnswer             ? "accepts it as \"" + outcome.FilterDescription + "\""
+            : outcome.FilterNotAsked.empty() ? std::string("refuses it")
+                                             : "not asked: " + outcome.FilterNotAsked)
+        << "\n";
     if (unattended) {
         out << "Messages:";
         if (outcome.Messages.empty())

@@ -90,6 +90,23 @@ private:
     std::shared_ptr<ChooserLink> link_;
 };
 
+// The text in the ANSI code page, when every character has its own byte sequence there.
+bool ExactAnsi(const std::wstring& text, std::string* ansi)
+{
+    ansi->clear();
+    if (text.empty())
+        return true;
+    BOOL lossy = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, &lossy);
+    if (size <= 0 || lossy)
+        return false;
+    ansi->resize(static_cast<size_t>(size));
+    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), &(*ansi)[0],
+                               size, nullptr, &lossy) == size &&
+           !lossy;
+}
+
 }  // namespace
 
 struct FileChooser::State : ChooserLink {
@@ -144,6 +161,38 @@ int FileChooser::AskFilter(const std::string& fileName, std::string* description
     if (description)
         *description = BufferText(text, sizeof text);
     return accepted;
+}
+
+int FileChooser::AskFilter(const std::wstring& path, std::string* description, std::string* why) const
+{
+    if (description)
+        description->clear();
+    if (why)
+        why->clear();
+    std::string name;
+    if (!ExactAnsi(path, &name)) {
+        const DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+        std::wstring shortPath(size, L'\0');
+        const DWORD length = size ? GetShortPathNameW(path.c_str(), &shortPath[0], size) : 0;
+        shortPath.resize(length < size ? length : 0);
+        if (shortPath.empty()) {
+            if (why)
+                *why = "the file's name has characters the system's code page cannot hold, and the system gives no "
+                       "short name for it";
+            return 0;
+        }
+        if (!ExactAnsi(shortPath, &name)) {
+            if (why)
+                *why = "the file's name has characters the system's code page cannot hold, and so has its short name";
+            return 0;
+        }
+    }
+    if (name.size() >= MAX_PATH) {
+        if (why)
+            *why = "the file's name is longer than the filter takes (" + std::to_string(MAX_PATH - 1) + " bytes)";
+        return 0;
+    }
+    return AskFilter(name, description);
 }
 
 }  // namespace standin

@@ -251,6 +251,10 @@ public:
     // Asks the module's filter about a file as the chooser would; description gets its text.
     // Answers 0 when no filter was set.
     int AskFilter(const std::string& fileName, std::string* description) const;
+    // The same for a file named in wide text. The filter takes the ANSI code page: a name that the
+    // code page cannot hold goes by its short name. When neither fits, the filter is not asked:
+    // answers 0 and why says so.
+    int AskFilter(const std::wstring& path, std::string* description, std::string* why) const;
 
 private:
     struct State;

@@ -1,6 +1,7 @@
 #include "statements/balance_file.h"
 
 #include <cstring>
+#include <utility>
 
 #include "support/hresult.h"
 #include "support/platform.h"
@@ -38,39 +39,38 @@ bool HasHighBytes(const std::string& text)
 
 }  // namespace
 
-CBBM2BalanceFile::CBBM2BalanceFile(const char* fileName, std::ios_base::openmode mode, Sharing sharing)
+CBBM2BalanceFile::CBBM2BalanceFile(const char* fileName, std::ios_base::openmode mode)
 {
-    if (!Open(fileName, mode, sharing)) {
+    if (!Open(fileName, mode)) {
         platform::DebugOutput("CBBM2BalanceFile() failed to open: ");
         platform::DebugOutput(fileName ? fileName : "");
     }
 }
 
-CBBM2BalanceFile::~CBBM2BalanceFile()
-{
-    Close();
-}
+CBBM2BalanceFile::~CBBM2BalanceFile() = default;
 
-void CBBM2BalanceFile::Close()
-{
-    if (file_)
-        std::fclose(file_);
-    file_ = nullptr;
-}
-
-int CBBM2BalanceFile::Open(const char* fileName, std::ios_base::openmode, Sharing sharing)
+int CBBM2BalanceFile::Open(const char* fileName, std::ios_base::openmode)
 {
     try {
         if (!fileName)
             Raise(E_INVALIDARG);
-        Close();
-        file_ = platform::OpenFileForReading(fileName, sharing == Sharing::ReadersOnly);
-        if (file_)
-            buffer_.resize(kReadBufferSize);
-        bufferStart_ = bufferEnd_ = 0;
-        endOfFile_ = false;
-        lineNumber_ = 0;
-        ReadFieldNamesHeader();
+        source_.reset();
+        std::unique_ptr<StatementByteSource> source;
+        try {
+            const int length = platform::AnsiToWide(fileName, -1, nullptr, 0);
+            std::wstring wide(static_cast<size_t>(length > 0 ? length : 1), L'\0');
+            if (length <= 0 || platform::AnsiToWide(fileName, -1, &wide[0], length) != length)
+                Raise(E_INVALIDARG);
+            source = OpenStatementFile(wide.c_str());
+        } catch (const StatementFileError&) {
+            // Not there, or not readable: the reader stays closed, as the callers expect.
+        }
+        if (source) {
+            Open(std::move(source));
+        } else {
+            StartReading();
+            ReadFieldNamesHeader();
+        }
         return 1;
     } catch (...) {
         platform::DebugOutput("Failed to Open the file: ");
@@ -79,10 +79,31 @@ int CBBM2BalanceFile::Open(const char* fileName, std::ios_base::openmode, Sharin
     }
 }
 
+void CBBM2BalanceFile::Open(std::unique_ptr<StatementByteSource> source)
+{
+    if (!source)
+        Raise(E_INVALIDARG);
+    buffer_.resize(kReadBufferSize);
+    source_ = std::move(source);
+    hasCheck_ = false;
+    StartReading();
+    ReadFieldNamesHeader();
+}
+
+void CBBM2BalanceFile::StartReading()
+{
+    bufferStart_ = bufferEnd_ = 0;
+    endOfFile_ = false;
+    finished_ = false;
+    headerPending_ = false;
+    lineNumber_ = 0;
+    seen_ = StatementFingerprint();
+}
+
 bool CBBM2BalanceFile::NextLine(size_t limit)
 {
     line_.clear();
-    if (!file_)
+    if (!source_)
         return false;
     bool any = false;
     size_t total = 0;
@@ -91,7 +112,10 @@ bool CBBM2BalanceFile::NextLine(size_t limit)
             if (endOfFile_)
                 break;
             bufferStart_ = 0;
-            bufferEnd_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+            bufferEnd_ = source_->Read(buffer_.data(), buffer_.size());
+            if (bufferEnd_ > buffer_.size())
+                Raise(E_UNEXPECTED);  // a source that claims more than it was given room for
+            seen_.Add(buffer_.data(), bufferEnd_);
             if (bufferEnd_ == 0) {
                 endOfFile_ = true;
                 break;
@@ -122,26 +146,24 @@ bool CBBM2BalanceFile::NextLine(size_t limit)
 
 void CBBM2BalanceFile::Rewind()
 {
-    if (!file_)
+    if (!source_)
         return;
-    std::fseek(file_, 0, SEEK_SET);
-    std::clearerr(file_);
-    bufferStart_ = bufferEnd_ = 0;
-    endOfFile_ = false;
-    lineNumber_ = 0;
-    NextLine(kLongestHeaderKept);
+    source_->Rewind();
+    StartReading();
+    // The column-name line is passed over by the first read, not here: the reading pass takes all
+    // of its bytes when it runs, so that a change made since the check shows.
+    headerPending_ = true;
 }
 
 int CBBM2BalanceFile::ReadFieldNamesHeader()
 {
     platform::DebugOutput("ReadFieldNamesHeader");
-    if (file_) {
+    if (source_) {
         NextLine(kLongestHeaderKept);
         utf16Mark_ = StartsWith(line_, kUtf16LittleEndianMark) || StartsWith(line_, kUtf16BigEndianMark);
         utf8Mark_ = StartsWith(line_, kUtf8ByteOrderMark);
         if (utf8Mark_)
             line_.erase(0, sizeof kUtf8ByteOrderMark - 1);
-        encoding_ = utf8Mark_ ? StatementEncoding::Utf8 : StatementEncoding::Ansi;
         headerLine_ = line_;
         // A first line that is too long or holds a NUL byte is no column-name line.
         FieldNamesHeader =
@@ -162,28 +184,49 @@ int CBBM2BalanceFile::HasValidHeader() const
 
 int CBBM2BalanceFile::ReadBalanceRecord(CBMLWTransactionRecord& record)
 {
-    try {
-        if (!file_) {
-            platform::DebugOutput("File Stream is NOT open");
-            throw CBMLWTransactionRecord::StreamNotOpen;
-        }
-        for (;;) {
-            if (!NextLine(kLongestStatementLine))
-                throw CBMLWTransactionRecord::TooFewFields;
-            switch (CheckStatementLine(line_, utf8Mark_, nullptr)) {
-            case StatementLineKind::Skipped:
-                continue;
-            case StatementLineKind::Damaged:
-                throw CBMLWTransactionRecord::DamagedLine;
-            case StatementLineKind::Transaction:
-                FillCheckedTransactionRecord(line_, record);
-                return 1;
-            }
-        }
-    } catch (...) {
+    if (!source_) {
+        platform::DebugOutput("File Stream is NOT open");
         platform::DebugOutput("Failed to read the Balance record\n");
         return 0;
     }
+    if (ReadTransaction(record) == StatementRead::Record)
+        return 1;
+    platform::DebugOutput("Failed to read the Balance record\n");
+    return 0;
+}
+
+StatementRead CBBM2BalanceFile::ReadTransaction(CBMLWTransactionRecord& record)
+{
+    if (!source_)
+        Raise(E_UNEXPECTED);
+    if (headerPending_) {
+        headerPending_ = false;
+        NextLine(kLongestHeaderKept);
+    }
+    while (!finished_) {
+        if (!NextLine(kLongestStatementLine))
+            break;
+        switch (CheckStatementLine(line_, utf8Mark_, nullptr)) {
+        case StatementLineKind::Skipped:
+            continue;
+        case StatementLineKind::Damaged:
+            finished_ = true;
+            return StatementRead::Damaged;
+        case StatementLineKind::Transaction:
+            if (!FillTransactionRecord(line_, record)) {
+                finished_ = true;
+                return StatementRead::Damaged;
+            }
+            return StatementRead::Record;
+        }
+    }
+    finished_ = true;
+    return StatementRead::End;
+}
+
+bool CBBM2BalanceFile::SameBytesAsChecked() const
+{
+    return hasCheck_ && source_ && endOfFile_ && seen_ == checked_;
 }
 
 StatementFileCheck CBBM2BalanceFile::CheckTransactions()
@@ -225,8 +268,9 @@ StatementFileCheck CBBM2BalanceFile::CheckTransactions()
             break;
         }
     }
-    encoding_ = utf8Mark_ || (allUtf8 && anyHighBytes) ? StatementEncoding::Utf8 : StatementEncoding::Ansi;
-    check.Encoding = encoding_;
+    check.Encoding = utf8Mark_ || (allUtf8 && anyHighBytes) ? StatementEncoding::Utf8 : StatementEncoding::Ansi;
+    checked_ = seen_;
+    hasCheck_ = source_ != nullptr;
     Rewind();
     return check;
 }

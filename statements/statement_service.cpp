@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <new>
 #include <string>
 #include <type_traits>
 
@@ -83,9 +84,9 @@ void Tell(const std::wstring& message)
     MessageBoxW(GetActiveWindow(), message.c_str(), kMessageCaption, MB_ICONERROR | MB_OK);
 }
 
-std::wstring RefusalMessage(const CString& fileName, const StatementFileCheck& check)
+std::wstring RefusalMessage(const std::wstring& fileName, const StatementFileCheck& check)
 {
-    std::wstring text = L"The statement file cannot be imported:\n" + ToWide(std::string(fileName)) + L"\n\n";
+    std::wstring text = L"The statement file cannot be imported:\n" + fileName + L"\n\n";
     if (check.Utf16) {
         return text + L"The file is saved as Unicode (UTF-16) text, which the import does not read. Save it as CSV "
                       L"(comma delimited) or CSV UTF-8 and import it again.\n\nNothing was imported; the statement is "
@@ -103,6 +104,70 @@ std::wstring RefusalMessage(const CString& fileName, const StatementFileCheck& c
     else
         text += Number(check.FurtherDamagedLines) + L" more lines are damaged.";
     return text;
+}
+
+// The system's own words for an error code, without the line end it ends with.
+std::wstring SystemText(unsigned long code)
+{
+    wchar_t text[512] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                        static_cast<DWORD>(code), 0, text, sizeof text / sizeof text[0], nullptr);
+    std::wstring result(text, length < sizeof text / sizeof text[0] ? length : 0);
+    while (!result.empty() &&
+           (result.back() == L'\n' || result.back() == L'\r' || result.back() == L'.' || result.back() == L' '))
+        result.pop_back();
+    return result;
+}
+
+// Why a file cannot be read, in plain words.
+std::wstring ProblemText(const StatementFileError& error)
+{
+    switch (error.Problem) {
+    case StatementFileProblem::NotFound:
+        return L"The file is not there: it may have been moved, renamed or deleted, or its folder may not be "
+               L"available.";
+    case StatementFileProblem::InUse:
+        return L"Another program has the file open and lets no other program read it. Close the file in that "
+               L"program, then import it again.";
+    case StatementFileProblem::NoAccess:
+        return L"You do not have permission to read the file.";
+    case StatementFileProblem::Other:
+        break;
+    }
+    const std::wstring system = SystemText(error.SystemCode);
+    return L"Windows could not read the file" + (system.empty() ? std::wstring() : L": " + system) + L" (error " +
+           Number(static_cast<long>(error.SystemCode)) + L").";
+}
+
+const wchar_t kStatementUnchanged[] = L"Nothing was imported; the statement is unchanged.";
+
+std::wstring CannotReadMessage(const std::wstring& fileName, const StatementFileError& error)
+{
+    return L"The statement file cannot be read:\n" + fileName + L"\n\n" + ProblemText(error) + L"\n\n" +
+           kStatementUnchanged;
+}
+
+std::wstring ShortOfMemoryMessage(const std::wstring& fileName)
+{
+    return L"The statement file " + fileName + L" could not be imported: the system may be short of memory.\n\n" +
+           kStatementUnchanged;
+}
+
+// The file read differently on the pass that added the transactions than on the check.
+struct FileChanged {};
+
+// Empties the statement again after a run that failed half-way, and says what became of it:
+// the host may refuse, and then the user must know what it still holds.
+std::wstring EmptyAgain(ITolvarBankStatement* statement, long added)
+{
+    const HRESULT hr = statement->Reset();
+    if (SUCCEEDED(hr))
+        return L"Nothing was imported; the statement was emptied again.";
+    if (added == 0)
+        return L"Nothing was imported; no transaction was added to the statement.";
+    return L"The statement could not be emptied again (error " + HexResult(hr) + L"): it still holds the " +
+           (added == 1 ? std::wstring(L"1 transaction") : Number(added) + L" transactions") +
+           L" added from this file. Remove them before importing the file again.";
 }
 
 // A host call on a transaction that failed, or a transaction the statement did not give.
@@ -131,12 +196,12 @@ std::wstring HostDescription()
 
 }  // namespace
 
-bool ChooseStatementFile(CString& fileName)
+bool ChooseStatementFile(std::wstring& fileName)
 {
     ComPtr<ITolvarFileChooser> chooser = CreateHostObject<ITolvarFileChooser>(CLSID_TolvarFileChooser);
     BankSettingsCall<100> settings;  // the host reads the bank name from 100 bytes
     static_assert(sizeof settings.BankName == 100, "the host reads the bank name from 100 bytes");
-    fileName.Empty();
+    fileName.clear();
 
     FileChooserSettings chooserSettings = {};
     HostCall(settings.Host,
@@ -152,7 +217,7 @@ bool ChooseStatementFile(CString& fileName)
     chooser->get_FileName(&chosen);
     if (shown != 0)
         return false;
-    fileName = static_cast<const platform::WideChar*>(chosen);
+    fileName = chosen ? chosen : L"";
     return true;
 }
 
@@ -197,68 +262,84 @@ void CBankStatementService::RunImport(ITolvarBankStatement* statement)
     // Until a file is chosen, and then until its every transaction is in, a failure on the way
     // (a host call that fails, memory running out) leaves the status that says so.
     Status = NoFileChosen;
-    CString fileName;
+    std::wstring fileName;
     if (!ChooseStatementFile(fileName))
         return;
     Status = FileNotReadable;
 
-    // Every line is checked before the host's statement is touched; while both passes read the
-    // file, nobody may change it.
-    CBBM2BalanceFile reader(fileName, CBBM2BalanceFile::ReadText, CBBM2BalanceFile::Sharing::ReadersOnly);
-    if (!reader.IsOpen()) {
-        Status = FileNotReadable;
+    // Every line is checked before the host's statement is touched. Others may write the file
+    // meanwhile (a spreadsheet holds it so): the adding pass must then see the bytes the check saw.
+    CBBM2BalanceFile reader;
+    StatementFileCheck check;
+    try {
+        reader.Open(OpenStatementFile(fileName.c_str()));
+        check = reader.CheckTransactions();
+    } catch (const StatementFileError& error) {
+        Tell(CannotReadMessage(fileName, error));
+        return;
+    } catch (const std::bad_alloc&) {
+        Tell(ShortOfMemoryMessage(fileName));
         return;
     }
-    const StatementFileCheck check = reader.CheckTransactions();
     if (check.Damaged) {
-        Status = FileNotReadable;
         Tell(RefusalMessage(fileName, check));
         return;
     }
 
     statement->Reset();
     statement->put_Balance(0);
-    long sequence = 1;
+    Progress progress;
     try {
-        AddTransactions(statement, reader, check, sequence);
+        AddTransactions(statement, reader, check, progress);
         Status = ImportRan;
     } catch (const TransactionRefused& refused) {
         const std::wstring description = HostDescription();
-        statement->Reset();
-        Status = FileNotReadable;
-        Tell(L"The accounting program refused transaction " + Number(sequence) + L" of the statement file " +
-             ToWide(std::string(fileName)) + L" (line " + Number(reader.LineNumber()) + L") when it was given " +
-             refused.Step + L": error " + HexResult(refused.Result) +
-             (description.empty() ? L"" : L" (" + description + L")") +
-             L".\n\nNothing was imported; the statement was emptied again.");
+        Tell(L"The accounting program refused transaction " + Number(progress.Sequence) + L" of the statement file " +
+             fileName + L" (line " + Number(reader.LineNumber()) + L") when it was given " + refused.Step +
+             L": error " + HexResult(refused.Result) + (description.empty() ? L"" : L" (" + description + L")") +
+             L".\n\n" + EmptyAgain(statement, progress.Added));
+    } catch (const FileChanged&) {
+        Tell(L"The statement file " + fileName +
+             L" changed while it was being imported: another program wrote to it after it had been checked.\n\n" +
+             EmptyAgain(statement, progress.Added) + L" Import the file again once that program has saved it.");
+    } catch (const StatementFileError& error) {
+        Tell(L"The statement file " + fileName + L" could not be read to its end (line " + Number(reader.LineNumber()) +
+             L"). " + ProblemText(error) + L"\n\n" + EmptyAgain(statement, progress.Added));
     } catch (...) {
-        statement->Reset();
-        Status = FileNotReadable;
-        Tell(L"The statement file " + ToWide(std::string(fileName)) +
-             L" could not be imported: the import failed at "
-             L"transaction " +
-             Number(sequence) + L" (line " + Number(reader.LineNumber()) +
-             L"), and the system may be short of memory.\n\nNothing was imported; the statement was emptied again.");
+        Tell(L"The statement file " + fileName + L" could not be imported: the import failed at transaction " +
+             Number(progress.Sequence) + L" (line " + Number(reader.LineNumber()) +
+             L"), and the system may be short of memory.\n\n" + EmptyAgain(statement, progress.Added));
     }
 }
 
 void CBankStatementService::AddTransactions(ITolvarBankStatement* statement, CBBM2BalanceFile& reader,
-                                            const StatementFileCheck& check, long& sequence)
+                                            const StatementFileCheck& check, Progress& progress)
 {
     CBMLWTransactionRecord record;
-    for (; sequence <= check.Transactions; ++sequence) {
-        // The checked file cannot change under us; a read that still fails is an error of its own.
-        if (!reader.ReadBalanceRecord(record))
-            Raise(E_UNEXPECTED);
+    for (;; ++progress.Sequence) {
+        switch (reader.ReadTransaction(record)) {
+        case StatementRead::Record:
+            if (progress.Sequence > check.Transactions)
+                throw FileChanged();
+            break;
+        case StatementRead::End:
+            // The last transaction is in; the bytes after it still count.
+            if (progress.Sequence - 1 != check.Transactions || !reader.SameBytesAsChecked())
+                throw FileChanged();
+            return;
+        case StatementRead::Damaged:
+            throw FileChanged();
+        }
 
         ComPtr<ITolvarBankTransaction> transaction;
         Check(statement->AddTransaction(transaction.Put()), L"a new transaction");
         if (!transaction)
             Check(E_POINTER, L"a new transaction");
+        ++progress.Added;
 
         Variant sequenceValue;
         V_VT(&sequenceValue) = VT_I4;
-        V_I4(&sequenceValue) = sequence;
+        V_I4(&sequenceValue) = progress.Sequence;
         Check(transaction->put_Sequence(&sequenceValue), L"its sequence number");
         Check(transaction->put_Amount(record.GetAmount()), L"its amount");
         Check(transaction->put_Receipt(record.IsNegative() ? 0 : 1), L"its receipt flag");

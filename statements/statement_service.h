@@ -1,11 +1,12 @@
 // The bank's reconciliation service: imports a bank statement file into the host's statement.
 #pragma once
 
+#include <string>
+
 #include "core/com_object.h"
 #include "TolvarBrenmarkLintrove.h"
 #include "core/bank_service_impl.h"
 #include "statements/balance_file.h"
-#include "support/cstring.h"
 
 class CBankStatementService
     : public Implements<SupportErrorInfoFor<IBankStatementService>, IBankServiceImpl<IBankStatementService>> {
@@ -23,15 +24,23 @@ public:
     STDMETHODIMP GetResultText(long code, BSTR* text) override;
     STDMETHODIMP ImportStatement(IUnknown* options, ITolvarBankStatement* statement) override;
 
+    // How far the adding of transactions came.
+    struct Progress {
+        long Sequence = 1;  // the number of the transaction being added
+        long Added = 0;     // transactions the statement gave, and so holds
+    };
+
 private:
     void RunImport(ITolvarBankStatement* statement);
-    // Adds the checked file's transactions; sequence is the number of the one being added.
+    // Adds the checked file's transactions, and raises when the file turns out to have changed
+    // since the check.
     void AddTransactions(ITolvarBankStatement* statement, CBBM2BalanceFile& reader, const StatementFileCheck& check,
-                         long& sequence);
+                         Progress& progress);
 };
 
-// Lets the user choose a statement file through the host's file chooser; false when none was chosen.
-bool ChooseStatementFile(CString& fileName);
+// Lets the user choose a statement file through the host's file chooser; false when none was
+// chosen. The name is the chooser's own, wide: it may hold characters of any script.
+bool ChooseStatementFile(std::wstring& fileName);
 
 // The host's file chooser asks this about each candidate: 1, with the file type's description
 // written, for a file whose first line names the statement columns; 0 otherwise.

@@ -27,10 +27,6 @@ bool CalendarDateToOleDate(int year, int month, int day, double* date);
 // Converts UTF-8 text to wide text, as AnsiToWide does; invalid sequences become U+FFFD.
 int Utf8ToWide(const char* text, int len, WideChar* out, int outSize);
 
-// Opens a file to read its bytes (no text-mode translation). denyWriters: while it is open nobody
-// may write to it (others may still read it). Null when it cannot be opened.
-std::FILE* OpenFileForReading(const char* fileName, bool denyWriters);
-
 // One line of developer diagnostics to the debugger output channel.
 void DebugOutput(const char* text);
 

@@ -201,10 +201,4 @@ void* ResourceModule()
     return nullptr;
 }
 
-std::FILE* OpenFileForReading(const char* fileName, bool)
-{
-    // POSIX has no share modes: writers cannot be kept out here.
-    return std::fopen(fileName, "rb");
-}
-
 }  // namespace platform

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <mbstring.h>
 #include <oleauto.h>
-#include <share.h>
 
 namespace platform {
 
@@ -20,11 +19,6 @@ int AnsiToWide(const char* text, int len, WideChar* out, int outSize)
 int Utf8ToWide(const char* text, int len, WideChar* out, int outSize)
 {
     return MultiByteToWideChar(CP_UTF8, 0, text, len, out, outSize);
-}
-
-std::FILE* OpenFileForReading(const char* fileName, bool denyWriters)
-{
-    return _fsopen(fileName, "rb", denyWriters ? _SH_DENYWR : _SH_DENYNO);
 }
 
 int MbCompareNoCase(const char* left, const char* right)

@@ -8,6 +8,7 @@
 
 #include "statements/balance_file.h"
 #include "tests/statements/statement_test_support.h"
+#include "tests/support/com_test.h"
 
 using ::testing::ElementsAre;
 
@@ -132,7 +133,7 @@ TEST(BalanceFileTest, CheckFindsTheFirstDamagedLineAndCountsTheRest)
 {
     TempStatementFile file(std::string(kPlainNames) + "\n" + Transaction(1) + "\n\n" +
                            "2019-03-31,2019-04-01,Y,12.50CR,D,C,R,\n" + Transaction(2) + "\nTotal,3\n");
-    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText, CBBM2BalanceFile::Sharing::ReadersOnly);
+    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
     const StatementFileCheck check = reader.CheckTransactions();
     EXPECT_TRUE(check.Damaged);
     EXPECT_EQ(4, check.Line);
@@ -169,7 +170,6 @@ TEST(BalanceFileTest, CheckTellsTheEncoding)
         const StatementFileCheck check = reader.CheckTransactions();
         EXPECT_FALSE(check.Damaged) << c.Contents;
         EXPECT_EQ(c.Encoding, check.Encoding) << c.Contents;
-        EXPECT_EQ(c.Encoding, reader.Encoding()) << c.Contents;
     }
 }
 
@@ -196,21 +196,58 @@ TEST(BalanceFileTest, OverlongLineIsDamagedAndNotHeldWhole)
     EXPECT_EQ(1, check.Transactions);
 }
 
-TEST(BalanceFileTest, ReadersOnlyKeepsWritersOut)
+TEST(BalanceFileTest, FileHeldByAWriterThatSharesReadingIsRead)
 {
+    // A spreadsheet that shows the file holds it open for reading and writing and lets others read.
     TempStatementFile file(std::string(kPlainNames) + "\n" + Transaction(1) + "\n");
-    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText, CBBM2BalanceFile::Sharing::ReadersOnly);
-    ASSERT_TRUE(reader.IsOpen());
-    HANDLE writer = CreateFileA(file.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE holder = CreateFileA(file.Path().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, writer);
-    if (writer != INVALID_HANDLE_VALUE)
-        CloseHandle(writer);
-    HANDLE other = CreateFileA(file.Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    EXPECT_NE(INVALID_HANDLE_VALUE, other);
-    if (other != INVALID_HANDLE_VALUE)
-        CloseHandle(other);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    {
+        CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+        EXPECT_TRUE(reader.IsOpen());
+        EXPECT_EQ(1, reader.HasValidHeader());
+        EXPECT_FALSE(reader.CheckTransactions().Damaged);
+        CBMLWTransactionRecord record;
+        EXPECT_EQ(1, reader.ReadBalanceRecord(record));
+        EXPECT_STREQ("LINE 1", record.GetDetails());
+    }
+    CloseHandle(holder);
+
+    // One that shares nothing keeps everybody out.
+    holder = CreateFileA(file.Path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    CBBM2BalanceFile locked(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    EXPECT_FALSE(locked.IsOpen());
+    EXPECT_EQ(0, locked.HasValidHeader());
+    try {
+        OpenStatementFile(Wide(file.Path()).c_str());
+        ADD_FAILURE() << "a file held without sharing was opened";
+    } catch (const StatementFileError& error) {
+        EXPECT_EQ(StatementFileProblem::InUse, error.Problem);
+        EXPECT_EQ(static_cast<unsigned long>(ERROR_SHARING_VIOLATION), error.SystemCode);
+    }
+    CloseHandle(holder);
+}
+
+TEST(BalanceFileTest, OpeningTellsWhyAFileCannotBeRead)
+{
+    TempStatementFile file("");
+    file.Remove();
+    try {
+        OpenStatementFile(Wide(file.Path()).c_str());
+        ADD_FAILURE() << "a missing file was opened";
+    } catch (const StatementFileError& error) {
+        EXPECT_EQ(StatementFileProblem::NotFound, error.Problem);
+        EXPECT_EQ(static_cast<unsigned long>(ERROR_FILE_NOT_FOUND), error.SystemCode);
+    }
+    try {
+        OpenStatementFile((Wide(file.Path()) + L"\\no folder\\x.csv").c_str());
+        ADD_FAILURE() << "a file in a missing folder was opened";
+    } catch (const StatementFileError& error) {
+        EXPECT_EQ(StatementFileProblem::NotFound, error.Problem);
+    }
 }
 
 TEST(BalanceFileTest, ShortLineEndsTheTransactions)

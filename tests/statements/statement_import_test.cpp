@@ -224,14 +224,22 @@ TEST_F(StatementImportTest, MissingHostClassesEndTheRunQuietly)
     EXPECT_THAT(CallsOf(*log_, "Chooser."), IsEmpty());
 }
 
-TEST_F(StatementImportTest, VanishedFileLeavesTheStatementAlone)
+TEST_F(StatementImportTest, VanishedFileLeavesTheStatementAloneAndIsNamed)
 {
     TempStatementFile file(std::string(kPlainNames) + "\n2019-03-31,2019-04-01,Y,5,D,C,R,N\n");
     file.Remove();
+    driver_.On("Statement Import").Press(IDOK);
     EXPECT_EQ(S_OK, Import(file.Path()));
     EXPECT_EQ(2, Status());
     EXPECT_THAT(StatementCalls(), IsEmpty());
     EXPECT_EQ(0, statement_.ResetCount());
+    EXPECT_FALSE(TakeHasErrorInfo());
+    ASSERT_EQ(1u, driver_.Windows().size()) << driver_.Summary();
+    EXPECT_EQ("The statement file cannot be read:\n" + file.Path() +
+                  "\n\nThe file is not there: it may have been moved, renamed or deleted, or its folder may not be "
+                  "available.\n\nNothing was imported; the statement is unchanged.",
+              driver_.Windows()[0].Text);
+    EXPECT_EQ(0, driver_.UnexpectedCount());
 }
 
 TEST_F(StatementImportTest, BlankFirstTransactionLineIsPassedOver)
@@ -245,27 +253,30 @@ TEST_F(StatementImportTest, BlankFirstTransactionLineIsPassedOver)
     EXPECT_TRUE(driver_.Windows().empty()) << driver_.Summary();
 }
 
-TEST_F(StatementImportTest, FileIsKeptFromWritersWhileItIsRead)
+TEST_F(StatementImportTest, FileStaysOpenToReadersAndWritersWhileItIsRead)
 {
     TempStatementFile file(std::string(kPlainNames) + "\n2019-03-31,2019-04-01,Y,5,D,C,R,N\n");
     // The host statement's first call comes while the module holds the file.
-    DWORD writeOpenError = 0;
-    bool readable = false;
+    DWORD writeOpenError = 1, readOpenError = 1;
     statement_.Self().OnCall("Reset", [&] {
-        HANDLE writer = CreateFileA(file.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (statement_.ResetCount() > 0)
+            return;
+        HANDLE writer =
+            CreateFileA(file.Path().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         writeOpenError = writer == INVALID_HANDLE_VALUE ? GetLastError() : 0;
         if (writer != INVALID_HANDLE_VALUE)
             CloseHandle(writer);
         HANDLE reader = CreateFileA(file.Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        readable = reader != INVALID_HANDLE_VALUE;
-        if (readable)
+        readOpenError = reader == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        if (reader != INVALID_HANDLE_VALUE)
             CloseHandle(reader);
     });
     EXPECT_EQ(S_OK, Import(file.Path()));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), writeOpenError);
-    EXPECT_TRUE(readable);
+    EXPECT_EQ(0u, writeOpenError);
+    EXPECT_EQ(0u, readOpenError);
+    EXPECT_EQ(0, Status());
     EXPECT_EQ(1, statement_.TransactionCount());
 }
 
@@ -308,9 +319,33 @@ TEST_F(StatementImportTest, StatementGivingNoTransactionIsEmptiedAgain)
                                               "Statement.Reset"));
     EXPECT_FALSE(TakeHasErrorInfo());
     ASSERT_EQ(1u, driver_.Windows().size()) << driver_.Summary();
-    EXPECT_THAT(driver_.Windows()[0].Text, ::testing::HasSubstr("refused transaction 1"));
-    EXPECT_THAT(driver_.Windows()[0].Text, ::testing::HasSubstr("0x8007000E"));
+    EXPECT_EQ("The accounting program refused transaction 1 of the statement file " + file.Path() +
+                  " (line 2) when it was given a new transaction: error 0x8007000E.\n\nNothing was imported; the "
+                  "statement was emptied again.",
+              driver_.Windows()[0].Text);
     EXPECT_EQ(0, driver_.UnexpectedCount());
+}
+
+TEST_F(StatementImportTest, RefusalSaysWhatBecameOfTheStatementWhenItCannotBeEmptiedAgain)
+{
+    // The first Reset goes through; the one after the refusal does not.
+    statement_.Transaction(2).FailOn("put_Details", {E_FAIL, L"details refused"});
+    bool firstReset = true;
+    statement_.Self().OnCall("Reset", [&] {
+        if (!firstReset)
+            statement_.Self().FailOn("Reset", {E_ACCESSDENIED, L""});
+        firstReset = false;
+    });
+    driver_.On("Statement Import").Press(IDOK);
+    TempStatementFile file(std::string(kPlainNames) +
+                           "\n2019-03-01,2019-03-01,Y,1,ONE,C,R,1\n2019-03-02,2019-03-02,Y,2,TWO,C,R,2\n");
+    EXPECT_EQ(S_OK, Import(file.Path()));
+    EXPECT_EQ(2, Status());
+    ASSERT_EQ(1u, driver_.Windows().size()) << driver_.Summary();
+    EXPECT_THAT(driver_.Windows()[0].Text,
+                ::testing::EndsWith("The statement could not be emptied again (error 0x80070005): it still holds the "
+                                    "2 transactions added from this file. Remove them before importing the file "
+                                    "again."));
 }
 
 TEST_F(StatementImportTest, RefusalGoesToTheDebuggerOutputToo)

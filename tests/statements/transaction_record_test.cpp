@@ -1,12 +1,15 @@
-// One statement line into one transaction record: field cutting, quotes, dates, amounts.
+// One statement line into one transaction record, as the module reads it: the line rules, the
+// record, the reader over a block of memory. Field cutting, quotes, dates, amounts.
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <sstream>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "statements/balance_file.h"
 #include "statements/statement_lines.h"
 #include "statements/transaction_record.h"
 
@@ -19,13 +22,43 @@ constexpr double k1April2019 = 43556;
 constexpr double k29February2020 = 43890;
 
 const char kExampleLine[] = R"("2019-03-31","2019-04-01","Y",-12.50,"CARD PAYMENT","DEB","REF1","000123")";
+const char kColumnNames[] = "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo\n";
 
+// A statement file held in memory, read line by line as the import reads it.
+class MemoryStatement {
+public:
+    explicit MemoryStatement(const std::string& lines) : bytes_(kColumnNames + lines)
+    {
+        reader_.Open(std::make_unique<MemoryByteSource>(bytes_.data(), bytes_.size()));
+    }
+    StatementRead Next() { return reader_.ReadTransaction(record_); }
+    const CBMLWTransactionRecord& Record() const { return record_; }
+
+private:
+    std::string bytes_;
+    CBBM2BalanceFile reader_;
+    CBMLWTransactionRecord record_;
+};
+
+// One transaction line through the reader.
 CBMLWTransactionRecord Read(const std::string& line)
 {
-    std::istringstream stream(line + "\n");
-    CBMLWTransactionRecord record;
-    stream >> record;
-    return record;
+    MemoryStatement file(line + "\n");
+    EXPECT_EQ(StatementRead::Record, file.Next()) << line;
+    EXPECT_EQ(StatementRead::End, file.Next()) << line;
+    return file.Record();
+}
+
+double Date(const char* text)
+{
+    double date = 0;
+    return ReadStatementDate(text, &date) ? date : 0;
+}
+
+double Amount(const char* text)
+{
+    double amount = 0;
+    return ReadStatementAmount(text, &amount) ? amount : 0;
 }
 
 void ExpectExampleRecord(const CBMLWTransactionRecord& record)
@@ -64,51 +97,49 @@ TEST(TransactionRecordTest, CommaInsideQuotesDoesNotSplitAField)
     EXPECT_EQ(5, record.GetAmount());
 }
 
-TEST(TransactionRecordTest, SevenFieldsRaiseTooFewFieldsAndKeepTheRecord)
+TEST(TransactionRecordTest, SevenFieldsAreDamagedKeepTheRecordAndEndTheReading)
 {
-    std::istringstream stream(std::string(kExampleLine) + "\n2019-01-01,2019-01-02,N,99,X,Y,Z\n");
-    CBMLWTransactionRecord record;
-    stream >> record;
-    try {
-        stream >> record;
-        FAIL() << "no error raised";
-    } catch (CBMLWTransactionRecord::Error error) {
-        EXPECT_EQ(CBMLWTransactionRecord::TooFewFields, error);
-    }
-    ExpectExampleRecord(record);
+    MemoryStatement file(std::string(kExampleLine) + "\n2019-01-01,2019-01-02,N,99,X,Y,Z\n" + kExampleLine + "\n");
+    EXPECT_EQ(StatementRead::Record, file.Next());
+    EXPECT_EQ(StatementRead::Damaged, file.Next());
+    ExpectExampleRecord(file.Record());
+    // Nothing after a damaged line is read.
+    EXPECT_EQ(StatementRead::End, file.Next());
+
+    StatementLineDamage damage;
+    EXPECT_EQ(StatementLineKind::Damaged, CheckStatementLine("2019-01-01,2019-01-02,N,99,X,Y,Z", false, &damage));
+    EXPECT_EQ("", damage.Column);
+    EXPECT_EQ("8 fields separated by commas, but the line has 7 (a comma may be missing, or a double quote left open)",
+              damage.Expected);
 }
 
-TEST(TransactionRecordTest, EmptyLineAndEndOfStreamRaiseTooFewFields)
+TEST(TransactionRecordTest, BlankLinesArePassedOverAndTheEndIsFinal)
 {
-    std::istringstream stream("\n");
-    CBMLWTransactionRecord record;
-    EXPECT_THROW(stream >> record, CBMLWTransactionRecord::Error);
-    EXPECT_THROW(stream >> record, CBMLWTransactionRecord::Error);
-    EXPECT_THROW(stream >> record, CBMLWTransactionRecord::Error);
+    MemoryStatement file("\n \n,,,,,,,\n");
+    EXPECT_EQ(StatementRead::End, file.Next());
+    EXPECT_EQ(StatementRead::End, file.Next());
+    EXPECT_EQ(StatementRead::End, file.Next());
+    EXPECT_EQ(StatementLineKind::Skipped, CheckStatementLine("", false, nullptr));
+    EXPECT_EQ(StatementLineKind::Skipped, CheckStatementLine(" \t", false, nullptr));
+    EXPECT_EQ(StatementLineKind::Skipped, CheckStatementLine(",,\"\",,,,,", false, nullptr));
 }
 
 TEST(TransactionRecordTest, EmptyFieldsAfterTheEighthAreIgnoredAndFilledOnesDamageTheLine)
 {
     ExpectExampleRecord(Read(std::string(kExampleLine) + ","));
     ExpectExampleRecord(Read(std::string(kExampleLine) + ",,\"\""));
-    std::istringstream stream(std::string(kExampleLine) + "\n" + kExampleLine + R"(,"EXTRA",more)" + "\n");
-    CBMLWTransactionRecord record;
-    stream >> record;
-    try {
-        stream >> record;
-        FAIL() << "no error raised";
-    } catch (CBMLWTransactionRecord::Error error) {
-        EXPECT_EQ(CBMLWTransactionRecord::DamagedLine, error);
-    }
-    ExpectExampleRecord(record);
+    MemoryStatement file(std::string(kExampleLine) + "\n" + kExampleLine + R"(,"EXTRA",more)" + "\n");
+    EXPECT_EQ(StatementRead::Record, file.Next());
+    EXPECT_EQ(StatementRead::Damaged, file.Next());
+    ExpectExampleRecord(file.Record());
 }
 
 TEST(TransactionRecordTest, AdjacentCommasLeaveClearedValues)
 {
-    std::istringstream stream(std::string(kExampleLine) + "\n" + R"("2019-03-31",,"Y",0,"PAID",,,)" + "\n");
-    CBMLWTransactionRecord record;
-    stream >> record;
-    stream >> record;
+    MemoryStatement file(std::string(kExampleLine) + "\n" + R"("2019-03-31",,"Y",0,"PAID",,,)" + "\n");
+    ASSERT_EQ(StatementRead::Record, file.Next());
+    ASSERT_EQ(StatementRead::Record, file.Next());
+    const CBMLWTransactionRecord& record = file.Record();
     EXPECT_EQ(k31March2019, record.GetTransDate());
     EXPECT_EQ(0, record.GetValueDate());
     EXPECT_STREQ("Y", record.GetInToday());
@@ -129,10 +160,13 @@ TEST(TransactionRecordTest, EmptyOrUnreadableDateOrAmountDamagesTheLine)
         R"("2019-03-31","2019-04-01","Y",12.50CR,"PAID",,,)",  // not a plain sum
     };
     for (const char* line : lines) {
-        std::istringstream stream(std::string(kExampleLine) + "\n" + line + "\n");
-        CBMLWTransactionRecord record;
-        stream >> record;
-        EXPECT_THROW(stream >> record, CBMLWTransactionRecord::Error) << line;
+        MemoryStatement file(std::string(kExampleLine) + "\n" + line + "\n");
+        EXPECT_EQ(StatementRead::Record, file.Next());
+        EXPECT_EQ(StatementRead::Damaged, file.Next()) << line;
+        ExpectExampleRecord(file.Record());
+        // The record's own check refuses them too, should a line reach it unchecked.
+        CBMLWTransactionRecord record = file.Record();
+        EXPECT_FALSE(FillTransactionRecord(line, record)) << line;
         ExpectExampleRecord(record);
     }
     // The value date is not passed on: an unreadable one is kept as 0.
@@ -146,39 +180,43 @@ TEST(TransactionRecordTest, DatesInTheLine)
     EXPECT_EQ(k1March2019, Read("1/3/2019,1/3/2019,Y,1,D,C,R,N").GetValueDate());
 }
 
-TEST(TransactionRecordTest, ParseStatementDateAcceptsOnlyCalendarDates)
+TEST(TransactionRecordTest, ReadStatementDateAcceptsOnlyCalendarDates)
 {
-    EXPECT_EQ(k31March2019, ParseStatementDate("2019-03-31"));
-    EXPECT_EQ(k1March2019, ParseStatementDate("2019-3-1"));
-    EXPECT_EQ(k29February2020, ParseStatementDate("2020-02-29"));
+    EXPECT_EQ(k31March2019, Date("2019-03-31"));
+    EXPECT_EQ(k1March2019, Date("2019-3-1"));
+    EXPECT_EQ(k29February2020, Date("2020-02-29"));
     // Day first, the UK way.
-    EXPECT_EQ(k31March2019, ParseStatementDate("31/03/2019"));
-    EXPECT_EQ(k1March2019, ParseStatementDate("1/3/2019"));
-    EXPECT_EQ(k1March2019, ParseStatementDate("01/03/2019"));
-    EXPECT_EQ(k29February2020, ParseStatementDate("29/02/2020"));
+    EXPECT_EQ(k31March2019, Date("31/03/2019"));
+    EXPECT_EQ(k1March2019, Date("1/3/2019"));
+    EXPECT_EQ(k1March2019, Date("01/03/2019"));
+    EXPECT_EQ(k29February2020, Date("29/02/2020"));
     // Blanks and one pair of quotes around it.
-    EXPECT_EQ(k31March2019, ParseStatementDate(" \"2019-03-31\" "));
+    EXPECT_EQ(k31March2019, Date(" \"2019-03-31\" "));
 
-    EXPECT_EQ(0, ParseStatementDate("2019-02-29"));
-    EXPECT_EQ(0, ParseStatementDate("2019-02-30"));
-    EXPECT_EQ(0, ParseStatementDate("2019-04-31"));
-    EXPECT_EQ(0, ParseStatementDate("2019-00-10"));
-    EXPECT_EQ(0, ParseStatementDate("2019-13-01"));
-    EXPECT_EQ(0, ParseStatementDate("2019-03-00"));
-    EXPECT_EQ(0, ParseStatementDate("2019-03"));
-    EXPECT_EQ(0, ParseStatementDate("31/02/2019"));
-    EXPECT_EQ(0, ParseStatementDate("3/31/2019"));  // month first is not the UK way
-    EXPECT_EQ(0, ParseStatementDate(""));
+    EXPECT_EQ(0, Date("2019-02-29"));
+    EXPECT_EQ(0, Date("2019-02-30"));
+    EXPECT_EQ(0, Date("2019-04-31"));
+    EXPECT_EQ(0, Date("2019-00-10"));
+    EXPECT_EQ(0, Date("2019-13-01"));
+    EXPECT_EQ(0, Date("2019-03-00"));
+    EXPECT_EQ(0, Date("2019-03"));
+    EXPECT_EQ(0, Date("31/02/2019"));
+    EXPECT_EQ(0, Date("3/31/2019"));  // month first is not the UK way
+    EXPECT_EQ(0, Date(""));
     // Runs of hyphens, a stray quote, a two-digit year, text after the day: no dates.
-    EXPECT_EQ(0, ParseStatementDate("-2019--03-31"));
-    EXPECT_EQ(0, ParseStatementDate("\"2019-03-31"));
-    EXPECT_EQ(0, ParseStatementDate("31/03/19"));
-    EXPECT_EQ(0, ParseStatementDate("19-03-31"));
-    EXPECT_EQ(0, ParseStatementDate("2019-03-31T00:00"));
-    EXPECT_EQ(0, ParseStatementDate("31/03/2019 09:15"));
+    EXPECT_EQ(0, Date("-2019--03-31"));
+    EXPECT_EQ(0, Date("\"2019-03-31"));
+    EXPECT_EQ(0, Date("31/03/19"));
+    EXPECT_EQ(0, Date("19-03-31"));
+    EXPECT_EQ(0, Date("2019-03-31T00:00"));
+    EXPECT_EQ(0, Date("31/03/2019 09:15"));
     // 67555 is 2019 in sixteen bits: it must not turn into a date in 2019.
-    EXPECT_EQ(0, ParseStatementDate("67555-03-31"));
-    EXPECT_EQ(0, ParseStatementDate("99999999999-03-31"));
+    EXPECT_EQ(0, Date("67555-03-31"));
+    EXPECT_EQ(0, Date("99999999999-03-31"));
+
+    double date = 42;
+    EXPECT_FALSE(ReadStatementDate("2019-02-30", &date));
+    EXPECT_EQ(42, date) << "a refused date leaves the value alone";
 }
 
 TEST(TransactionRecordTest, QuotesInsideAFieldStay)
@@ -203,13 +241,13 @@ TEST(TransactionRecordTest, ZeroAndMinusZeroAreReceipts)
 
 TEST(TransactionRecordTest, AmountIsAPlainSumOfMoney)
 {
-    EXPECT_EQ(-12.5, ParseStatementAmount("-12.50"));
-    EXPECT_EQ(12.5, ParseStatementAmount("  +12.5  "));
-    EXPECT_EQ(12.5, ParseStatementAmount("\" 12.50 \""));
-    EXPECT_EQ(0.5, ParseStatementAmount(".5"));
-    EXPECT_EQ(7, ParseStatementAmount("7."));
-    EXPECT_EQ(0.1, ParseStatementAmount("0.10"));
-    EXPECT_EQ(999999999999.99, ParseStatementAmount("999999999999.99"));
+    EXPECT_EQ(-12.5, Amount("-12.50"));
+    EXPECT_EQ(12.5, Amount("  +12.5  "));
+    EXPECT_EQ(12.5, Amount("\" 12.50 \""));
+    EXPECT_EQ(0.5, Amount(".5"));
+    EXPECT_EQ(7, Amount("7."));
+    EXPECT_EQ(0.1, Amount("0.10"));
+    EXPECT_EQ(999999999999.99, Amount("999999999999.99"));
 
     for (const char* text : {"+12.5GBP",
                              "1.25e3",
@@ -236,7 +274,7 @@ TEST(TransactionRecordTest, AmountIsAPlainSumOfMoney)
         double amount = 42;
         EXPECT_FALSE(ReadStatementAmount(text, &amount)) << text;
         EXPECT_EQ(42, amount) << text;
-        EXPECT_EQ(0, ParseStatementAmount(text)) << text;
+        EXPECT_EQ(0, Amount(text)) << text;
     }
 }
 
@@ -257,43 +295,50 @@ TEST(TransactionRecordTest, AmountIgnoresTheProcessLocale)
 TEST(TransactionRecordTest, LongLineIsReadWhole)
 {
     const std::string details(2000, 'x');
-    std::istringstream stream("2019-03-31,2019-04-01,Y,1,\"" + details + "\",C,R,N\n" + kExampleLine + "\n");
-    CBMLWTransactionRecord record;
-    stream >> record;
-    EXPECT_EQ(details, std::string(record.GetDetails()));
-    EXPECT_STREQ("N", record.GetChequeNo());
-    stream >> record;
-    ExpectExampleRecord(record);
+    MemoryStatement file("2019-03-31,2019-04-01,Y,1,\"" + details + "\",C,R,N\n" + kExampleLine + "\n");
+    ASSERT_EQ(StatementRead::Record, file.Next());
+    EXPECT_EQ(details, std::string(file.Record().GetDetails()));
+    EXPECT_STREQ("N", file.Record().GetChequeNo());
+    ASSERT_EQ(StatementRead::Record, file.Next());
+    ExpectExampleRecord(file.Record());
 }
 
 TEST(TransactionRecordTest, FieldCutting)
 {
-    EXPECT_EQ(0, CountFields(nullptr, ','));
-    EXPECT_EQ(1, CountFields("", ','));
-    EXPECT_EQ(3, CountFields(R"(a,"b,c",d)", ','));
-    EXPECT_EQ(2, CountFields(R"(a,"b,c,d)", ','));
-
-    const char* text = R"(a,"b,c",,d)";
+    const auto cut = [](const char* text, const char* end, const char** rest) {
+        const StatementField field = CutStatementField(text, end, rest);
+        return std::string(field.Text, field.Length);
+    };
+    const std::string line = R"(a,"b,c",,d)";
+    const char* end = line.data() + line.size();
     const char* rest = nullptr;
-    EXPECT_STREQ("a", NextField(text, ',', &rest));
-    EXPECT_EQ(text + 2, rest);
-    EXPECT_STREQ(R"("b,c")", NextField(rest, ',', &rest));
-    EXPECT_STREQ("", NextField(rest, ',', &rest));
-    EXPECT_STREQ("d", NextField(rest, ',', &rest));
+    EXPECT_EQ("a", cut(line.data(), end, &rest));
+    EXPECT_EQ(line.data() + 2, rest);
+    EXPECT_EQ(R"("b,c")", cut(rest, end, &rest));
+    EXPECT_EQ("", cut(rest, end, &rest));
+    EXPECT_EQ("d", cut(rest, end, &rest));
     EXPECT_EQ(nullptr, rest);
-    EXPECT_STREQ("", NextField(rest, ',', &rest));
+    EXPECT_EQ("", cut(rest, end, &rest));
     EXPECT_EQ(nullptr, rest);
+
+    // An unbalanced quote hides the commas after it: the line is one field short.
+    StatementLineDamage damage;
+    EXPECT_EQ(StatementLineKind::Damaged, CheckStatementLine(R"(2019-03-31,2019-04-01,"Y,1,D,C,R,N)", false, &damage));
+    EXPECT_EQ("8 fields separated by commas, but the line has 3 (a comma may be missing, or a double quote left open)",
+              damage.Expected);
+    // The cut stops at the end it is given, not at a NUL byte.
+    const std::string withNul("a\0b,c", 5);
+    EXPECT_EQ(std::string("a\0b", 3), cut(withNul.data(), withNul.data() + withNul.size(), &rest));
 }
 
-TEST(TransactionRecordTest, StripQuotesRemovesOnlyOneEnclosingPair)
+TEST(TransactionRecordTest, WithoutQuotesRemovesOnlyOneEnclosingPair)
 {
     const char* cases[][2] = {
         {R"("abc")", "abc"},    {R"("")", ""},          {R"(""x"")", R"("x")"}, {"\"", "\""},
         {R"("abc)", R"("abc)"}, {R"(abc")", R"(abc")"}, {"abc", "abc"},         {"", ""},
     };
     for (const auto& c : cases) {
-        CString text(c[0]);
-        StripQuotes(text);
-        EXPECT_STREQ(c[1], text) << c[0];
+        const StatementField field = WithoutQuotes(StatementField{c[0], std::string(c[0]).size()});
+        EXPECT_EQ(c[1], std::string(field.Text, field.Length)) << c[0];
     }
 }
