@@ -2,7 +2,8 @@
 # tools/check-binary against small programs built with the project's flags and with one mitigation
 # left out each: it passes the hardened ones and fails each of the others, naming what is missing.
 #   - 32-bit: the stack protector, FORTIFY_SOURCE, NO_SEH, DYNAMIC_BASE, NX_COMPAT left out; an SEH
-#     frame installed through %fs:0; a writable and executable section; libssp as a DLL;
+#     frame installed through %fs:0; the runtime's SEH handler imported; a writable and executable
+#     section; libssp as a DLL;
 #   - 64-bit: HIGH_ENTROPY_VA left out;
 #   - shipped: debug sections or symbols left in; no debug link; a debug file that no longer matches.
 # Argument: the source folder.
@@ -30,6 +31,11 @@ __declspec(dllexport) int shout(const char* text)
 #ifdef SEH_FRAME
 /* What a hand-written SEH frame does: link a record into the chain at %fs:0. */
 __declspec(dllexport) void chain(void* record) { __asm__ volatile("movl %0, %%fs:0" : : "r"(record)); }
+#endif
+#ifdef HANDLER_IMPORT
+/* The C runtime's frame handler, named by the frames a compiler with __try support builds. */
+int __cdecl _except_handler3(void*, void*, void*, void*);
+__declspec(dllexport) void* handler(void) { return (void*)&_except_handler3; }
 #endif
 #ifdef WRITABLE_CODE
 __asm__(".section .wxcode,\"wx\"\n\t.long 0\n\t.text");
@@ -70,7 +76,7 @@ without() { local drop=$1; shift; local flag; for flag in "$@"; do [ "$flag" = "
 build hardened32 $gcc32 "${hardened[@]}" -Wl,--no-seh && {
     expect "hardened 32-bit" "" "$work/hardened32.exe"
     out=$("$check_binary" "$work/hardened32.exe")
-    for line in "NO_SEH                 ok" "no SEH frames          ok   0 stores to %fs:0" \
+    for line in "NO_SEH                 ok" "no SEH frames          ok   0 stores to %fs:0, no handler imported" \
         "stack protector        ok" "FORTIFY_SOURCE         ok" "load configuration     --   none"; do
         if grep -qF "$line" <<<"$out"; then pass "hardened 32-bit: reports $line"; else fail "hardened 32-bit: no '$line' in $out"; fi
     done
@@ -83,6 +89,8 @@ build no-fortify32 $gcc32 "${flags[@]}" -Wl,--no-seh && expect "no FORTIFY_SOURC
 build seh32 $gcc32 "${hardened[@]}" && expect "no --no-seh" "NO_SEH" "$work/seh32.exe"
 build seh-frame32 $gcc32 "${hardened[@]}" -Wl,--no-seh -DSEH_FRAME &&
     expect "an SEH frame under NO_SEH" "no SEH frames" "$work/seh-frame32.exe"
+build handler32 $gcc32 "${hardened[@]}" -Wl,--no-seh -DHANDLER_IMPORT &&
+    expect "an SEH handler imported under NO_SEH" "no SEH frames" "$work/handler32.exe"
 build no-aslr32 $gcc32 "${hardened[@]}" -Wl,--no-seh -Wl,--disable-dynamicbase &&
     expect "no DYNAMIC_BASE" "DYNAMIC_BASE" "$work/no-aslr32.exe"
 build no-nx32 $gcc32 "${hardened[@]}" -Wl,--no-seh -Wl,--disable-nxcompat && expect "no NX_COMPAT" "NX_COMPAT" "$work/no-nx32.exe"
