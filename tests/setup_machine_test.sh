@@ -117,7 +117,7 @@ run_case() {
     echo "$2" >"$STANDIN/update-failures"
     printf '%s\n' "${installed_before[@]}" >"$STANDIN/installed"
     printf '%s\n' "${uninstallable[@]}" >"$STANDIN/uninstallable"
-    PATH="$work/bin:$PATH" BRENMARK_APT_PAUSE=0 BRENMARK_APT_TRIES=3 \
+    PATH="$work/bin:$PATH" BRENMARK_APT_PAUSE=0 BRENMARK_APT_TRIES=${tries:-3} \
         "$root/scripts/setup-machine" >"$STANDIN/out" 2>&1
     code=$?
     out=$(cat "$STANDIN/out")
@@ -151,6 +151,13 @@ check "index fails: names the index" has "    http://deb.example.org/debian-secu
 check "index fails: names the index once" test "$(grep -c 'binary-i386/Packages.xz' <<<"$out")" -eq 1
 check "index fails: says a mirror is syncing" has "Debian mirror is probably in the middle of a sync"
 check "index fails: every package installed" all_installed
+
+# --- Tried once only (as ./scripts/test may be told): says so.
+tries=1 run_case update-once-only always
+check "index fails, one try: exit 0" test "$code" -eq 0
+check "index fails, one try: update tried once" test "$(calls update)" -eq 1
+check "index fails, one try: no try again" lacks "trying again"
+check "index fails, one try: warns" has "warning: apt-get update failed once; going on"
 
 # --- A package cannot be installed: one clear message, exit 1.
 uninstallable=("wixl depends")
