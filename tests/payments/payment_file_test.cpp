@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -185,6 +186,13 @@ TEST_F(PaymentFileTest, AHostThatDiesMidRunLeavesTheEarlierFileOrNothing)
                 EXPECT_EQ(earlier, ReadBytes(PaymentPath()));
             else
                 EXPECT_FALSE(FileExists(PaymentPath()));
+            const std::string left = ReadBytes(UnfinishedPath());
+            std::printf("Killed run: payment %ld of %ld, %s: chosen path %s; unfinished copy %zu bytes, %ld lines\n",
+                        dieAt, kBatchSize, hadEarlier ? "earlier file" : "no earlier file",
+                        !FileExists(PaymentPath())            ? "absent"
+                        : ReadBytes(PaymentPath()) == earlier ? "the earlier file, byte for byte"
+                                                              : "CHANGED",
+                        left.size(), CountCrLfLines(left));
 
             // The next run for the same path writes the whole batch and clears the copy away.
             standin::PaymentBatch batch(log_);
