@@ -14,6 +14,7 @@ namespace hostprogram {
 
 const char kInvalidPathCaption[] = "Invalid default path";
 const char kRedirectCaption[] = "Windows Redirect";
+const char kWriteFailureCaption[] = "Payment Export";
 
 namespace {
 
@@ -31,12 +32,16 @@ HWND FileNameBox(HWND dialog)
     return GetDlgItem(dialog, kFileNameEdit);
 }
 
+// Window texts are read wide: paths in them may be in any script. UTF-8 for printing.
 std::string WindowText(HWND window)
 {
-    char text[1024] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return Utf8(text);
 }
+
+// A message box's message (its static text control).
+const int kMessageTextId = 0xFFFF;
 
 // Notes the path a save dialog holds as it closes, so the host can say where the user told the
 // module to write.
@@ -83,11 +88,11 @@ private:
         const bool full = (path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
                           path.compare(0, 2, "\\\\") == 0;
         if (!full) {
-            char folder[MAX_PATH * 2] = {};
+            wchar_t folder[MAX_PATH * 2] = {};
             const LRESULT length =
-                SendMessageA(window, CDM_GETFOLDERPATH, sizeof folder - 1, reinterpret_cast<LPARAM>(folder));
-            if (length > 0 && static_cast<size_t>(length) < sizeof folder) {
-                std::string prefix = folder;
+                SendMessageW(window, CDM_GETFOLDERPATH, MAX_PATH * 2 - 1, reinterpret_cast<LPARAM>(folder));
+            if (length > 0 && static_cast<size_t>(length) < MAX_PATH * 2) {
+                std::string prefix = Utf8(folder);
                 if (!prefix.empty() && prefix.back() != '\\')
                     prefix += '\\';
                 path = prefix + path;
@@ -111,10 +116,21 @@ thread_local SaveDialogWatcher* SaveDialogWatcher::active_ = nullptr;
 // Scripts for every window an export may show, in the order the driver is to match them: the
 // named ones first, so that the save dialog (whose caption is the system's own) and its question
 // about replacing a file take the scripts for any caption.
-void ScriptAnswers(modal::ModalDriver& driver, const DialogAnswers& answers, std::map<HWND, std::string>& given)
+void ScriptAnswers(modal::ModalDriver& driver, const DialogAnswers& answers, std::map<HWND, std::string>& given,
+                   std::map<HWND, std::string>& messages)
 {
     driver.On(kInvalidPathCaption)
-        .Run([&given](HWND window, modal::WindowRecord&) { given[window] = "OK"; })
+        .Run([&given, &messages](HWND window, modal::WindowRecord&) {
+            given[window] = "OK";
+            messages[window] = WindowText(GetDlgItem(window, kMessageTextId));
+        })
+        .Press(IDOK);
+    // The file could not be written: the module says where and why.
+    driver.On(kWriteFailureCaption)
+        .Run([&given, &messages](HWND window, modal::WindowRecord&) {
+            given[window] = "OK";
+            messages[window] = WindowText(GetDlgItem(window, kMessageTextId));
+        })
         .Press(IDOK);
 
     modal::Script& options = driver.On(kOptionsCaption);
@@ -128,8 +144,9 @@ void ScriptAnswers(modal::ModalDriver& driver, const DialogAnswers& answers, std
     }
 
     driver.On(kRedirectCaption)
-        .Run([&given, answers](HWND window, modal::WindowRecord&) {
+        .Run([&given, &messages, answers](HWND window, modal::WindowRecord&) {
             given[window] = answers.OpenRedirectFolder ? "Yes" : "No";
+            messages[window] = WindowText(GetDlgItem(window, kMessageTextId));
         })
         .Press(answers.OpenRedirectFolder ? IDYES : IDNO);
 
@@ -137,15 +154,15 @@ void ScriptAnswers(modal::ModalDriver& driver, const DialogAnswers& answers, std
     if (answers.CancelSave) {
         save.Run([&given](HWND window, modal::WindowRecord&) { given[window] = "Cancel"; }).Press(IDCANCEL);
     } else {
-        const std::string path = answers.OutputPath;
+        const std::wstring path = answers.OutputPath;
         save.Run([&given, path](HWND dialog, modal::WindowRecord& record) {
                 const HWND nameBox = FileNameBox(dialog);
                 if (!nameBox) {
                     record.Problems.push_back("no file name box");
                     return;
                 }
-                SendMessageA(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-                given[dialog] = path + ": Save";
+                SendMessageW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+                given[dialog] = Utf8(path) + ": Save";
             })
             .Press(IDOK);
         // The save dialog's own question before it replaces an existing file.
@@ -201,12 +218,12 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
 
     ComPtr<ITolvarBankPaymentService> service = session.PaymentService();
 
-    std::map<HWND, std::string> given;
+    std::map<HWND, std::string> given, messages;
     std::unique_ptr<modal::ModalDriver> driver;
     std::unique_ptr<SaveDialogWatcher> watcher;
     if (request.Unattended) {
         driver = std::make_unique<modal::ModalDriver>();
-        ScriptAnswers(*driver, request.Answers, given);
+        ScriptAnswers(*driver, request.Answers, given, messages);
     } else {
         watcher = std::make_unique<SaveDialogWatcher>(request.Extension);
     }
@@ -226,7 +243,11 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
             SeenWindow seen;
             seen.Caption = record.Caption;
             // A message box's first text is its message; the options and save dialogs' are labels.
-            if (record.Caption != kOptionsCaption && !record.Control(kFileNameCombo) && !record.Control(kFileNameEdit))
+            const auto message = messages.find(record.Window);
+            if (message != messages.end())
+                seen.Text = OneLine(message->second);
+            else if (record.Caption != kOptionsCaption && !record.Control(kFileNameCombo) &&
+                     !record.Control(kFileNameEdit))
                 seen.Text = OneLine(record.Text);
             seen.Expected = record.Scripted;
             auto answer = given.find(record.Window);
@@ -243,11 +264,11 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
             for (const std::string& problem : record.Problems)
                 seen.Answer += " [" + problem + "]";
             if (record.Caption == kRedirectCaption)
-                outcome.RedirectedTo = RedirectPath(record.Text);
+                outcome.RedirectedTo = RedirectPath(message != messages.end() ? message->second : record.Text);
             outcome.Windows.push_back(std::move(seen));
         }
         if (!request.Answers.CancelSave)
-            outcome.ChosenPath = request.Answers.OutputPath;
+            outcome.ChosenPath = Utf8(request.Answers.OutputPath);
     }
 
     std::map<long, std::string> texts;

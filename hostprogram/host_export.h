@@ -17,6 +17,7 @@ namespace hostprogram {
 using modal::kOptionsCaption;
 extern const char kInvalidPathCaption[];
 extern const char kRedirectCaption[];
+extern const char kWriteFailureCaption[];
 
 using Layout = modal::OptionsLayout;
 
@@ -26,7 +27,7 @@ struct DialogAnswers : modal::OptionsAnswers {
     bool CancelOptions = false;
     bool CancelSave = false;
     bool OpenRedirectFolder = false;  // the answer to the "Windows Redirect" notice
-    std::string OutputPath;           // full path, ANSI, typed into the save dialog
+    std::wstring OutputPath;          // full path, in any script, typed into the save dialog
     bool OutputExists = false;        // the save dialog will ask before replacing it
 };
 
@@ -56,8 +57,8 @@ struct ExportOutcome {
     std::vector<long> Codes;          // per payment; -1 when the module put none
     std::vector<std::string> Texts;   // GetResultText of each code; "" when it gave none
     std::vector<SeenWindow> Windows;  // unattended runs only
-    std::string ChosenPath;           // what the save dialog confirmed ("" when unknown)
-    std::string RedirectedTo;         // the VirtualStore path the redirect notice named
+    std::string ChosenPath;           // what the save dialog confirmed, UTF-8 ("" when unknown)
+    std::string RedirectedTo;         // the VirtualStore path the redirect notice named, UTF-8
     int UnexpectedWindows = 0;
     int Problems = 0;  // answers that could not be given as asked
 };

@@ -191,6 +191,14 @@ std::wstring FullPath(const std::string& path)
     return full.empty() ? wide : full;
 }
 
+// The path by its short (8.3) name where the file system keeps one; "" when it cannot be had.
+std::wstring ShortPath(const std::wstring& path)
+{
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+}
+
 bool IsFolder(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -211,7 +219,7 @@ std::string StatusWords(long status)
     case 1:
         return "1 (written, some failed)";
     case 2:
-        return "2 (not written or cut short)";
+        return "2 (not written)";
     case 3:
         return "3 (nothing written: empty batch or cancelled)";
     default:
@@ -286,10 +294,9 @@ ExportRequest ReadExportRequest(const Arguments& arguments, std::ostream& err)
     std::wstring outputPath;
     if (arguments.Has("output")) {
         outputPath = FullPath(arguments.Value("output"));
-        if (!WideToAnsi(outputPath, &answers.OutputPath))
-            throw UsageError("--output: the module writes ANSI paths, and " + Utf8(outputPath) +
-                             " has characters the system's code page cannot hold");
-        if (answers.OutputPath.size() >= MAX_PATH)
+        // The module's save dialog takes a path in any script; only the host's defaults are ANSI.
+        answers.OutputPath = outputPath;
+        if (outputPath.size() >= MAX_PATH)
             throw UsageError("--output: " + Utf8(outputPath) + " is longer than a Windows path may be (" +
                              std::to_string(MAX_PATH - 1) + " characters)");
         const size_t slash = outputPath.find_last_of(L"\\/");
@@ -300,13 +307,22 @@ ExportRequest ReadExportRequest(const Arguments& arguments, std::ostream& err)
         if (!IsFolder(folder.size() == 2 ? folder + L"\\" : folder))
             throw UsageError("--output: the folder " + Utf8(folder) + " does not exist");
         answers.OutputExists = IsFile(outputPath);
+        // A folder or name the code page cannot hold is proposed by its short name, or, without
+        // one, as the current folder: the save dialog is given the whole path either way.
         std::string ansiFolder, ansiName;
-        WideToAnsi(folder.size() == 2 ? folder + L"\\" : folder, &ansiFolder);
-        WideToAnsi(name, &ansiName);
-        request.DefaultDirectory = ansiFolder;
-        request.DefaultFileName = ansiName;
-        const size_t dot = ansiName.find_last_of('.');
-        const std::string extension = dot == std::string::npos ? std::string() : ansiName.substr(dot + 1);
+        const std::wstring shownFolder = folder.size() == 2 ? folder + L"\\" : folder;
+        if (!WideToAnsi(shownFolder, &ansiFolder) && !WideToAnsi(ShortPath(shownFolder), &ansiFolder))
+            WideToAnsi(FullPath("."), &ansiFolder);
+        if (!WideToAnsi(name, &ansiName))
+            WideToAnsi(ShortPath(outputPath).substr(ShortPath(outputPath).find_last_of(L"\\") + 1), &ansiName);
+        if (!ansiFolder.empty())
+            request.DefaultDirectory = ansiFolder;
+        if (!ansiName.empty())
+            request.DefaultFileName = ansiName;
+        const size_t dot = name.find_last_of(L'.');
+        std::string extension;
+        if (dot != std::wstring::npos)
+            WideToAnsi(name.substr(dot + 1), &extension);
         request.Extension = extension.size() <= 3 ? extension : std::string();
     } else {
         if (unattended && !answers.CancelSave)
@@ -375,8 +391,8 @@ void PrintExport(std::ostream& out, const Arguments& arguments, const ExportRequ
             out << ": " << window.Answer << "\n";
         }
     }
-    const bool written =
-        SUCCEEDED(outcome.Result) && (outcome.Status == 0 || outcome.Status == 1 || outcome.Status == 2);
+    // Status 2 leaves no file: the module writes the whole batch or nothing.
+    const bool written = SUCCEEDED(outcome.Result) && (outcome.Status == 0 || outcome.Status == 1);
     out << "Output file: " << (written && !outcome.ChosenPath.empty() ? outcome.ChosenPath : "none") << "\n";
     if (!outcome.RedirectedTo.empty())
         out << "Redirected to: " << outcome.RedirectedTo << "\n";

@@ -16,13 +16,6 @@
 
 namespace {
 
-PaymentFile OpenChosenFile(OutputPlacement& placement)
-{
-    return placement.Open();
-}
-
-PaymentFile (*openPaymentFile)(OutputPlacement&) = &OpenChosenFile;
-
 // Host buffers of GetPaymentFileDefaults, terminated within their sizes whatever the host wrote.
 struct PaymentFileDefaults {
     char FileName[1024] = {};
@@ -74,26 +67,6 @@ long CountOf(ITolvarBankPayments* payments)
     return count;
 }
 
-// Until the run has written its file whole, the file is deleted on the way out, whatever ends the
-// run (a payment the host cannot give, a failed write, anything raised): a half-written payment
-// file must not be left where it passes for a complete one.
-class UnfinishedFileGuard {
-public:
-    explicit UnfinishedFileGuard(OutputPlacement& placement) : placement_(placement) {}
-    ~UnfinishedFileGuard()
-    {
-        if (!finished_)
-            placement_.DiscardWrittenFile();
-    }
-    UnfinishedFileGuard(const UnfinishedFileGuard&) = delete;
-    UnfinishedFileGuard& operator=(const UnfinishedFileGuard&) = delete;
-    void Finished() { finished_ = true; }
-
-private:
-    OutputPlacement& placement_;
-    bool finished_ = false;
-};
-
 struct RunOptions {
     DATE DebitDate = 0;
     int RemittanceAdviceRequired = 0;
@@ -102,14 +75,8 @@ struct RunOptions {
 
 }  // namespace
 
-namespace export_run_testing {
-void UsePaymentFileOpener(PaymentFile (*opener)(OutputPlacement& placement))
-{
-    openPaymentFile = opener ? opener : &OpenChosenFile;
-}
-}  // namespace export_run_testing
-
-HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBankPaymentContext* context)
+HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBankPaymentContext* context,
+                         PlacementPlatform& platform)
 {
     HRESULT runResult = S_OK;
 
@@ -125,7 +92,10 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
     ResolvePaymentFilePath(defaults.FileName, defaults.Directory, initialPath);
     status = ExportWrittenAllPassed;
 
-    OutputPlacement placement;
+    // Until Commit moves it over the chosen path, the file is an unfinished copy beside it, which
+    // goes with the placement whatever ends the run (a payment the host cannot give, a failed
+    // write, anything raised): the chosen path keeps what it held.
+    OutputPlacement placement(platform);
     placement.BuildFilter(defaults.Extension);
 
     RequirePointer(payments);
@@ -157,16 +127,17 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
     }
     const long count = CountOf(payments);
 
-    UnfinishedFileGuard unfinished(placement);  // before the file, so that it goes after it
-    PaymentFile file = openPaymentFile(placement);
+    PaymentFile file = placement.Open();
     if (!file) {
         status = ExportNotWritten;
+        placement.ShowWriteFailure();
         return runResult;
     }
     if (options.UseLedgerwayLayout)
         WriteLedgerwayHeader(file.Get());
 
-    for (long index = 0; index < count; ++index) {
+    bool writeFailed = std::ferror(file.Get()) != 0;
+    for (long index = 0; index < count && !writeFailed; ++index) {
         ComPtr<ITolvarBankPayment> payment;
         if (FAILED(payments->Item(index, payment.Put())) || !payment) {
             status = ExportNotWritten;
@@ -182,16 +153,22 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
         // fwrite, not fputs: the compiler turns a one-character fputs into fputc, which some C
         // runtimes (Wine's among them) flush at every line end, one system call per record.
         std::fwrite("\n", 1, 1, file.Get());
+        writeFailed = std::ferror(file.Get()) != 0;
     }
 
-    // A file that did not reach the disk whole is not a written file.
-    const bool writeFailed = std::ferror(file.Get()) != 0;
-    if (!file.Close() || writeFailed)
+    // A payment the host could not give leaves the file unfinished: the host knows why, and
+    // the run says nothing of its own.
+    if (status == ExportNotWritten) {
+        placement.Discard(file);
+        return runResult;
+    }
+    if (writeFailed)
+        placement.NoteWriteFailure();
+    if (!placement.Commit(file)) {
         status = ExportNotWritten;
-    if (status == ExportNotWritten)
-        placement.DiscardWrittenFile();
-    else
-        unfinished.Finished();
+        placement.ShowWriteFailure();
+        return runResult;
+    }
     placement.NotifyRedirect();
     return runResult;
 }

@@ -1,11 +1,15 @@
 #include "payments/output_file.h"
 
 #include <commdlg.h>
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <cctype>
+#include <cerrno>
 #include <cstring>
+#include <cwchar>
+#include <cwctype>
 
 #include "core/reg_key.h"
 #include "support/platform.h"
@@ -14,22 +18,30 @@ namespace {
 
 const char kFilterForExtension[] = "Payment Files (*.%s)|*.%s|All Files (*.*)|*.*||";
 const char kFilterAllFiles[] = "All Files (*.*)|*.*||";
-const char kVirtualStore[] = "virtualstore";
-const char kRedirectCaption[] = "Windows Redirect";
-const char kRedirectSaved[] = "Due to Windows Redirect your file was saved to";
-const char kRedirectQuestion[] = "Would you like to open the directory?";
+const wchar_t kVirtualStore[] = L"virtualstore";
+const wchar_t kRedirectCaption[] = L"Windows Redirect";
+const wchar_t kRedirectSaved[] = L"Due to Windows Redirect your file was saved to";
+const wchar_t kRedirectQuestion[] = L"Would you like to open the directory?";
+const wchar_t kFailureCaption[] = L"Payment Export";
+const wchar_t kFailureText[] = L"The payment file could not be written to\n%ls\n\nReason: %ls\n\n"
+                               L"The file there, if there was one, is unchanged.";
 
 // A file in the VirtualStore counts as this run's when it was written after the run opened its
 // payment file; the margin covers file systems whose times are coarser than the clock (FAT keeps
 // two seconds) and a kernel clock that lags the system time by a tick.
 constexpr ULONGLONG kWriteTimeMargin = 2ULL * 10000000ULL;  // 2 s in 100 ns units
 
+// A virus scanner or indexer may hold a new file for a moment: the move is tried again a few
+// times before it counts as refused.
+constexpr int kMoveAttempts = 5;
+constexpr DWORD kMoveRetryMs = 100;
+
 template <size_t N>
-void CopyText(char (&to)[N], const char* from)
+void CopyText(wchar_t (&to)[N], const wchar_t* from)
 {
-    std::memset(to, 0, N);
+    std::wmemset(to, 0, N);
     if (from)
-        std::memcpy(to, from, strnlen(from, N - 1));
+        std::wmemcpy(to, from, wcsnlen(from, N - 1));
 }
 
 ULONGLONG Ticks(const FILETIME& time)
@@ -40,11 +52,46 @@ ULONGLONG Ticks(const FILETIME& time)
 // Systems before version 4.90 know only the shorter save dialog description.
 bool KnowsLongDialogDescription()
 {
-    OSVERSIONINFOA version{};
+    OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version))
+    if (!GetVersionExW(&version))
         return false;
     return version.dwMajorVersion > 4 || (version.dwMajorVersion == 4 && version.dwMinorVersion >= 90);
+}
+
+// The C runtime's reason for a failed write or close, as a system error code.
+DWORD RuntimeError()
+{
+    switch (errno) {
+    case ENOSPC:
+        return ERROR_DISK_FULL;
+    case EACCES:
+        return ERROR_ACCESS_DENIED;
+    default:
+        return ERROR_WRITE_FAULT;
+    }
+}
+
+// The unfinished copy of a path: its name followed by the suffix, the name cut when the whole
+// would not fit MAX_PATH (never inside a surrogate pair). False when not even the folder fits.
+bool UnfinishedPathFor(const wchar_t* path, wchar_t (&out)[MAX_PATH])
+{
+    std::wmemset(out, 0, MAX_PATH);
+    const size_t length = std::wcslen(path);
+    const size_t suffix = std::wcslen(OutputPlacement::UnfinishedSuffix);
+    const wchar_t* slash = std::wcsrchr(path, L'\\');
+    const size_t nameStart = slash ? static_cast<size_t>(slash - path) + 1 : 0;
+    if (length == 0 || nameStart + 1 + suffix > MAX_PATH - 1)
+        return false;
+    size_t keep = length;
+    if (keep + suffix > MAX_PATH - 1) {
+        keep = MAX_PATH - 1 - suffix;
+        if (keep > nameStart + 1 && IS_LOW_SURROGATE(path[keep]))
+            --keep;
+    }
+    std::wmemcpy(out, path, keep);
+    std::wmemcpy(out + keep, OutputPlacement::UnfinishedSuffix, suffix);
+    return true;
 }
 
 }  // namespace
@@ -56,40 +103,81 @@ bool PlacementPlatform::IsElevated()
 {
     // Only an elevated process may open the local service account's hive for every access.
     RegKey key;
-    return RegOpenKeyExA(HKEY_USERS, "S-1-5-19", 0, KEY_ALL_ACCESS, key.Put()) == ERROR_SUCCESS;
+    return RegOpenKeyExW(HKEY_USERS, L"S-1-5-19", 0, KEY_ALL_ACCESS, key.Put()) == ERROR_SUCCESS;
 }
 
-bool PlacementPlatform::LocalAppDataFolder(char (&folder)[MAX_PATH])
+bool PlacementPlatform::LocalAppDataFolder(wchar_t (&folder)[MAX_PATH])
 {
-    return SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder));
+    return SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder));
 }
 
-void PlacementPlatform::OpenFolder(const char* folder)
+void PlacementPlatform::OpenFolder(const wchar_t* folder)
 {
     // A failing shell shows nothing; the file is where the notice said.
-    ShellExecuteA(nullptr, "open", folder, nullptr, nullptr, SW_SHOWDEFAULT);
+    ShellExecuteW(nullptr, L"open", folder, nullptr, nullptr, SW_SHOWDEFAULT);
+}
+
+DWORD PlacementPlatform::Create(const wchar_t* path, std::FILE** file)
+{
+    *file = nullptr;
+    // Others may read the unfinished copy, nobody may write or remove it under the run.
+    const HANDLE handle =
+        CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        return ERROR_TOO_MANY_OPEN_FILES;
+    }
+    *file = _fdopen(descriptor, "w");
+    if (!*file) {
+        _close(descriptor);
+        return ERROR_TOO_MANY_OPEN_FILES;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD PlacementPlatform::Flush(std::FILE* file)
+{
+    if (std::fflush(file) != 0)
+        return RuntimeError();
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    if (!FlushFileBuffers(handle))
+        return GetLastError();
+    return ERROR_SUCCESS;
+}
+
+DWORD PlacementPlatform::Close(std::FILE* file)
+{
+    return std::fclose(file) == 0 ? ERROR_SUCCESS : RuntimeError();
+}
+
+DWORD PlacementPlatform::Move(const wchar_t* from, const wchar_t* to)
+{
+    // On Windows a replacing move within one volume is a rename: anyone opening the target sees
+    // the earlier file or the whole new one, never neither and never a part, and with
+    // write-through the call returns once the rename is on the disk. Wine passes over the
+    // write-through flag (a power cut just after may bring the earlier file back, never a part).
+    // ReplaceFileW is no use here: Wine's deletes the target before it moves the new file in,
+    // which leaves a moment with no file at all.
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
+        if (attempt > 0)
+            Sleep(kMoveRetryMs);
+        if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return ERROR_SUCCESS;
+        error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+            break;
+    }
+    return error;
 }
 
 PlacementPlatform& PlacementPlatform::System()
 {
     static PlacementPlatform system;
     return system;
-}
-
-namespace {
-PlacementPlatform* currentPlatform = nullptr;
-}  // namespace
-
-PlacementPlatform& PlacementPlatform::Current()
-{
-    return currentPlatform ? *currentPlatform : System();
-}
-
-PlacementPlatform* PlacementPlatform::Replace(PlacementPlatform* platform)
-{
-    PlacementPlatform* previous = currentPlatform;
-    currentPlatform = platform;
-    return previous;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -103,6 +191,13 @@ PaymentFile& PaymentFile::operator=(PaymentFile&& other) noexcept
         other.file_ = nullptr;
     }
     return *this;
+}
+
+std::FILE* PaymentFile::Release()
+{
+    std::FILE* file = file_;
+    file_ = nullptr;
+    return file;
 }
 
 bool PaymentFile::Close()
@@ -121,52 +216,66 @@ OutputPlacement::OutputPlacement(PlacementPlatform& platform) : platform_(platfo
 {
 }
 
+OutputPlacement::~OutputPlacement()
+{
+    DeleteUnfinished();
+}
+
 void OutputPlacement::BuildFilter(const char* extension)
 {
     // The last byte stays zero whatever is formatted, so the list always ends in two zero bytes.
-    std::memset(filter_, 0, sizeof filter_);
+    char filter[FilterSize] = {};
     const int written = extension && *extension
-                            ? std::snprintf(filter_, sizeof filter_ - 1, kFilterForExtension, extension, extension)
+                            ? std::snprintf(filter, sizeof filter - 1, kFilterForExtension, extension, extension)
                             : -1;
-    if (written < 0 || static_cast<size_t>(written) >= sizeof filter_ - 1) {
-        std::memset(filter_, 0, sizeof filter_);
-        std::memcpy(filter_, kFilterAllFiles, sizeof kFilterAllFiles);
+    if (written < 0 || static_cast<size_t>(written) >= sizeof filter - 1) {
+        std::memset(filter, 0, sizeof filter);
+        std::memcpy(filter, kFilterAllFiles, sizeof kFilterAllFiles);
     }
-    for (char& c : filter_) {
+    for (char& c : filter) {
         if (c == '|')
             c = '\0';
     }
+    // The extension is the host's ANSI text; an ANSI character never needs more than one wide one.
+    std::wmemset(filter_, 0, FilterSize);
+    platform::AnsiToWide(filter, static_cast<int>(sizeof filter), filter_, static_cast<int>(FilterSize));
+    filter_[FilterSize - 1] = L'\0';
+    filter_[FilterSize - 2] = L'\0';
 }
 
 bool OutputPlacement::ShowSaveDialog(const char* extension, const char* initialPath)
 {
     if (!filter_[0])
         BuildFilter(extension);
-    char file[MAX_PATH] = {};
-    char title[256] = {};
-    CopyText(file, initialPath);
+    wchar_t file[MAX_PATH] = {};
+    wchar_t title[256] = {};
+    wchar_t defaultExtension[8] = {};
+    if (initialPath && *initialPath)
+        platform::AnsiToWide(initialPath, static_cast<int>(strnlen(initialPath, MAX_PATH - 1)), file, MAX_PATH - 1);
+    if (extension && *extension)
+        platform::AnsiToWide(extension, static_cast<int>(strnlen(extension, 7)), defaultExtension, 7);
 
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = KnowsLongDialogDescription() ? sizeof dialog : OPENFILENAME_SIZE_VERSION_400A;
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = KnowsLongDialogDescription() ? sizeof dialog : OPENFILENAME_SIZE_VERSION_400W;
     dialog.hwndOwner = GetActiveWindow();
     dialog.lpstrFilter = filter_;
     dialog.lpstrFile = file;
-    dialog.nMaxFile = sizeof file;
+    dialog.nMaxFile = MAX_PATH;
     dialog.lpstrFileTitle = title;
-    dialog.nMaxFileTitle = sizeof title;
-    dialog.lpstrDefExt = extension && *extension ? extension : nullptr;
+    dialog.nMaxFileTitle = 256;
+    dialog.lpstrDefExt = defaultExtension[0] ? defaultExtension : nullptr;
     dialog.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
 
-    std::memset(chosenPath_, 0, sizeof chosenPath_);
-    if (!GetSaveFileNameA(&dialog))
+    std::wmemset(chosenPath_, 0, MAX_PATH);
+    if (!GetSaveFileNameW(&dialog))
         return false;
     CopyText(chosenPath_, file);
     return true;
 }
 
-bool OutputPlacement::Choose(const char* path)
+bool OutputPlacement::Choose(const wchar_t* path)
 {
-    if (!path || std::strlen(path) >= sizeof chosenPath_)
+    if (!path || std::wcslen(path) >= MAX_PATH)
         return false;
     CopyText(chosenPath_, path);
     return true;
@@ -174,84 +283,173 @@ bool OutputPlacement::Choose(const char* path)
 
 void OutputPlacement::BuildVirtualStorePath()
 {
-    std::memset(virtualStorePath_, 0, sizeof virtualStorePath_);
+    std::wmemset(virtualStorePath_, 0, MAX_PATH);
     // Only a path on a drive has a place in the VirtualStore: the drive letter and colon are dropped.
-    const char* path = chosenPath_;
-    if (!std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' || path[2] != '\\')
+    const wchar_t* path = chosenPath_;
+    const bool letter = (path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z');
+    if (!letter || path[1] != L':' || path[2] != L'\\')
         return;
-    char local[MAX_PATH] = {};
+    wchar_t local[MAX_PATH] = {};
     if (!platform_.LocalAppDataFolder(local))
         return;
-    local[MAX_PATH - 1] = '\0';
+    local[MAX_PATH - 1] = L'\0';
     if (!local[0])
         return;
-    char built[MAX_PATH] = {};
-    const int length = std::snprintf(built, sizeof built, "%s\\%s%s", local, kVirtualStore, path + 2);
-    if (length < 0 || static_cast<size_t>(length) >= sizeof built)
+    wchar_t built[MAX_PATH] = {};
+    const int length = _snwprintf(built, MAX_PATH - 1, L"%ls\\%ls%ls", local, kVirtualStore, path + 2);
+    if (length < 0 || length >= static_cast<int>(MAX_PATH))
         return;
-    std::memcpy(virtualStorePath_, built, sizeof built);
+    CopyText(virtualStorePath_, built);
+}
+
+void OutputPlacement::Fail(const wchar_t* path, DWORD error)
+{
+    // The first failure is the one the user is told about.
+    if (failure_ != ERROR_SUCCESS)
+        return;
+    failure_ = error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT;
+    CopyText(failedPath_, path);
+}
+
+void OutputPlacement::DeleteUnfinished()
+{
+    if (unfinishedPath_[0])
+        DeleteFileW(unfinishedPath_);
+    std::wmemset(unfinishedPath_, 0, MAX_PATH);
 }
 
 PaymentFile OutputPlacement::Open()
 {
-    std::memset(writtenPath_, 0, sizeof writtenPath_);
+    DeleteUnfinished();
+    std::wmemset(writtenPath_, 0, MAX_PATH);
+    std::wmemset(failedPath_, 0, MAX_PATH);
+    failure_ = ERROR_SUCCESS;
     openedInVirtualStore_ = false;
     elevated_ = platform_.IsElevated();
     BuildVirtualStorePath();
     GetSystemTimeAsFileTime(&openedAt_);
-    if (!chosenPath_[0])
+    if (!chosenPath_[0]) {
+        Fail(chosenPath_, ERROR_INVALID_NAME);
         return PaymentFile();
+    }
 
-    if (FILE* file = std::fopen(chosenPath_, "w+")) {
-        CopyText(writtenPath_, chosenPath_);
+    wchar_t unfinished[MAX_PATH] = {};
+    std::FILE* file = nullptr;
+    DWORD error = UnfinishedPathFor(chosenPath_, unfinished) ? platform_.Create(unfinished, &file)
+                                                             : static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE);
+    if (error == ERROR_SUCCESS) {
+        CopyText(unfinishedPath_, unfinished);
+        // A copy a dead run left in the VirtualStore would only lie about.
+        wchar_t stale[MAX_PATH] = {};
+        if (!elevated_ && virtualStorePath_[0] && UnfinishedPathFor(virtualStorePath_, stale))
+            DeleteFileW(stale);
         return PaymentFile(file);
     }
-    if (elevated_ || !virtualStorePath_[0])
+    Fail(chosenPath_, error);
+    if (elevated_ || !virtualStorePath_[0] || !UnfinishedPathFor(virtualStorePath_, unfinished))
         return PaymentFile();
-    if (FILE* file = std::fopen(virtualStorePath_, "w+")) {
+    if (platform_.Create(unfinished, &file) != ERROR_SUCCESS)
+        return PaymentFile();
+    // The chosen folder refused, the VirtualStore took it: nothing failed after all.
+    failure_ = ERROR_SUCCESS;
+    std::wmemset(failedPath_, 0, MAX_PATH);
+    CopyText(unfinishedPath_, unfinished);
+    openedInVirtualStore_ = true;
+    return PaymentFile(file);
+}
+
+void OutputPlacement::NoteWriteFailure()
+{
+    Fail(openedInVirtualStore_ ? virtualStorePath_ : chosenPath_, RuntimeError());
+}
+
+void OutputPlacement::Discard(PaymentFile& file)
+{
+    file.Close();
+    DeleteUnfinished();
+}
+
+bool OutputPlacement::Commit(PaymentFile& file)
+{
+    const wchar_t* place = openedInVirtualStore_ ? virtualStorePath_ : chosenPath_;
+    if (!file || !unfinishedPath_[0] || failure_ != ERROR_SUCCESS) {
+        Fail(place, ERROR_WRITE_FAULT);
+        Discard(file);
+        return false;
+    }
+    std::FILE* stream = file.Release();
+    const DWORD flushed = platform_.Flush(stream);
+    const DWORD closed = platform_.Close(stream);
+    if (flushed != ERROR_SUCCESS || closed != ERROR_SUCCESS) {
+        Fail(place, flushed != ERROR_SUCCESS ? flushed : closed);
+        DeleteUnfinished();
+        return false;
+    }
+
+    const DWORD moved = platform_.Move(unfinishedPath_, place);
+    if (moved == ERROR_SUCCESS) {
+        std::wmemset(unfinishedPath_, 0, MAX_PATH);
+        CopyText(writtenPath_, place);
+        return true;
+    }
+    // A folder that took the copy may still refuse the replacement of the chosen file.
+    if (!openedInVirtualStore_ && !elevated_ && virtualStorePath_[0] &&
+        platform_.Move(unfinishedPath_, virtualStorePath_) == ERROR_SUCCESS) {
+        std::wmemset(unfinishedPath_, 0, MAX_PATH);
         CopyText(writtenPath_, virtualStorePath_);
         openedInVirtualStore_ = true;
-        return PaymentFile(file);
+        return true;
     }
-    return PaymentFile();
+    Fail(place, moved);
+    DeleteUnfinished();
+    return false;
+}
+
+void OutputPlacement::ShowWriteFailure() const
+{
+    if (failure_ == ERROR_SUCCESS)
+        return;
+    wchar_t reason[512] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, failure_,
+                                        0, reason, 511, nullptr);
+    if (length == 0)
+        _snwprintf(reason, 511, L"system error %lu", static_cast<unsigned long>(failure_));
+    // The system's texts end in a line break.
+    for (size_t end = std::wcslen(reason); end > 0 && std::iswspace(reason[end - 1]); --end)
+        reason[end - 1] = L'\0';
+
+    wchar_t text[NoticeSize] = {};
+    _snwprintf(text, NoticeSize - 1, kFailureText, failedPath_, reason);
+    MessageBoxW(GetActiveWindow(), text, kFailureCaption, MB_OK | MB_ICONERROR);
 }
 
 bool OutputPlacement::VirtualStoreWrittenThisRun() const
 {
     if (openedInVirtualStore_)
         return true;
-    // The direct open may itself have been sent to the VirtualStore by the system; a file there
+    // The direct write may itself have been sent to the VirtualStore by the system; a file there
     // from an earlier run is older than this run's open.
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(virtualStorePath_, GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(virtualStorePath_, GetFileExInfoStandard, &data))
         return false;
     return Ticks(data.ftLastWriteTime) + kWriteTimeMargin >= Ticks(openedAt_);
-}
-
-void OutputPlacement::DiscardWrittenFile()
-{
-    if (writtenPath_[0])
-        DeleteFileA(writtenPath_);
-    std::memset(writtenPath_, 0, sizeof writtenPath_);
-    openedInVirtualStore_ = false;
 }
 
 bool OutputPlacement::NotifyRedirect()
 {
     if (elevated_ || !virtualStorePath_[0] || !writtenPath_[0])
         return false;
-    PaymentFile existing(std::fopen(virtualStorePath_, "r+"));
+    PaymentFile existing(_wfopen(virtualStorePath_, L"r+"));
     if (!existing || !VirtualStoreWrittenThisRun())
         return false;
 
-    char text[NoticeSize] = {};
-    std::snprintf(text, sizeof text, "%s: %s\n\n%s", kRedirectSaved, virtualStorePath_, kRedirectQuestion);
-    if (MessageBoxA(nullptr, text, kRedirectCaption, MB_YESNO) == IDYES) {
-        char folder[MAX_PATH] = {};
+    wchar_t text[NoticeSize] = {};
+    _snwprintf(text, NoticeSize - 1, L"%ls: %ls\n\n%ls", kRedirectSaved, virtualStorePath_, kRedirectQuestion);
+    if (MessageBoxW(nullptr, text, kRedirectCaption, MB_YESNO) == IDYES) {
+        wchar_t folder[MAX_PATH] = {};
         CopyText(folder, virtualStorePath_);
-        // The last backslash as a character of the code page, never a trail byte.
-        if (const char* slash = platform::MbFindLastChar(folder, '\\'))
-            folder[slash - folder] = '\0';
+        if (wchar_t* slash = std::wcsrchr(folder, L'\\'))
+            *slash = L'\0';
         platform_.OpenFolder(folder);
     }
     return true;

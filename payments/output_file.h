@@ -1,15 +1,21 @@
-// Where the payment file goes: the save dialog that confirms the proposed name, the opening of the
-// file, and the file-system virtualization that sends a non-elevated user's writes under protected
-// folders to the user's VirtualStore. When the file landed there, the user is told where it is and
-// may have the folder opened.
+// Where the payment file goes: the save dialog that confirms the proposed name, the writing of the
+// file whole or not at all, and the file-system virtualization that sends a non-elevated user's
+// writes under protected folders to the user's VirtualStore. When the file landed there, the user
+// is told where it is and may have the folder opened.
 //
-// One export run uses one OutputPlacement:
-//     OutputPlacement placement;
+// A payment file is uploaded to the bank as it stands, and nothing in the Lintrove layout shows a
+// missing record: so the records go to an unfinished copy beside the chosen path, which is flushed
+// to the disk, closed and only then moved over the chosen path. Whatever ends a run before the
+// move, the chosen path holds what it held before.
+//
+// One export run uses one OutputPlacement, over the platform it is given:
+//     OutputPlacement placement(platform);
 //     placement.BuildFilter(extension);
 //     if (!placement.ShowSaveDialog(extension, initialPath)) ... cancelled
 //     PaymentFile file = placement.Open();
-//     if (!file) ... could not be opened
-//     ... write, then file.Close();
+//     if (!file) ... could not be made: placement.ShowWriteFailure()
+//     ... write; placement.NoteWriteFailure(file) after a failed write
+//     if (!placement.Commit(file)) ... not written: placement.ShowWriteFailure()
 //     placement.NotifyRedirect();
 #pragma once
 
@@ -17,93 +23,129 @@
 
 #include <cstdio>
 
-// The platform services placement relies on. The defaults are the real ones; tests and hosts
-// that must not touch the shell or the registry replace them.
+// The platform services placement relies on. System() gives the real ones; a run is handed the
+// services it is to use, so tests decide who is elevated, where the VirtualStore is, and which
+// step of the file's writing fails.
 class PlacementPlatform {
 public:
     virtual ~PlacementPlatform() = default;
     // Whether the process can open the local service account's registry hive with full access.
     virtual bool IsElevated();
     // The user's local application data folder; false when it cannot be determined.
-    virtual bool LocalAppDataFolder(char (&folder)[MAX_PATH]);
+    virtual bool LocalAppDataFolder(wchar_t (&folder)[MAX_PATH]);
     // Opens the folder in the file manager.
-    virtual void OpenFolder(const char* folder);
+    virtual void OpenFolder(const wchar_t* folder);
+
+    // The steps of writing a file. Each gives ERROR_SUCCESS or the system's error code.
+    // Creates the file (or empties one left there) for writing in text mode, others may read it.
+    virtual DWORD Create(const wchar_t* path, std::FILE** file);
+    // Sends what is written to the disk: the C runtime's buffers, then the system's.
+    virtual DWORD Flush(std::FILE* file);
+    // Closes the file, whatever the result.
+    virtual DWORD Close(std::FILE* file);
+    // Moves a closed file over the target, replacing it.
+    virtual DWORD Move(const wchar_t* from, const wchar_t* to);
 
     // The real services.
     static PlacementPlatform& System();
-    // The services an OutputPlacement made without any uses: the system's unless replaced.
-    static PlacementPlatform& Current();
-    // Replaces them for the whole process (null: the system's again) and returns the previous
-    // ones; for tests of the export run and for hosts that answer the module unattended.
-    static PlacementPlatform* Replace(PlacementPlatform* platform);
 };
 
-// An open payment file; closed when the holder goes.
+// An open payment file; closed (without flushing to the disk) when the holder goes.
 class PaymentFile {
 public:
     PaymentFile() = default;
-    explicit PaymentFile(FILE* file) : file_(file) {}
+    explicit PaymentFile(std::FILE* file) : file_(file) {}
     PaymentFile(PaymentFile&& other) noexcept : file_(other.file_) { other.file_ = nullptr; }
     PaymentFile& operator=(PaymentFile&& other) noexcept;
     PaymentFile(const PaymentFile&) = delete;
     PaymentFile& operator=(const PaymentFile&) = delete;
     ~PaymentFile() { Close(); }
 
-    FILE* Get() const { return file_; }
+    std::FILE* Get() const { return file_; }
     explicit operator bool() const { return file_ != nullptr; }
+    // Gives up the file to the caller.
+    std::FILE* Release();
     // True when everything written reached the file.
     bool Close();
 
 private:
-    FILE* file_ = nullptr;
+    std::FILE* file_ = nullptr;
 };
 
 class OutputPlacement {
 public:
     static constexpr size_t FilterSize = 1024;
     static constexpr size_t NoticeSize = 1024;
+    // What the unfinished copy's name adds to the chosen name: no payment file ends so.
+    static constexpr const wchar_t* UnfinishedSuffix = L".partial";
 
-    explicit OutputPlacement(PlacementPlatform& platform = PlacementPlatform::Current());
+    explicit OutputPlacement(PlacementPlatform& platform);
+    // The unfinished copy goes if the run ends without Commit.
+    ~OutputPlacement();
+    OutputPlacement(const OutputPlacement&) = delete;
+    OutputPlacement& operator=(const OutputPlacement&) = delete;
 
     // The save dialog's list of file types for the extension (without the dot): pairs of zero-
-    // terminated description and pattern, ending in two zero bytes.
+    // terminated description and pattern, ending in two zero characters.
     void BuildFilter(const char* extension);
-    const char* Filter() const { return filter_; }
+    const wchar_t* Filter() const { return filter_; }
 
-    // Shows the save dialog, owned by the active window, starting from initialPath and adding the
-    // extension to a name typed without one. True when the user confirmed a name (ChosenPath).
+    // Shows the save dialog, owned by the active window, starting from initialPath (the host's
+    // ANSI text) and adding the extension to a name typed without one. True when the user
+    // confirmed a name (ChosenPath), in any script.
     bool ShowSaveDialog(const char* extension, const char* initialPath);
     // Takes a path chosen some other way (an unattended run); false when it does not fit MAX_PATH.
-    bool Choose(const char* path);
-    const char* ChosenPath() const { return chosenPath_; }
+    bool Choose(const wchar_t* path);
+    const wchar_t* ChosenPath() const { return chosenPath_; }
 
-    // Opens the chosen path for writing (created or emptied); for a non-elevated user whose open
-    // fails, the same path in the VirtualStore. Empty when neither could be opened.
+    // Creates the unfinished copy beside the chosen path; for a non-elevated user whose chosen
+    // folder refuses it, beside the chosen path's place in the VirtualStore. A copy left by a run
+    // that died is emptied and used again. Empty when neither could be made (see Failure).
     PaymentFile Open();
-    // Where Open put the file ("" when it failed), and whether that is the VirtualStore.
-    const char* WrittenPath() const { return writtenPath_; }
+    // The unfinished copy Open made ("" when none is kept).
+    const wchar_t* UnfinishedPath() const { return unfinishedPath_; }
+    // Records that writing to the file failed, with the C runtime's reason.
+    void NoteWriteFailure();
+    // Flushes the file to the disk, closes it and moves it over its place. False, with the
+    // unfinished copy gone and the place as it was, when a write failed before or any step fails;
+    // a place that refuses the move is tried in the VirtualStore for a non-elevated user.
+    bool Commit(PaymentFile& file);
+    // Closes the file and deletes the unfinished copy: the place stays as it was.
+    void Discard(PaymentFile& file);
+
+    // Where Commit put the file ("" until it did), and whether that is the VirtualStore.
+    const wchar_t* WrittenPath() const { return writtenPath_; }
     bool OpenedInVirtualStore() const { return openedInVirtualStore_; }
     // The chosen path's place in the user's VirtualStore; "" when it has none (no local
     // application data folder, a path without a drive letter, or a result longer than MAX_PATH).
-    const char* VirtualStorePath() const { return virtualStorePath_; }
+    const wchar_t* VirtualStorePath() const { return virtualStorePath_; }
 
-    // Deletes the file Open made, once it is closed, and forgets it: a run that could not write
-    // every record leaves no file that would pass for a whole payment file.
-    void DiscardWrittenFile();
+    // Why the file could not be written: the path concerned and the system's error code
+    // (ERROR_SUCCESS when nothing failed).
+    const wchar_t* FailedPath() const { return failedPath_; }
+    DWORD Failure() const { return failure_; }
+    // Tells the user, in one message owned by the active window, which file could not be written
+    // and why. Nothing when nothing failed.
+    void ShowWriteFailure() const;
 
-    // After the file was closed: when this run's file is in the VirtualStore, tells the user and
-    // on Yes opens its folder. True when the notice was shown.
+    // After Commit: when this run's file is in the VirtualStore, tells the user and on Yes opens
+    // its folder. True when the notice was shown.
     bool NotifyRedirect();
 
 private:
     void BuildVirtualStorePath();
     bool VirtualStoreWrittenThisRun() const;
+    void Fail(const wchar_t* path, DWORD error);
+    void DeleteUnfinished();
 
     PlacementPlatform& platform_;
-    char filter_[FilterSize] = {};
-    char chosenPath_[MAX_PATH] = {};
-    char virtualStorePath_[MAX_PATH] = {};
-    char writtenPath_[MAX_PATH] = {};
+    wchar_t filter_[FilterSize] = {};
+    wchar_t chosenPath_[MAX_PATH] = {};
+    wchar_t virtualStorePath_[MAX_PATH] = {};
+    wchar_t unfinishedPath_[MAX_PATH] = {};
+    wchar_t writtenPath_[MAX_PATH] = {};
+    wchar_t failedPath_[MAX_PATH] = {};
+    DWORD failure_ = ERROR_SUCCESS;
     bool elevated_ = false;
     bool openedInVirtualStore_ = false;
     FILETIME openedAt_{};

@@ -1,6 +1,7 @@
 #include "payments/payment_service.h"
 
 #include "payments/export_run.h"
+#include "payments/output_file.h"
 
 #include "payments/payment_resources.h"
 #include "payments/payment_checks.h"
@@ -25,5 +26,5 @@ STDMETHODIMP CBankPaymentService::GetResultText(long code, BSTR* text)
 
 STDMETHODIMP CBankPaymentService::ExportPayments(ITolvarBankPayments* payments, ITolvarBankPaymentContext* context)
 {
-    return MethodFrame([&] { return RunPaymentExport(Status, payments, context); });
+    return MethodFrame([&] { return RunPaymentExport(Status, payments, context, PlacementPlatform::System()); });
 }

@@ -320,6 +320,79 @@ TEST_F(HostProgramTest, EmptyBatchShowsNoDialogAndPasses)
               run.Output);
 }
 
+std::string Utf8Of(const std::wstring& text)
+{
+    std::string utf8(text.size() * 3 + 1, '\0');
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0],
+                                           static_cast<int>(utf8.size()), nullptr, nullptr);
+    utf8.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    return utf8;
+}
+
+std::string ReadWideBytes(const std::wstring& path)
+{
+    std::string bytes;
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<no file>";
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+TEST_F(HostProgramTest, ExportsIntoFoldersNamedInPolishAndChinese)
+{
+    for (const std::wstring name : {L"P\u0142atno\u015bci \u017b\u00f3\u0142\u0107", L"\u4ed8\u6b3e\u6587\u4ef6"}) {
+        const std::wstring folder = Wide(folder_) + L"\\" + name;
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        const std::wstring output = folder + L"\\lintrove.csv";
+
+        const ProcessResult result = RunProcess(
+            L"\"" + BuildPath(L"brenmark_host.exe") + L"\" export \"" + SourcePath(L"samples\\payments.csv") +
+            L"\" --sort-code 40-11-22 --account 87654321 --layout lintrove --output \"" + output + L"\"");
+
+        const std::string printed = WithoutWineNotes(result.Output);
+        const std::string bytes = ReadWideBytes(output);
+        DeleteFileW(output.c_str());
+        RemoveDirectoryW(folder.c_str());
+        EXPECT_EQ(1u, result.ExitCode) << printed;
+        EXPECT_EQ(kLintroveBytes, bytes);
+        EXPECT_NE(std::string::npos, printed.find("  \"Save As\": " + Utf8Of(output) +
+                                                  ": Save\nOutput file: " + Utf8Of(output) + "\nResult: S_FALSE\n"))
+            << printed;
+    }
+}
+
+TEST_F(HostProgramTest, AnOutputFileThatCannotBeReplacedStaysAndTheMessageIsPrinted)
+{
+    const std::string output = Path("held.csv");
+    WriteBytes(output, "held elsewhere\r\n");
+    // Another program reads the file and lets others read and write it, but not remove it.
+    const HANDLE held = CreateFileA(output.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+
+    const HostRun run =
+        Host("export " + Quoted(Sample(L"payments.csv")) + " --layout lintrove --output " + Quoted(output));
+
+    CloseHandle(held);
+    EXPECT_EQ(2u, run.Code) << run.Output;
+    EXPECT_EQ("held elsewhere\r\n", ReadBytes(output));
+    EXPECT_FALSE(Exists(output + ".partial"));
+    const size_t message =
+        run.Output.find("\n  \"Payment Export\" \"The payment file could not be written to " + output + " Reason: ");
+    ASSERT_NE(std::string::npos, message) << run.Output;
+    EXPECT_NE(std::string::npos, run.Output.find(" The file there, if there was one, is unchanged.\": OK\n"
+                                                 "Output file: none\n"
+                                                 "Result: S_FALSE\n"
+                                                 "Status: 2 (not written)\n",
+                                                 message))
+        << run.Output;
+}
+
 TEST_F(HostProgramTest, BadBatchNeverReachesTheModule)
 {
     const std::string batch = Path("bad.csv");

@@ -2,13 +2,11 @@
 // real window messages: outcome, status, result codes, host call order and the written bytes.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <io.h>
-
 #include <fstream>
 #include <sstream>
 
 #include "core/com_object.h"
+#include "core/method_frame.h"
 #include "payments/export_run.h"
 #include "payments/output_file.h"
 #include "payments/payment_service.h"
@@ -327,28 +325,142 @@ TEST_F(ExportRunTest, UnterminatedHostDefaultsAreCutWithinTheirBuffers)
 
 namespace {
 
-// A payment file whose every write fails once it is flushed: the reading end of its pipe is gone.
-PaymentFile BrokenPipeFile(OutputPlacement&)
-{
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, nullptr, 16))
-        return PaymentFile();
-    CloseHandle(readEnd);
-    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(writeEnd), _O_WRONLY | _O_TEXT);
-    return PaymentFile(_fdopen(descriptor, "w"));
-}
+// The system's file steps, with a write or a move that fails; elevated, so that no VirtualStore
+// takes the file instead.
+class FailingPlatform : public PlacementPlatform {
+public:
+    bool IsElevated() override { return true; }
+    DWORD Create(const wchar_t* path, std::FILE** file) override
+    {
+        const DWORD error = PlacementPlatform::Create(path, file);
+        if (error == ERROR_SUCCESS && FailWrites) {
+            // The same file, open for reading only: every write to it fails.
+            std::fclose(*file);
+            *file = _wfopen(path, L"r");
+        }
+        return error;
+    }
+    DWORD Move(const wchar_t* from, const wchar_t* to) override
+    {
+        return MoveError ? MoveError : PlacementPlatform::Move(from, to);
+    }
+
+    bool FailWrites = false;
+    DWORD MoveError = 0;
+};
+
+const char kEarlierFile[] = "123456,12345678,LAST MONTH,10.00,12,Invoice\r\n";
+const char kFailureCaption[] = "Payment Export";
 
 }  // namespace
 
-TEST_F(ExportRunTest, FileThatCannotBeWrittenIsNotReportedWritten)
+class ExportRunFailureTest : public ExportRunTest {
+protected:
+    HRESULT ExportThrough(PlacementPlatform& platform)
+    {
+        standin::HostClassRegistration served(&settings_, nullptr);
+        return MethodFrame([&] { return RunPaymentExport(status_, batch_.Get(), nullptr, platform); });
+    }
+    long status_ = -1;
+};
+
+TEST_F(ExportRunFailureTest, FileThatCannotBeWrittenIsNotReportedWrittenAndTheUserIsTold)
 {
     for (int i = 0; i < 200; ++i)
         batch_.Add(ValidPayment());
+    WriteBytes(OutputPath(), kEarlierFile);
     ChooseLintrove();
-    SaveAtProposedPath();
-    export_run_testing::UsePaymentFileOpener(&BrokenPipeFile);
-    HRESULT hr = Export(nullptr);
-    export_run_testing::UsePaymentFileOpener(nullptr);
-    EXPECT_EQ(S_OK, hr);
-    EXPECT_EQ(2, Status());
+    driver_.On(kSaveCaption).Press(IDOK);
+    driver_.OnNext().Press(IDYES);  // replace the earlier file
+    driver_.On(kFailureCaption).Press(IDOK);
+    FailingPlatform platform;
+    platform.FailWrites = true;
+
+    EXPECT_EQ(S_OK, ExportThrough(platform));
+
+    EXPECT_EQ(2, status_);
+    EXPECT_EQ(kEarlierFile, ReadBytes(OutputPath()));
+    EXPECT_FALSE(FileExists(OutputPath() + ".partial"));
+    const auto messages = driver_.WithCaption(kFailureCaption);
+    ASSERT_EQ(1u, messages.size()) << driver_.Summary();
+    EXPECT_EQ(0u, messages[0]->Text.find("The payment file could not be written to\n" + OutputPath() + "\n\nReason: "))
+        << messages[0]->Text;
+    EXPECT_EQ(0, driver_.UnexpectedCount()) << driver_.Summary();
+}
+
+TEST_F(ExportRunFailureTest, AMoveTheFolderRefusesKeepsTheEarlierFileAndTheResultCodes)
+{
+    batch_.Add(ValidPayment(L"First"));
+    batch_.Add(ValidPayment(L"O'Brien"));
+    WriteBytes(OutputPath(), kEarlierFile);
+    ChooseLintrove();
+    driver_.On(kSaveCaption).Press(IDOK);
+    driver_.OnNext().Press(IDYES);
+    driver_.On(kFailureCaption).Press(IDOK);
+    FailingPlatform platform;
+    platform.MoveError = ERROR_ACCESS_DENIED;
+
+    EXPECT_EQ(S_FALSE, ExportThrough(platform));
+
+    EXPECT_EQ(2, status_);
+    EXPECT_EQ(0, batch_.ResultCode(0));
+    EXPECT_EQ(30, batch_.ResultCode(1));
+    EXPECT_EQ(kEarlierFile, ReadBytes(OutputPath()));
+    EXPECT_FALSE(FileExists(OutputPath() + ".partial"));
+    EXPECT_EQ(1u, driver_.WithCaption(kFailureCaption).size()) << driver_.Summary();
+}
+
+TEST_F(ExportRunFailureTest, APaymentTheHostCannotGiveKeepsTheEarlierFileWithoutAWord)
+{
+    batch_.Add(ValidPayment(L"First"));
+    batch_.Add(ValidPayment(L"Second"));
+    batch_.Batch().FailOn("Item(1)", {E_FAIL, L""});
+    WriteBytes(OutputPath(), kEarlierFile);
+    ChooseLintrove();
+    driver_.On(kSaveCaption).Press(IDOK);
+    driver_.OnNext().Press(IDYES);
+
+    EXPECT_EQ(S_OK, ExportThrough(PlacementPlatform::System()));
+
+    EXPECT_EQ(2, status_);
+    EXPECT_EQ(kEarlierFile, ReadBytes(OutputPath()));
+    EXPECT_FALSE(FileExists(OutputPath() + ".partial"));
+    EXPECT_TRUE(driver_.WithCaption(kFailureCaption).empty()) << driver_.Summary();
+    EXPECT_EQ(0, driver_.UnexpectedCount()) << driver_.Summary();
+}
+
+TEST_F(ExportRunFailureTest, AFailureRaisedMidRunKeepsTheEarlierFile)
+{
+    batch_.Add(ValidPayment(L"First"));
+    batch_.Add(ValidPayment(L"Second"));
+    // Memory runs out while the second payment is fetched, after the first record was written.
+    batch_.Batch().OnCall("Item(1)", [] { Raise(E_OUTOFMEMORY); });
+    WriteBytes(OutputPath(), kEarlierFile);
+    ChooseLintrove();
+    driver_.On(kSaveCaption).Press(IDOK);
+    driver_.OnNext().Press(IDYES);
+
+    EXPECT_EQ(static_cast<HRESULT>(0x800AFFFD), ExportThrough(PlacementPlatform::System()));
+
+    EXPECT_EQ(L"Out of Memory", TakeErrorDescription());
+    EXPECT_EQ(kEarlierFile, ReadBytes(OutputPath()));
+    EXPECT_FALSE(FileExists(OutputPath() + ".partial"));
+    EXPECT_TRUE(driver_.WithCaption(kFailureCaption).empty()) << driver_.Summary();
+}
+
+TEST_F(ExportRunFailureTest, AGoodRunReplacesTheEarlierFileAndLeavesNoCopy)
+{
+    batch_.Add(ValidPayment(L"First"));
+    WriteBytes(OutputPath(), kEarlierFile);
+    WriteBytes(OutputPath() + ".partial", "123456,12345678,HALF");  // left by a run that died
+    ChooseLintrove();
+    driver_.On(kSaveCaption).Press(IDOK);
+    driver_.OnNext().Press(IDYES);
+
+    EXPECT_EQ(S_OK, ExportThrough(PlacementPlatform::System()));
+
+    EXPECT_EQ(0, status_);
+    EXPECT_EQ("123456,12345678,FIRST,10.50,12,Invoice\r\n", ReadBytes(OutputPath()));
+    EXPECT_FALSE(FileExists(OutputPath() + ".partial"));
+    EXPECT_EQ(0, driver_.UnexpectedCount()) << driver_.Summary();
 }

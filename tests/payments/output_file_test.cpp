@@ -1,14 +1,18 @@
 // Output file placement: the save dialog's file types, the save dialog driven through its controls,
-// the direct and the VirtualStore open, and the redirect notice with its answers.
+// the payment file written whole or not at all (each step of its writing made to fail), the direct
+// and the VirtualStore place, the redirect notice with its answers, and folders in any script.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/com_test.h"
 #include "tests/support/files.h"
 
+#include <cctype>
 #include <cstring>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -48,24 +52,60 @@ void SetWriteTime(const std::string& path, LONGLONG secondsFromNow)
 }
 
 // The registry, the shell folder and the shell, replaced: the test decides who is elevated and
-// where the local application data lives, and sees what would have been opened.
+// where the local application data lives, and sees what would have been opened. The file steps
+// are the system's, noted in order, and each can be made to fail.
 class FakePlatform : public PlacementPlatform {
 public:
     bool IsElevated() override { return Elevated; }
-    bool LocalAppDataFolder(char (&folder)[MAX_PATH]) override
+    bool LocalAppDataFolder(wchar_t (&folder)[MAX_PATH]) override
     {
         if (!HasLocalFolder || LocalFolder.size() >= MAX_PATH)
             return false;
-        std::memset(folder, 0, MAX_PATH);
-        std::memcpy(folder, LocalFolder.c_str(), LocalFolder.size());
+        std::wmemset(folder, 0, MAX_PATH);
+        std::wmemcpy(folder, LocalFolder.c_str(), LocalFolder.size());
         return true;
     }
-    void OpenFolder(const char* folder) override { Opened.push_back(folder); }
+    void OpenFolder(const wchar_t* folder) override { Opened.push_back(folder); }
+
+    DWORD Create(const wchar_t* path, std::FILE** file) override
+    {
+        Steps.push_back(L"Create " + std::wstring(path));
+        const DWORD error = PlacementPlatform::Create(path, file);
+        if (error == ERROR_SUCCESS && FailWrites) {
+            // The same file, open for reading only: every write to it fails.
+            std::fclose(*file);
+            *file = _wfopen(path, L"r");
+        }
+        return error;
+    }
+    DWORD Flush(std::FILE* file) override
+    {
+        Steps.push_back(L"Flush");
+        const DWORD error = PlacementPlatform::Flush(file);
+        return FlushError ? FlushError : error;
+    }
+    DWORD Close(std::FILE* file) override
+    {
+        Steps.push_back(L"Close");
+        const DWORD error = PlacementPlatform::Close(file);
+        return CloseError ? CloseError : error;
+    }
+    DWORD Move(const wchar_t* from, const wchar_t* to) override
+    {
+        Steps.push_back(L"Move " + std::wstring(from) + L" -> " + to);
+        if (MoveError && (RefuseMoveTo.empty() || RefuseMoveTo == to))
+            return MoveError;
+        return PlacementPlatform::Move(from, to);
+    }
 
     bool Elevated = false;
     bool HasLocalFolder = true;
-    std::string LocalFolder;
-    std::vector<std::string> Opened;
+    std::wstring LocalFolder;
+    std::vector<std::wstring> Opened;
+    std::vector<std::wstring> Steps;
+    bool FailWrites = false;
+    DWORD FlushError = 0, CloseError = 0, MoveError = 0;
+    std::wstring RefuseMoveTo;  // empty: every move is refused
 };
 
 class OutputFileTest : public ::testing::Test {
@@ -79,7 +119,7 @@ protected:
         root_ = std::string(temp) + "bmo" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
         MakeFolder(root_ + "\\out");
         MakeFolder(root_ + "\\local");
-        platform_.LocalFolder = root_ + "\\local";
+        platform_.LocalFolder = Wide(root_ + "\\local");
         // A folder the user cannot write to: here, one that does not exist.
         protectedPath_ = root_ + "\\protected\\Acme\\pay.csv";
         virtualStorePath_ = root_ + "\\local\\virtualstore" + protectedPath_.substr(2);
@@ -108,21 +148,21 @@ protected:
     std::string root_, protectedPath_, virtualStorePath_;
 };
 
-// A literal's bytes with its embedded zero bytes, without the terminator the compiler adds.
+// A literal's characters with its embedded zeros, without the terminator the compiler adds.
 template <size_t N>
-std::string Bytes(const char (&literal)[N])
+std::wstring Chars(const wchar_t (&literal)[N])
 {
-    return std::string(literal, N - 1);
+    return std::wstring(literal, N - 1);
 }
 
-std::string FilterBytes(const OutputPlacement& placement)
+std::wstring FilterChars(const OutputPlacement& placement)
 {
-    // Up to and including the two zero bytes that end the list.
-    const char* filter = placement.Filter();
+    // Up to and including the two zeros that end the list.
+    const wchar_t* filter = placement.Filter();
     size_t length = 0;
     while (filter[length] || filter[length + 1])
         ++length;
-    return std::string(filter, length + 2);
+    return std::wstring(filter, length + 2);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -133,13 +173,13 @@ TEST_F(OutputFileTest, FilterListOffersPaymentFilesForTheExtensionThenAllFiles)
     OutputPlacement placement(platform_);
 
     placement.BuildFilter("csv");
-    EXPECT_EQ(Bytes("Payment Files (*.csv)\0*.csv\0All Files (*.*)\0*.*\0\0"), FilterBytes(placement));
+    EXPECT_EQ(Chars(L"Payment Files (*.csv)\0*.csv\0All Files (*.*)\0*.*\0\0"), FilterChars(placement));
 
     placement.BuildFilter("");
-    EXPECT_EQ(Bytes("All Files (*.*)\0*.*\0\0"), FilterBytes(placement));
+    EXPECT_EQ(Chars(L"All Files (*.*)\0*.*\0\0"), FilterChars(placement));
 
     placement.BuildFilter(nullptr);
-    EXPECT_EQ(Bytes("All Files (*.*)\0*.*\0\0"), FilterBytes(placement));
+    EXPECT_EQ(Chars(L"All Files (*.*)\0*.*\0\0"), FilterChars(placement));
 }
 
 TEST_F(OutputFileTest, AnExtensionTooLongForTheListFallsBackToAllFiles)
@@ -149,11 +189,11 @@ TEST_F(OutputFileTest, AnExtensionTooLongForTheListFallsBackToAllFiles)
 
     placement.BuildFilter(huge.c_str());
 
-    EXPECT_EQ(Bytes("All Files (*.*)\0*.*\0\0"), FilterBytes(placement));
+    EXPECT_EQ(Chars(L"All Files (*.*)\0*.*\0\0"), FilterChars(placement));
     // Nothing of the long text is left behind in the list.
-    const char* filter = placement.Filter();
+    const wchar_t* filter = placement.Filter();
     for (size_t i = 21; i < OutputPlacement::FilterSize; ++i)
-        ASSERT_EQ('\0', filter[i]) << "byte " << i;
+        ASSERT_EQ(L'\0', filter[i]) << "character " << i;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -177,7 +217,7 @@ TEST_F(OutputFileTest, SaveDialogProposesTheInitialPathAndReturnsItOnSave)
     GetCurrentDirectoryA(MAX_PATH, after);
     DestroyWindow(owner);
     ASSERT_TRUE(saved) << driver.Summary();
-    EXPECT_EQ(initial, placement.ChosenPath());
+    EXPECT_EQ(Wide(initial), placement.ChosenPath());
     ASSERT_EQ(1u, driver.Windows().size()) << driver.Summary();
     const WindowRecord& dialog = driver.Windows()[0];
     EXPECT_EQ(owner, dialog.Owner);
@@ -197,7 +237,7 @@ TEST_F(OutputFileTest, ANameTypedWithoutExtensionGetsTheDefaultExtension)
 
     ASSERT_TRUE(placement.ShowSaveDialog("txt", (root_ + "\\out\\PAYMENTS.TXT").c_str())) << driver.Summary();
 
-    EXPECT_EQ(root_ + "\\out\\june.txt", placement.ChosenPath());
+    EXPECT_EQ(Wide(root_ + "\\out\\june.txt"), placement.ChosenPath());
     EXPECT_TRUE(driver.Windows()[0].Problems.empty()) << driver.Summary();
 }
 
@@ -206,11 +246,11 @@ TEST_F(OutputFileTest, CancellingTheSaveDialogChoosesNothing)
     ModalDriver driver;
     driver.On(kSaveCaption).Press(IDCANCEL);
     OutputPlacement placement(platform_);
-    placement.Choose("C:\\earlier.csv");
+    placement.Choose(L"C:\\earlier.csv");
 
     EXPECT_FALSE(placement.ShowSaveDialog("csv", (root_ + "\\out\\PAYMENTS.CSV").c_str()));
 
-    EXPECT_STREQ("", placement.ChosenPath());
+    EXPECT_STREQ(L"", placement.ChosenPath());
     EXPECT_EQ(0, driver.UnexpectedCount()) << driver.Summary();
 }
 
@@ -227,7 +267,7 @@ TEST_F(OutputFileTest, AnExistingFileIsOnlyReplacedAfterConfirmation)
 
     ASSERT_TRUE(placement.ShowSaveDialog("csv", existing.c_str())) << driver.Summary();
 
-    EXPECT_EQ(existing, placement.ChosenPath());
+    EXPECT_EQ(Wide(existing), placement.ChosenPath());
     ASSERT_EQ(3u, driver.Windows().size()) << driver.Summary();
     EXPECT_EQ(driver.Windows()[0].Window, driver.Windows()[1].Owner);
     EXPECT_NE(std::string::npos, driver.Windows()[1].Text.find("exists")) << driver.Windows()[1].Text;
@@ -236,7 +276,19 @@ TEST_F(OutputFileTest, AnExistingFileIsOnlyReplacedAfterConfirmation)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Opening and the redirect notice.
+// Writing the file and the redirect notice.
+
+// Opens, writes the bytes and commits, as a run does.
+bool WriteWhole(OutputPlacement& placement, const char* bytes)
+{
+    PaymentFile file = placement.Open();
+    if (!file)
+        return false;
+    std::fputs(bytes, file.Get());
+    if (std::ferror(file.Get()))
+        placement.NoteWriteFailure();
+    return placement.Commit(file);
+}
 
 TEST_F(OutputFileTest, AWritableFolderIsWrittenDirectlyWithoutNotice)
 {
@@ -244,20 +296,172 @@ TEST_F(OutputFileTest, AWritableFolderIsWrittenDirectlyWithoutNotice)
     OutputPlacement placement(platform_);
     const std::string path = root_ + "\\out\\PAY.CSV";
     WriteBytes(path, "an older, longer file");
-    ASSERT_TRUE(placement.Choose(path.c_str()));
+    ASSERT_TRUE(placement.Choose(Wide(path).c_str()));
 
     PaymentFile file = placement.Open();
     ASSERT_TRUE(file);
     std::fputs("1,2,3\n", file.Get());
-    EXPECT_TRUE(file.Close());
+    // Until the commit the earlier file is all there is at the chosen path.
+    EXPECT_EQ("an older, longer file", ReadBytes(path));
+    EXPECT_EQ(Wide(path) + L".partial", placement.UnfinishedPath());
+    EXPECT_TRUE(placement.Commit(file));
 
-    EXPECT_EQ(path, placement.WrittenPath());
+    EXPECT_EQ(Wide(path), placement.WrittenPath());
     EXPECT_FALSE(placement.OpenedInVirtualStore());
-    EXPECT_EQ(root_ + "\\local\\virtualstore" + path.substr(2), placement.VirtualStorePath());
-    EXPECT_EQ("1,2,3\r\n", ReadBytes(path));  // created or emptied, text mode
+    EXPECT_EQ(Wide(root_ + "\\local\\virtualstore" + path.substr(2)), placement.VirtualStorePath());
+    EXPECT_EQ("1,2,3\r\n", ReadBytes(path));  // replaced whole, text mode
+    EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
+    EXPECT_EQ(ERROR_SUCCESS, placement.Failure());
     EXPECT_FALSE(placement.NotifyRedirect());
     EXPECT_TRUE(driver.Windows().empty()) << driver.Summary();
-    EXPECT_FALSE(FileExists(placement.VirtualStorePath()));
+    EXPECT_FALSE(FileExists(std::wstring(placement.VirtualStorePath())));
+}
+
+TEST_F(OutputFileTest, TheFileIsFlushedClosedAndOnlyThenMovedOverTheChosenPath)
+{
+    OutputPlacement placement(platform_);
+    const std::wstring path = Wide(root_ + "\\out\\PAY.CSV");
+    placement.Choose(path.c_str());
+
+    ASSERT_TRUE(WriteWhole(placement, "x\n"));
+
+    const std::vector<std::wstring> steps = {L"Create " + path + L".partial", L"Flush", L"Close",
+                                             L"Move " + path + L".partial -> " + path};
+    EXPECT_EQ(steps, platform_.Steps);
+}
+
+TEST_F(OutputFileTest, AStaleUnfinishedCopyIsUsedAgainAndGone)
+{
+    // What a run that died while writing left beside the chosen path.
+    const std::string path = root_ + "\\out\\PAY.CSV";
+    WriteBytes(path + ".partial", "123456,12345678,HALF A BAT");
+    WriteBytes(path, "last month\r\n");
+    OutputPlacement placement(platform_);
+    placement.Choose(Wide(path).c_str());
+
+    ASSERT_TRUE(WriteWhole(placement, "new\n"));
+
+    EXPECT_EQ("new\r\n", ReadBytes(path));
+    EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
+}
+
+TEST_F(OutputFileTest, AFailureAtAnyStepLeavesTheEarlierFileAndNoCopy)
+{
+    struct Case {
+        const char* Step;
+        bool FailWrites;
+        DWORD FlushError, CloseError, MoveError;
+        DWORD Reported;
+    };
+    const Case cases[] = {
+        {"write", true, 0, 0, 0, ERROR_WRITE_FAULT},
+        {"flush", false, ERROR_DISK_FULL, 0, 0, ERROR_DISK_FULL},
+        {"close", false, 0, ERROR_NETNAME_DELETED, 0, ERROR_NETNAME_DELETED},
+        {"move", false, 0, 0, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED},
+    };
+    const std::string path = root_ + "\\out\\PAY.CSV";
+    const std::string earlier = "123456,12345678,LAST MONTH,10.00,12,Invoice\r\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Step);
+        WriteBytes(path, earlier);
+        platform_.FailWrites = c.FailWrites;
+        platform_.FlushError = c.FlushError;
+        platform_.CloseError = c.CloseError;
+        platform_.MoveError = c.MoveError;
+        platform_.Elevated = true;  // no VirtualStore to fall back on
+        OutputPlacement placement(platform_);
+        placement.Choose(Wide(path).c_str());
+
+        EXPECT_FALSE(WriteWhole(placement, "123456,12345678,NEW,20.00,12,Invoice\n"));
+
+        EXPECT_EQ(c.Reported, placement.Failure());
+        EXPECT_EQ(Wide(path), placement.FailedPath());
+        EXPECT_STREQ(L"", placement.WrittenPath());
+        EXPECT_EQ(earlier, ReadBytes(path));
+        EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
+    }
+}
+
+TEST_F(OutputFileTest, WithoutAnEarlierFileAFailedRunLeavesNothing)
+{
+    platform_.MoveError = ERROR_ACCESS_DENIED;
+    platform_.Elevated = true;
+    OutputPlacement placement(platform_);
+    placement.Choose(Wide(root_ + "\\out\\PAY.CSV").c_str());
+
+    EXPECT_FALSE(WriteWhole(placement, "x\n"));
+
+    EXPECT_TRUE(FolderEntries(Wide(root_ + "\\out")).empty());
+}
+
+TEST_F(OutputFileTest, ADiscardedFileLeavesTheChosenPathAsItWas)
+{
+    const std::string path = root_ + "\\out\\PAY.CSV";
+    WriteBytes(path, "earlier");
+    {
+        OutputPlacement placement(platform_);
+        placement.Choose(Wide(path).c_str());
+        PaymentFile file = placement.Open();
+        std::fputs("part of a batch\n", file.Get());
+        placement.Discard(file);
+        EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
+    }
+    {
+        // A run that ends without a word (something raised) loses its copy with the placement.
+        OutputPlacement placement(platform_);
+        placement.Choose(Wide(path).c_str());
+        PaymentFile file = placement.Open();
+        std::fputs("part of a batch\n", file.Get());
+    }
+    EXPECT_EQ("earlier", ReadBytes(path));
+    EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
+}
+
+TEST_F(OutputFileTest, TheUserIsToldWhichFileCouldNotBeWrittenAndWhy)
+{
+    platform_.MoveError = ERROR_ACCESS_DENIED;
+    platform_.Elevated = true;
+    const HWND owner = CreateWindowExA(0, "Static", "Owner", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
+                                       nullptr, nullptr);
+    SetActiveWindow(owner);
+    ModalDriver driver;
+    driver.On("Payment Export").Press(IDOK);
+    OutputPlacement placement(platform_);
+    const std::string path = root_ + "\\out\\PAY.CSV";
+    placement.Choose(Wide(path).c_str());
+    ASSERT_FALSE(WriteWhole(placement, "x\n"));
+
+    placement.ShowWriteFailure();
+
+    DestroyWindow(owner);
+    char reason[512] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0, reason,
+                   sizeof reason, nullptr);
+    std::string said = reason;
+    while (!said.empty() && std::isspace(static_cast<unsigned char>(said.back())))
+        said.pop_back();
+    ASSERT_FALSE(said.empty());
+    ASSERT_EQ(1u, driver.Windows().size()) << driver.Summary();
+    const WindowRecord& message = driver.Windows()[0];
+    EXPECT_EQ("The payment file could not be written to\n" + path + "\n\nReason: " + said +
+                  "\n\nThe file there, if there was one, is unchanged.",
+              message.Text);
+    EXPECT_EQ(owner, message.Owner);
+    EXPECT_NE(nullptr, message.Control(IDOK));
+    EXPECT_EQ(nullptr, message.Control(IDCANCEL));
+    EXPECT_EQ(1, message.Icons);
+}
+
+TEST_F(OutputFileTest, NothingFailedNothingIsSaid)
+{
+    ModalDriver driver;
+    OutputPlacement placement(platform_);
+    placement.Choose(Wide(root_ + "\\out\\PAY.CSV").c_str());
+    ASSERT_TRUE(WriteWhole(placement, "x\n"));
+
+    placement.ShowWriteFailure();
+
+    EXPECT_TRUE(driver.Windows().empty()) << driver.Summary();
 }
 
 TEST_F(OutputFileTest, AFailedOpenForANonElevatedUserLandsInTheVirtualStoreAndYesOpensItsFolder)
@@ -266,17 +470,20 @@ TEST_F(OutputFileTest, AFailedOpenForANonElevatedUserLandsInTheVirtualStoreAndYe
     ModalDriver driver;
     driver.On(kNoticeCaption).Press(IDYES);
     OutputPlacement placement(platform_);
-    ASSERT_TRUE(placement.Choose(protectedPath_.c_str()));
+    ASSERT_TRUE(placement.Choose(Wide(protectedPath_).c_str()));
 
     PaymentFile file = placement.Open();
     ASSERT_TRUE(file);
+    EXPECT_EQ(Wide(virtualStorePath_) + L".partial", placement.UnfinishedPath());
     std::fputs("A,B\n", file.Get());
-    file.Close();
+    ASSERT_TRUE(placement.Commit(file));
 
     EXPECT_TRUE(placement.OpenedInVirtualStore());
-    EXPECT_EQ(virtualStorePath_, placement.WrittenPath());
+    EXPECT_EQ(Wide(virtualStorePath_), placement.WrittenPath());
     EXPECT_EQ("A,B\r\n", ReadBytes(virtualStorePath_));
     EXPECT_FALSE(FileExists(protectedPath_));
+    EXPECT_FALSE(FileExists(virtualStorePath_ + ".partial"));
+    EXPECT_EQ(ERROR_SUCCESS, placement.Failure());
 
     EXPECT_TRUE(placement.NotifyRedirect());
 
@@ -288,9 +495,36 @@ TEST_F(OutputFileTest, AFailedOpenForANonElevatedUserLandsInTheVirtualStoreAndYe
     EXPECT_NE(nullptr, notice.Control(IDNO));
     EXPECT_EQ(nullptr, notice.Control(IDCANCEL));
     EXPECT_EQ(0, notice.Icons);
-    EXPECT_EQ(std::vector<std::string>{virtualStorePath_.substr(0, virtualStorePath_.rfind('\\'))}, platform_.Opened);
+    EXPECT_EQ(std::vector<std::wstring>{Wide(virtualStorePath_.substr(0, virtualStorePath_.rfind('\\')))},
+              platform_.Opened);
     // The notice's check leaves the file as it was.
     EXPECT_EQ("A,B\r\n", ReadBytes(virtualStorePath_));
+}
+
+TEST_F(OutputFileTest, AChosenFolderThatRefusesTheMoveSendsTheFileToTheVirtualStore)
+{
+    PrepareVirtualStore();
+    const std::string chosen = root_ + "\\out\\PAY.CSV";
+    const std::string redirected = root_ + "\\local\\virtualstore" + chosen.substr(2);
+    MakeFolder(redirected.substr(0, redirected.rfind('\\')));
+    WriteBytes(chosen, "the administrator's file");
+    platform_.MoveError = ERROR_ACCESS_DENIED;
+    platform_.RefuseMoveTo = Wide(chosen);
+    ModalDriver driver;
+    driver.On(kNoticeCaption).Press(IDNO);
+    OutputPlacement placement(platform_);
+    placement.Choose(Wide(chosen).c_str());
+
+    ASSERT_TRUE(WriteWhole(placement, "A,B\n"));
+
+    EXPECT_TRUE(placement.OpenedInVirtualStore());
+    EXPECT_EQ(Wide(redirected), placement.WrittenPath());
+    EXPECT_EQ("A,B\r\n", ReadBytes(redirected));
+    EXPECT_EQ("the administrator's file", ReadBytes(chosen));
+    EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
+    EXPECT_TRUE(placement.NotifyRedirect());
+    ASSERT_EQ(1u, driver.Windows().size()) << driver.Summary();
+    EXPECT_EQ(Notice(redirected), driver.Windows()[0].Text);
 }
 
 TEST_F(OutputFileTest, NoToTheNoticeOpensNothing)
@@ -299,8 +533,8 @@ TEST_F(OutputFileTest, NoToTheNoticeOpensNothing)
     ModalDriver driver;
     driver.On(kNoticeCaption).Press(IDNO);
     OutputPlacement placement(platform_);
-    placement.Choose(protectedPath_.c_str());
-    placement.Open().Close();
+    placement.Choose(Wide(protectedPath_).c_str());
+    ASSERT_TRUE(WriteWhole(placement, ""));
 
     EXPECT_TRUE(placement.NotifyRedirect());
 
@@ -310,7 +544,7 @@ TEST_F(OutputFileTest, NoToTheNoticeOpensNothing)
 
 TEST_F(OutputFileTest, AFileTheSystemRedirectedDuringThisRunBringsTheNotice)
 {
-    // The system's virtualization lets the direct open succeed and puts the file in the VirtualStore.
+    // The system's virtualization lets the direct write succeed and puts the file in the VirtualStore.
     PrepareVirtualStore();
     const std::string direct = root_ + "\\out\\PAY.CSV";
     const std::string redirected = root_ + "\\local\\virtualstore" + direct.substr(2);
@@ -318,12 +552,12 @@ TEST_F(OutputFileTest, AFileTheSystemRedirectedDuringThisRunBringsTheNotice)
     ModalDriver driver;
     driver.On(kNoticeCaption).Press(IDNO);
     OutputPlacement placement(platform_);
-    placement.Choose(direct.c_str());
+    placement.Choose(Wide(direct).c_str());
 
     PaymentFile file = placement.Open();
     ASSERT_TRUE(file);
     WriteBytes(redirected, "x\r\n");
-    file.Close();
+    ASSERT_TRUE(placement.Commit(file));
 
     EXPECT_FALSE(placement.OpenedInVirtualStore());
     EXPECT_TRUE(placement.NotifyRedirect());
@@ -338,17 +572,18 @@ TEST_F(OutputFileTest, AVirtualStoreFileFromAnEarlierRunBringsNoNotice)
     MakeFolder(stale.substr(0, stale.rfind('\\')));
     WriteBytes(stale, "last month\r\n");
     SetWriteTime(stale, -3600);
+    // An unfinished copy a dead run left there goes.
+    WriteBytes(stale + ".partial", "half");
     ModalDriver driver;
     OutputPlacement placement(platform_);
-    placement.Choose(direct.c_str());
+    placement.Choose(Wide(direct).c_str());
 
-    PaymentFile file = placement.Open();
-    ASSERT_TRUE(file);
-    file.Close();
+    ASSERT_TRUE(WriteWhole(placement, ""));
 
     EXPECT_FALSE(placement.NotifyRedirect());
     EXPECT_TRUE(driver.Windows().empty()) << driver.Summary();
     EXPECT_EQ("last month\r\n", ReadBytes(stale));
+    EXPECT_FALSE(FileExists(stale + ".partial"));
 }
 
 TEST_F(OutputFileTest, AnElevatedUserNeverUsesTheVirtualStore)
@@ -357,37 +592,43 @@ TEST_F(OutputFileTest, AnElevatedUserNeverUsesTheVirtualStore)
     platform_.Elevated = true;
     ModalDriver driver;
     OutputPlacement placement(platform_);
-    placement.Choose(protectedPath_.c_str());
+    placement.Choose(Wide(protectedPath_).c_str());
 
     EXPECT_FALSE(placement.Open());
     EXPECT_FALSE(FileExists(virtualStorePath_));
+    EXPECT_FALSE(FileExists(virtualStorePath_ + ".partial"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), placement.Failure());
+    EXPECT_EQ(Wide(protectedPath_), placement.FailedPath());
 
     // Even a file that appeared there just now brings no notice.
     WriteBytes(virtualStorePath_, "x");
     const std::string direct = root_ + "\\out\\PAY.CSV";
     const std::string redirected = root_ + "\\local\\virtualstore" + direct.substr(2);
     MakeFolder(redirected.substr(0, redirected.rfind('\\')));
-    placement.Choose(direct.c_str());
+    placement.Choose(Wide(direct).c_str());
     PaymentFile file = placement.Open();
     ASSERT_TRUE(file);
     WriteBytes(redirected, "x");
-    file.Close();
+    ASSERT_TRUE(placement.Commit(file));
     EXPECT_FALSE(placement.NotifyRedirect());
     EXPECT_TRUE(driver.Windows().empty()) << driver.Summary();
 }
 
-TEST_F(OutputFileTest, WhenBothOpensFailThereIsNoFileAndNoNotice)
+TEST_F(OutputFileTest, WhenBothPlacesRefuseThereIsNoFileAndNoNotice)
 {
-    // No VirtualStore folder was prepared, so the second open fails too.
+    // No VirtualStore folder was prepared, so the second place refuses too.
     ModalDriver driver;
     OutputPlacement placement(platform_);
-    placement.Choose(protectedPath_.c_str());
+    placement.Choose(Wide(protectedPath_).c_str());
 
     PaymentFile file = placement.Open();
 
     EXPECT_FALSE(file);
-    EXPECT_STREQ("", placement.WrittenPath());
-    EXPECT_EQ(virtualStorePath_, placement.VirtualStorePath());
+    EXPECT_STREQ(L"", placement.WrittenPath());
+    EXPECT_EQ(Wide(virtualStorePath_), placement.VirtualStorePath());
+    // The user hears of the place they chose.
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), placement.Failure());
+    EXPECT_EQ(Wide(protectedPath_), placement.FailedPath());
     EXPECT_FALSE(placement.NotifyRedirect());
     EXPECT_TRUE(driver.Windows().empty()) << driver.Summary();
 }
@@ -396,93 +637,147 @@ TEST_F(OutputFileTest, ANetworkPathHasNoVirtualStorePath)
 {
     ModalDriver driver;
     OutputPlacement placement(platform_);
-    placement.Choose("\\\\server\\share\\pay.csv");
+    placement.Choose(L"\\\\server\\share\\pay.csv");
     // Where the dropped first two characters would have led.
     MakeFolder(root_ + "\\local\\virtualstoreerver\\share");
 
     PaymentFile file = placement.Open();
 
     EXPECT_FALSE(file);
-    EXPECT_STREQ("", placement.VirtualStorePath());
+    EXPECT_STREQ(L"", placement.VirtualStorePath());
     EXPECT_FALSE(FileExists(root_ + "\\local\\virtualstoreerver\\share\\pay.csv"));
+    EXPECT_FALSE(FileExists(root_ + "\\local\\virtualstoreerver\\share\\pay.csv.partial"));
     EXPECT_FALSE(placement.NotifyRedirect());
 }
 
 TEST_F(OutputFileTest, AVirtualStorePathLongerThanMaxPathIsNotBuilt)
 {
     // The local folder and the chosen path fit MAX_PATH each, but not together.
-    platform_.LocalFolder = root_ + "\\local\\" + std::string(150, 'l');
+    platform_.LocalFolder = Wide(root_ + "\\local\\" + std::string(150, 'l'));
     const std::string chosen = "C:\\" + std::string(120, 'p') + "\\pay.csv";
+    OutputPlacement placement(platform_);
+    ASSERT_TRUE(placement.Choose(Wide(chosen).c_str()));
+
+    EXPECT_FALSE(placement.Open());
+    EXPECT_STREQ(L"", placement.VirtualStorePath());
+
+    // "C:\L" + "\virtualstore" + "\" is 18 characters: MAX_PATH - 1 in all still fits, one more does not.
+    platform_.LocalFolder = L"C:\\L";
+    ASSERT_TRUE(placement.Choose(Wide("C:\\" + std::string(MAX_PATH - 1 - 18, 'f')).c_str()));
+    placement.Open();
+    EXPECT_EQ(size_t{MAX_PATH - 1}, std::wcslen(placement.VirtualStorePath()));
+    ASSERT_TRUE(placement.Choose(Wide("C:\\" + std::string(MAX_PATH - 18, 'f')).c_str()));
+    placement.Open();
+    EXPECT_STREQ(L"", placement.VirtualStorePath());
+}
+
+TEST_F(OutputFileTest, ALongNameGivesItsCopyACutNameThatStillFits)
+{
+    const std::string folder = root_ + "\\out\\";
+    const std::string name(MAX_PATH - 1 - folder.size(), 'n');
+    const std::wstring chosen = Wide(folder + name);
     OutputPlacement placement(platform_);
     ASSERT_TRUE(placement.Choose(chosen.c_str()));
 
-    EXPECT_FALSE(placement.Open());
-    EXPECT_STREQ("", placement.VirtualStorePath());
-
-    // "C:\L" + "\virtualstore" + "\" is 18 characters: MAX_PATH - 1 in all still fits, one more does not.
-    platform_.LocalFolder = "C:\\L";
-    ASSERT_TRUE(placement.Choose(("C:\\" + std::string(MAX_PATH - 1 - 18, 'f')).c_str()));
-    placement.Open();
-    EXPECT_EQ(size_t{MAX_PATH - 1}, std::strlen(placement.VirtualStorePath()));
-    ASSERT_TRUE(placement.Choose(("C:\\" + std::string(MAX_PATH - 18, 'f')).c_str()));
-    placement.Open();
-    EXPECT_STREQ("", placement.VirtualStorePath());
+    PaymentFile file = placement.Open();
+    ASSERT_TRUE(file) << placement.Failure();
+    const std::wstring unfinished = placement.UnfinishedPath();
+    EXPECT_EQ(size_t{MAX_PATH - 1}, unfinished.size());
+    EXPECT_EQ(chosen.substr(0, MAX_PATH - 1 - 8) + L".partial", unfinished);
+    std::fputs("x\n", file.Get());
+    ASSERT_TRUE(placement.Commit(file));
+    EXPECT_EQ("x\r\n", ReadBytes(chosen));
+    EXPECT_FALSE(FileExists(unfinished));
 }
 
 TEST_F(OutputFileTest, ChosenPathsLongerThanMaxPathAreRefused)
 {
     OutputPlacement placement(platform_);
-    ASSERT_TRUE(placement.Choose("C:\\a.csv"));
+    ASSERT_TRUE(placement.Choose(L"C:\\a.csv"));
 
-    EXPECT_FALSE(placement.Choose(std::string(MAX_PATH, 'a').c_str()));
+    EXPECT_FALSE(placement.Choose(std::wstring(MAX_PATH, L'a').c_str()));
     EXPECT_FALSE(placement.Choose(nullptr));
-    EXPECT_STREQ("C:\\a.csv", placement.ChosenPath());
+    EXPECT_STREQ(L"C:\\a.csv", placement.ChosenPath());
 }
 
-TEST_F(OutputFileTest, WithoutALocalApplicationDataFolderThereIsNoSecondOpen)
+TEST_F(OutputFileTest, WithoutALocalApplicationDataFolderThereIsNoSecondPlace)
 {
     PrepareVirtualStore();
     platform_.HasLocalFolder = false;
     OutputPlacement placement(platform_);
-    placement.Choose(protectedPath_.c_str());
+    placement.Choose(Wide(protectedPath_).c_str());
 
     EXPECT_FALSE(placement.Open());
-    EXPECT_STREQ("", placement.VirtualStorePath());
+    EXPECT_STREQ(L"", placement.VirtualStorePath());
     EXPECT_FALSE(FileExists(virtualStorePath_));
-}
-
-TEST_F(OutputFileTest, AReplacedPlatformServesPlacementsMadeWithoutOne)
-{
-    PrepareVirtualStore();
-    PlacementPlatform* previous = PlacementPlatform::Replace(&platform_);
-    ModalDriver driver;
-    driver.On(kNoticeCaption).Press(IDYES);
-    {
-        OutputPlacement placement;
-        placement.Choose(protectedPath_.c_str());
-        placement.Open().Close();
-        EXPECT_TRUE(placement.NotifyRedirect());
-    }
-    PlacementPlatform::Replace(previous);
-
-    EXPECT_EQ(nullptr, previous);
-    EXPECT_EQ(&PlacementPlatform::System(), &PlacementPlatform::Current());
-    EXPECT_EQ(1u, platform_.Opened.size());
 }
 
 TEST_F(OutputFileTest, TheSystemVirtualStoreIsUnderTheUsersLocalApplicationData)
 {
-    char local[MAX_PATH] = {};
-    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local));
-    char real[MAX_PATH] = {};
+    wchar_t local[MAX_PATH] = {};
+    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local));
+    wchar_t real[MAX_PATH] = {};
     ASSERT_TRUE(PlacementPlatform::System().LocalAppDataFolder(real));
     EXPECT_STREQ(local, real);
 
-    OutputPlacement placement;  // the system's services
-    placement.Choose("C:\\Program Files\\Acme\\pay.txt");
-    // Under this test the folder does not exist, so neither open succeeds and nothing is written.
+    OutputPlacement placement(PlacementPlatform::System());
+    placement.Choose(L"C:\\Program Files\\Acme\\pay.txt");
+    // Under this test the folder does not exist, so neither place takes it and nothing is written.
     EXPECT_FALSE(placement.Open());
-    EXPECT_EQ(std::string(local) + "\\virtualstore\\Program Files\\Acme\\pay.txt", placement.VirtualStorePath());
+    EXPECT_EQ(std::wstring(local) + L"\\virtualstore\\Program Files\\Acme\\pay.txt", placement.VirtualStorePath());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Folders in any script.
+
+TEST_F(OutputFileTest, FoldersNamedInPolishAndChineseAreChosenAndWritten)
+{
+    const std::wstring folders[] = {L"Wyp\u0142aty Zdzis\u0142awa \u017b\u00f3\u0142\u0107",
+                                    L"\u4ed8\u6b3e\u6587\u4ef6"};
+    for (const std::wstring& name : folders) {
+        const std::wstring folder = Wide(root_ + "\\out\\") + name;
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        const std::wstring path = folder + L"\\PAY.CSV";
+        WriteBytes(path, "earlier");
+
+        // The user types the path into the save dialog, which gives it back whole.
+        ModalDriver driver;
+        driver.On(kSaveCaption)
+            .Run([&path](HWND dialog, WindowRecord&) {
+                SendMessageW(GetDlgItem(dialog, kFileNameBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+            })
+            .Press(IDOK);
+        driver.OnNext().Press(IDYES);  // replace the earlier file
+        OutputPlacement placement(platform_);
+        placement.BuildFilter("csv");
+        ASSERT_TRUE(placement.ShowSaveDialog("csv", (root_ + "\\out\\PAY.CSV").c_str())) << driver.Summary();
+        EXPECT_EQ(path, placement.ChosenPath());
+
+        ASSERT_TRUE(WriteWhole(placement, "123456,12345678,J. SMITH,10.50,12,Invoice\n"));
+
+        EXPECT_EQ(path, placement.WrittenPath());
+        EXPECT_EQ("123456,12345678,J. SMITH,10.50,12,Invoice\r\n", ReadBytes(path));
+        EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(folder));
+    }
+}
+
+TEST_F(OutputFileTest, TheVirtualStorePlaceKeepsAFolderNamedInChinese)
+{
+    const std::wstring name = L"\u4ed8\u6b3e";
+    const std::wstring chosen = Wide(root_ + "\\protected\\") + name + L"\\pay.csv";
+    const std::wstring redirected = Wide(root_ + "\\local\\virtualstore" + root_.substr(2) + "\\protected\\") + name;
+    SHCreateDirectoryExW(nullptr, redirected.c_str(), nullptr);
+    ModalDriver driver;
+    driver.On(kNoticeCaption).Press(IDYES);
+    OutputPlacement placement(platform_);
+    placement.Choose(chosen.c_str());
+
+    ASSERT_TRUE(WriteWhole(placement, "A\n"));
+
+    EXPECT_EQ(redirected + L"\\pay.csv", placement.WrittenPath());
+    EXPECT_EQ("A\r\n", ReadBytes(redirected + L"\\pay.csv"));
+    EXPECT_TRUE(placement.NotifyRedirect());
+    EXPECT_EQ(std::vector<std::wstring>{redirected}, platform_.Opened);
 }
 
 }  // namespace

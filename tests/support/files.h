@@ -4,10 +4,19 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 std::string ReadBytes(const std::string& path);  // "" when the file cannot be read
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// The same by a wide path, for folders in any script.
+std::string ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+// The names of a folder's files and folders ("." and ".." left out), sorted.
+std::vector<std::wstring> FolderEntries(const std::wstring& folder);
+// Removes a folder and what it holds.
+void RemoveFolder(const std::wstring& folder);
 // How many CR LF line ends the bytes hold.
 long CountCrLfLines(const std::string& bytes);
 
