@@ -24,6 +24,7 @@ const char kInvalidPathCaption[] = "Invalid default path";
 const char kChangesCaption[] = "Changes have been made";
 const char kRedirectCaption[] = "Windows Redirect";
 const char kStatementCaption[] = "Statement Import";
+const char kNotWrittenCaption[] = "Payment Export";
 
 // How long the script may take over one picture before the program gives up on it.
 constexpr DWORD kPictureTimeout = 60000;
@@ -204,6 +205,66 @@ void MissingFolderRun(hostprogram::HostSession& session)
         Problem("missing folder run: Status " + std::to_string(status) + ", not 3");
 }
 
+// The chosen payment file is held by another program and no VirtualStore folder can take it: the
+// module says where and why, and no file is written.
+void NotWrittenRun(hostprogram::HostSession& session)
+{
+    const std::string folder = "C:\\Payments\\Held";
+    const std::string path = folder + "\\payments.csv";
+    CreateDirectoryA("C:\\Payments", nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (held == INVALID_HANDLE_VALUE)
+        throw hostprogram::HostError("cannot hold " + path + " open");
+
+    standin::Settings& settings = session.Settings();
+    settings.DefaultDirectory = folder;
+    settings.DefaultFileName = "payments.csv";
+    settings.FileExtension = "csv";
+    standin::PaymentBatch batch;
+    batch.Add(Payment(L"20-45-77", L"31926819", L"Alder Timber Supplies", 1250, L"4471"));
+
+    modal::ModalDriver driver;
+    driver.On(modal::kOptionsCaption).Press(IDOK);
+    Picture(driver.On(kNotWrittenCaption), "payment-not-written").Press(IDOK);
+    driver.OnNext().Press(IDOK);   // the save dialog
+    driver.OnNext().Press(IDYES);  // its question before it replaces the file
+
+    const long status = ExportStatus(session, batch);
+    CloseHandle(held);
+    CheckDriver(driver, "file not written run");
+    if (status != 2)
+        Problem("file not written run: Status " + std::to_string(status) + ", not 2");
+}
+
+// A statement file that another program holds without sharing cannot be read: the module says
+// which file and why, and the statement is not touched.
+void UnreadableStatementRun(hostprogram::HostSession& session)
+{
+    const std::string folder = "C:\\Statements";
+    const std::string path = folder + "\\march.csv";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (held == INVALID_HANDLE_VALUE)
+        throw hostprogram::HostError("cannot hold " + path + " open");
+    session.Chooser().ShowResult = 0;
+    session.Chooser().FileName = L"C:\\Statements\\march.csv";
+
+    modal::ModalDriver driver;
+    Picture(driver.On(kStatementCaption), "statement-unreadable").Press(IDOK);
+    standin::Statement statement;
+    ComPtr<ITolvarBankStatementService> service = session.StatementService();
+    service->ImportStatement(nullptr, statement.Get());
+    CloseHandle(held);
+    long status = -1;
+    service->get_Status(&status);
+    CheckDriver(driver, "unreadable statement run");
+    if (status != 2 || statement.ResetCount() != 0)
+        Problem("unreadable statement run: Status " + std::to_string(status) + " and " +
+                std::to_string(statement.ResetCount()) + " resets, not 2 and none");
+}
+
 // A damaged statement file is refused whole, with the line and the column.
 void StatementRun(hostprogram::HostSession& session, const std::string& damaged)
 {
@@ -243,7 +304,9 @@ int main(int argc, char** argv)
         DeleteFileA((KnownFolder(CSIDL_COMMON_APPDATA) + "\\TOLVAR\\Tolvar EBanking\\BANKSERV.INI").c_str());
         PaymentRun(session);
         MissingFolderRun(session);
+        NotWrittenRun(session);
         StatementRun(session, argv[2]);
+        UnreadableStatementRun(session);
     } catch (const std::exception& error) {
         Problem(error.what());
     }
