@@ -46,18 +46,6 @@ standin::PaymentData Payment(long index)
     return payment;
 }
 
-template <class Service>
-ComPtr<Service> FindService(ITolvarBankServices* services, const wchar_t* name)
-{
-    Variant key;
-    V_VT(&key) = VT_BSTR;
-    V_BSTR(&key) = SysAllocString(name);
-    ComPtr<ITolvarBankService> service;
-    if (FAILED(services->Item(key.Get(), service.Put())) || !service)
-        return {};
-    return service.template As<Service>();
-}
-
 // Scripts the options dialog (Lintrove), then the save dialog: typed path (any script) or the
 // proposed one, and Yes to replacing an existing file.
 void ScriptExport(modal::ModalDriver& driver, const std::wstring& typedPath, bool replaces)

@@ -12,18 +12,6 @@ using modal::kOptionsCaption;
 const char kImportCaption[] = "Statement Import";
 const char kPaymentFileName[] = "PAYMENTS.CSV";
 
-template <class Service>
-ComPtr<Service> FindService(ITolvarBankServices* services, const wchar_t* name)
-{
-    Variant key;
-    V_VT(&key) = VT_BSTR;
-    V_BSTR(&key) = SysAllocString(name);
-    ComPtr<ITolvarBankService> service;
-    if (FAILED(services->Item(key.Get(), service.Put())) || !service)
-        return {};
-    return service.template As<Service>();
-}
-
 ModuleRun Outcome(HRESULT hr, long status, const modal::ModalDriver& driver)
 {
     ModuleRun run;

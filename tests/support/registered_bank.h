@@ -16,6 +16,20 @@
 #include "standin/standin_host.h"
 #include "tests/support/com_test.h"
 
+// The bank's service of that name in its Services collection, as the host finds it; empty when the
+// collection has none or it does not answer Service.
+template <class Service>
+ComPtr<Service> FindService(ITolvarBankServices* services, const wchar_t* name)
+{
+    Variant key;
+    V_VT(&key) = VT_BSTR;
+    V_BSTR(&key) = SysAllocString(name);
+    ComPtr<ITolvarBankService> service;
+    if (FAILED(services->Item(key.Get(), service.Put())) || !service)
+        return {};
+    return service.template As<Service>();
+}
+
 enum class ExportLayout { Lintrove, Ledgerway, OfferedByRtiHost };
 
 // What a run through the module ended with.
