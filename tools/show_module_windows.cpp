@@ -102,8 +102,28 @@ std::string KnownFolder(int folder)
     return path;
 }
 
-void CheckDriver(const modal::ModalDriver& driver, const char* run)
+// A file that another program has open and shares with nobody, for as long as the holder lives.
+class HeldFile {
+public:
+    HeldFile(const std::string& path, DWORD access)
+        : handle_(CreateFileA(path.c_str(), access, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+        if (handle_ == INVALID_HANDLE_VALUE)
+            throw hostprogram::HostError("cannot hold " + path + " open");
+    }
+    ~HeldFile() { CloseHandle(handle_); }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+private:
+    HANDLE handle_;
+};
+
+// The windows came as planned and the run ended with the expected Status.
+void CheckRun(const modal::ModalDriver& driver, const char* run, long status, long expected)
 {
+    if (status != expected)
+        Problem(std::string(run) + ": Status " + std::to_string(status) + ", not " + std::to_string(expected));
     if (driver.UnexpectedCount() != 0 || !driver.UnusedScripts().empty())
         Problem(std::string(run) + ": the windows did not come as planned:\n" + driver.Summary());
     for (const modal::WindowRecord& record : driver.Windows()) {
@@ -147,9 +167,7 @@ void PaymentRun(hostprogram::HostSession& session)
     const std::string folder = "C:\\Payments";
     const std::string path = folder + "\\payments.csv";
     CreateDirectoryA(folder.c_str(), nullptr);
-    HANDLE held = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (held == INVALID_HANDLE_VALUE)
-        throw hostprogram::HostError("cannot hold " + path + " open");
+    const HeldFile held(path, GENERIC_WRITE);
     const std::string store = KnownFolder(CSIDL_LOCAL_APPDATA) + "\\virtualstore\\Payments";
     SHCreateDirectoryExA(nullptr, store.c_str(), nullptr);
     DeleteFileA((store + "\\payments.csv").c_str());
@@ -176,10 +194,7 @@ void PaymentRun(hostprogram::HostSession& session)
     driver.OnNext().Press(IDYES);  // the save dialog's own question before it replaces the file
 
     const long status = ExportStatus(session, batch);
-    CloseHandle(held);
-    CheckDriver(driver, "payment run");
-    if (status != 0)
-        Problem("payment run: Status " + std::to_string(status) + ", not 0");
+    CheckRun(driver, "payment run", status, 0);
     if (!Exists(store + "\\payments.csv"))
         Problem("payment run: no payment file in " + store);
 }
@@ -200,9 +215,7 @@ void MissingFolderRun(hostprogram::HostSession& session)
     driver.OnNext().Press(IDCANCEL);
 
     const long status = ExportStatus(session, batch);
-    CheckDriver(driver, "missing folder run");
-    if (status != 3)
-        Problem("missing folder run: Status " + std::to_string(status) + ", not 3");
+    CheckRun(driver, "missing folder run", status, 3);
 }
 
 // The chosen payment file is held by another program and no VirtualStore folder can take it: the
@@ -213,9 +226,7 @@ void NotWrittenRun(hostprogram::HostSession& session)
     const std::string path = folder + "\\payments.csv";
     CreateDirectoryA("C:\\Payments", nullptr);
     CreateDirectoryA(folder.c_str(), nullptr);
-    HANDLE held = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (held == INVALID_HANDLE_VALUE)
-        throw hostprogram::HostError("cannot hold " + path + " open");
+    const HeldFile held(path, GENERIC_WRITE);
 
     standin::Settings& settings = session.Settings();
     settings.DefaultDirectory = folder;
@@ -231,62 +242,43 @@ void NotWrittenRun(hostprogram::HostSession& session)
     driver.OnNext().Press(IDYES);  // its question before it replaces the file
 
     const long status = ExportStatus(session, batch);
-    CloseHandle(held);
-    CheckDriver(driver, "file not written run");
-    if (status != 2)
-        Problem("file not written run: Status " + std::to_string(status) + ", not 2");
+    CheckRun(driver, "file not written run", status, 2);
 }
 
-// A statement file that another program holds without sharing cannot be read: the module says
-// which file and why, and the statement is not touched.
-void UnreadableStatementRun(hostprogram::HostSession& session)
+// Imports the chosen file, which the module must refuse with its picture taken, the statement not
+// touched.
+void RefusedImport(hostprogram::HostSession& session, const wchar_t* chosen, const char* picture, const char* run)
 {
-    const std::string folder = "C:\\Statements";
-    const std::string path = folder + "\\march.csv";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (held == INVALID_HANDLE_VALUE)
-        throw hostprogram::HostError("cannot hold " + path + " open");
     session.Chooser().ShowResult = 0;
-    session.Chooser().FileName = L"C:\\Statements\\march.csv";
-
+    session.Chooser().FileName = chosen;
     modal::ModalDriver driver;
-    Picture(driver.On(kStatementCaption), "statement-unreadable").Press(IDOK);
+    Picture(driver.On(kStatementCaption), picture).Press(IDOK);
     standin::Statement statement;
     ComPtr<ITolvarBankStatementService> service = session.StatementService();
     service->ImportStatement(nullptr, statement.Get());
-    CloseHandle(held);
     long status = -1;
     service->get_Status(&status);
-    CheckDriver(driver, "unreadable statement run");
-    if (status != 2 || statement.ResetCount() != 0)
-        Problem("unreadable statement run: Status " + std::to_string(status) + " and " +
-                std::to_string(statement.ResetCount()) + " resets, not 2 and none");
+    CheckRun(driver, run, status, 2);
+    if (statement.ResetCount() != 0)
+        Problem(std::string(run) + ": the statement was reset");
+}
+
+// A statement file that another program holds without sharing cannot be read: the module says
+// which file and why.
+void UnreadableStatementRun(hostprogram::HostSession& session)
+{
+    CreateDirectoryA("C:\\Statements", nullptr);
+    const HeldFile held("C:\\Statements\\march.csv", GENERIC_READ | GENERIC_WRITE);
+    RefusedImport(session, L"C:\\Statements\\march.csv", "statement-unreadable", "unreadable statement run");
 }
 
 // A damaged statement file is refused whole, with the line and the column.
 void StatementRun(hostprogram::HostSession& session, const std::string& damaged)
 {
-    const std::string folder = "C:\\Statements";
-    const std::string path = folder + "\\statement-april.csv";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    if (!CopyFileA(damaged.c_str(), path.c_str(), FALSE))
+    CreateDirectoryA("C:\\Statements", nullptr);
+    if (!CopyFileA(damaged.c_str(), "C:\\Statements\\statement-april.csv", FALSE))
         throw hostprogram::HostError("cannot copy " + damaged);
-    session.Chooser().ShowResult = 0;
-    session.Chooser().FileName = L"C:\\Statements\\statement-april.csv";
-
-    modal::ModalDriver driver;
-    Picture(driver.On(kStatementCaption), "statement-refused").Press(IDOK);
-    standin::Statement statement;
-    ComPtr<ITolvarBankStatementService> service = session.StatementService();
-    service->ImportStatement(nullptr, statement.Get());
-    long status = -1;
-    service->get_Status(&status);
-    CheckDriver(driver, "statement run");
-    if (status != 2 || statement.ResetCount() != 0)
-        Problem("statement run: Status " + std::to_string(status) + " and " + std::to_string(statement.ResetCount()) +
-                " resets, not 2 and none");
+    RefusedImport(session, L"C:\\Statements\\statement-april.csv", "statement-refused", "statement run");
 }
 
 }  // namespace
