@@ -76,7 +76,7 @@ struct RunOptions {
 }  // namespace
 
 HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBankPaymentContext* context,
-                         PlacementPlatform& platform)
+                         PlacementPlatform& platform, const SettingsLocation& settingsLocation)
 {
     HRESULT runResult = S_OK;
 
@@ -111,7 +111,7 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
     // Hosts whose payments carry RTI references choose nothing: the Lintrove layout, today, no advice.
     ComPtr<ITolvarBankPayment> firstPayment;  // stays referenced until the run ends
     if (SUCCEEDED(payments->Item(0, firstPayment.Put())) && firstPayment && !firstPayment.As<ITolvarBankPayment2>()) {
-        CLintroveInfoDialog dialog(options.DebitDate, options.RemittanceAdviceRequired, keySuffix, 1);
+        CLintroveInfoDialog dialog(options.DebitDate, options.RemittanceAdviceRequired, keySuffix, 1, settingsLocation);
         if (dialog.DoModal(GetActiveWindow()) == IDOK) {
             options.DebitDate = dialog.DebitDate();
             options.RemittanceAdviceRequired = dialog.RemittanceAdviceRequired();

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "TolvarBankPayments.h"
+#include "settings/settings_store.h"
 
 class PlacementPlatform;
 
@@ -19,6 +20,7 @@ enum ExportStatus : long {
 // Runs the export. Raises on the errors that stop a run (host settings missing or failing, a null
 // batch); status is reset to 0 once the host's file defaults are known and holds the outcome after.
 // Returns S_OK, or S_FALSE when at least one payment failed a check. The file is written through
-// the platform's services (PlacementPlatform::System() for the real ones).
+// the platform's services (PlacementPlatform::System() for the real ones); the layout chosen for
+// the account is kept in the settings at that location.
 HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBankPaymentContext* context,
-                         PlacementPlatform& platform);
+                         PlacementPlatform& platform, const SettingsLocation& settingsLocation);

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
-#include "settings/settings_store.h"
 #include "support/platform.h"
 
 namespace {
@@ -18,11 +17,12 @@ using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
 }  // namespace
 
 CLintroveInfoDialog::CLintroveInfoDialog(DATE debitDate, int remittanceAdviceRequired, const CString& accountKeySuffix,
-                                         int useLedgerwayLayout)
+                                         int useLedgerwayLayout, SettingsLocation settings)
     : debitDate_(debitDate),
       remittanceAdviceRequired_(remittanceAdviceRequired),
       useLedgerwayLayout_(useLedgerwayLayout),
-      settingsKey_(kSettingsKeyPrefix)
+      settingsKey_(kSettingsKeyPrefix),
+      settings_(std::move(settings))
 {
     settingsKey_ += accountKeySuffix;
 
@@ -141,7 +141,7 @@ LRESULT CLintroveInfoDialog::OnInitDialog()
     remittanceCheckBox_.SendMessage(BM_SETCHECK, remittanceAdviceRequired_ ? BST_CHECKED : BST_UNCHECKED);
 
     // The account's stored choice wins over the caller's starting value.
-    ReadSettingFlag(settingsKey_, &useLedgerwayLayout_);
+    ReadSettingFlag(settings_, settingsKey_, &useLedgerwayLayout_);
     CheckRadioButton(m_hWnd, IDC_LEDGERWAY_LAYOUT, IDC_LINTROVE_LAYOUT,
                      useLedgerwayLayout_ ? IDC_LEDGERWAY_LAYOUT : IDC_LINTROVE_LAYOUT);
     EnableLedgerwayOptions();
@@ -176,7 +176,7 @@ void CLintroveInfoDialog::OnRemittanceClicked()
 void CLintroveInfoDialog::OnOk()
 {
     // A failed write only means the choice is not remembered; this run still uses it.
-    WriteSettingFlag(settingsKey_, useLedgerwayLayout_);
+    WriteSettingFlag(settings_, settingsKey_, useLedgerwayLayout_);
     ::EndDialog(m_hWnd, IDOK);
 }
 

@@ -9,6 +9,7 @@
 #include <oleauto.h>
 
 #include "payments/payment_resources.h"
+#include "settings/settings_store.h"
 #include "support/cstring.h"
 
 // A window handle, not owned.
@@ -34,8 +35,9 @@ class CLintroveInfoDialog : public CWindow {
 public:
     // The debit date and flags the dialog starts from; useLedgerwayLayout gives way to a choice
     // stored for the account.
+    // The account's choice is read from and stored in the settings at that location.
     CLintroveInfoDialog(DATE debitDate, int remittanceAdviceRequired, const CString& accountKeySuffix,
-                        int useLedgerwayLayout);
+                        int useLedgerwayLayout, SettingsLocation settings = SettingsLocation());
     ~CLintroveInfoDialog();
     CLintroveInfoDialog(const CLintroveInfoDialog&) = delete;
     CLintroveInfoDialog& operator=(const CLintroveInfoDialog&) = delete;
@@ -73,4 +75,5 @@ private:
     int useLedgerwayLayout_;
     HMODULE commonControlsModule_ = nullptr;
     CString settingsKey_;
+    SettingsLocation settings_;
 };

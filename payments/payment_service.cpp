@@ -26,5 +26,6 @@ STDMETHODIMP CBankPaymentService::GetResultText(long code, BSTR* text)
 
 STDMETHODIMP CBankPaymentService::ExportPayments(ITolvarBankPayments* payments, ITolvarBankPaymentContext* context)
 {
-    return MethodFrame([&] { return RunPaymentExport(Status, payments, context, PlacementPlatform::System()); });
+    return MethodFrame(
+        [&] { return RunPaymentExport(Status, payments, context, PlacementPlatform::System(), settings_); });
 }

@@ -4,6 +4,7 @@
 #include "core/com_object.h"
 #include "TolvarBrenmarkLintrove.h"
 #include "core/bank_service_impl.h"
+#include "settings/settings_store.h"
 
 class CBankPaymentService
     : public Implements<SupportErrorInfoFor<IBankPaymentService>, IBankServiceImpl<IBankPaymentService>> {
@@ -15,4 +16,11 @@ public:
 
     STDMETHODIMP GetResultText(long code, BSTR* text) override;
     STDMETHODIMP ExportPayments(ITolvarBankPayments* payments, ITolvarBankPaymentContext* context) override;
+
+    // Where this service's runs keep the layout chosen per account (the shell's common
+    // application-data folder unless told otherwise).
+    void UseSettingsLocation(SettingsLocation settings) { settings_ = std::move(settings); }
+
+private:
+    SettingsLocation settings_;
 };

@@ -26,6 +26,7 @@ struct Export {
     const wchar_t* Account;
     bool Ledgerway;
     std::string Folder;
+    SettingsLocation Settings;  // both runs keep their choice in one settings file
     // What the run gave.
     HRESULT Result = E_FAIL;
     long Status = -1;
@@ -91,6 +92,7 @@ void ExportInOwnApartment(Export& run, std::atomic<int>& waiting)
         standin::HostClassRegistration served(&settings, nullptr);
         run.Registered = served.Registered();
         ComPtr<CBankPaymentService> service = MakeObject<CBankPaymentService>();
+        service->UseSettingsLocation(run.Settings);
         auto* face = static_cast<IBankPaymentService*>(service.Get());
         --waiting;
         while (waiting.load() > 0) {
@@ -113,20 +115,15 @@ protected:
         GetTempPathA(MAX_PATH, temp);
         root_ = std::string(temp) + "apartments-" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(root_.c_str(), nullptr);
-        UseSettingsDataFolder(root_.c_str());
-    }
-    void TearDown() override
-    {
-        UseSettingsDataFolder(nullptr);
-        ComTest::TearDown();
     }
     std::string root_;
 };
 
 TEST_F(ApartmentsTest, TwoExportsAtOnceEachWriteTheirOwnFileAndSetting)
 {
-    Export ledgerway{L"40-11-22", L"87654321", true, root_ + "\\ledgerway"};
-    Export lintrove{L"30-99-88", L"11223344", false, root_ + "\\lintrove"};
+    const SettingsLocation settings(root_);
+    Export ledgerway{L"40-11-22", L"87654321", true, root_ + "\\ledgerway", settings};
+    Export lintrove{L"30-99-88", L"11223344", false, root_ + "\\lintrove", settings};
     for (const Export* run : {&ledgerway, &lintrove}) {
         CreateDirectoryA(run->Folder.c_str(), nullptr);
         DeleteFileA((run->Folder + "\\PAY.CSV").c_str());
@@ -152,10 +149,10 @@ TEST_F(ApartmentsTest, TwoExportsAtOnceEachWriteTheirOwnFileAndSetting)
             DeleteFileA((run->Folder + "\\PAY.CSV").c_str());
         // Each account keeps its own choice, under its own key.
         int stored = -1;
-        EXPECT_TRUE(ReadSettingFlag("BMBUseLWFmt401122_87654321", &stored));
+        EXPECT_TRUE(ReadSettingFlag(settings, "BMBUseLWFmt401122_87654321", &stored));
         EXPECT_EQ(1, stored);
         stored = -1;
-        EXPECT_TRUE(ReadSettingFlag("BMBUseLWFmt309988_11223344", &stored));
+        EXPECT_TRUE(ReadSettingFlag(settings, "BMBUseLWFmt309988_11223344", &stored));
         EXPECT_EQ(0, stored);
     }
     for (const Export* run : {&ledgerway, &lintrove})

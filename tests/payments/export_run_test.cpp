@@ -45,16 +45,15 @@ protected:
         folder_ = std::string(temp) + "export-run-" + std::to_string(GetCurrentProcessId()) + "-" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name();
         CreateDirectoryA(folder_.c_str(), nullptr);
-        UseSettingsDataFolder(folder_.c_str());
         settings_.DefaultDirectory = folder_;
         settings_.DefaultFileName = "PAY.CSV";
         settings_.FileExtension = "csv";
         service_ = MakeObject<CBankPaymentService>();
+        service_->UseSettingsLocation(SettingsLocation(folder_));
     }
     void TearDown() override
     {
         service_.Reset();
-        UseSettingsDataFolder(nullptr);
         DeleteFileA(OutputPath().c_str());
         ComTest::TearDown();
     }
@@ -137,7 +136,7 @@ TEST_F(ExportRunTest, LedgerwayBatchWithHeaderDateAndRemittance)
               ReadBytes(OutputPath()));
     // The layout choice is kept for the paying account.
     int stored = -1;
-    EXPECT_TRUE(ReadSettingFlag("BMBUseLWFmt401122_87654321", &stored));
+    EXPECT_TRUE(ReadSettingFlag(SettingsLocation(folder_), "BMBUseLWFmt401122_87654321", &stored));
     EXPECT_EQ(1, stored);
 }
 
@@ -278,7 +277,7 @@ TEST_F(ExportRunTest, AccountKeySuffixKeysTheStoredLayout)
     SaveAtProposedPath();
     EXPECT_EQ(S_OK, Export(context.Get()));
     int stored = -1;
-    EXPECT_TRUE(ReadSettingFlag("BMBUseLWFmt401122_87654321", &stored));
+    EXPECT_TRUE(ReadSettingFlag(SettingsLocation(folder_), "BMBUseLWFmt401122_87654321", &stored));
     EXPECT_EQ(0, stored);
 
     // Without a context the bare key is used.
@@ -286,7 +285,7 @@ TEST_F(ExportRunTest, AccountKeySuffixKeysTheStoredLayout)
     SaveAtProposedPath();
     EXPECT_EQ(S_OK, Export(nullptr));
     stored = -1;
-    EXPECT_TRUE(ReadSettingFlag("BMBUseLWFmt", &stored));
+    EXPECT_TRUE(ReadSettingFlag(SettingsLocation(folder_), "BMBUseLWFmt", &stored));
     EXPECT_EQ(1, stored);  // an account without a stored choice starts on the Ledgerway layout
 
     // The stored choice is preselected next time for that account.
@@ -359,7 +358,8 @@ protected:
     HRESULT ExportThrough(PlacementPlatform& platform)
     {
         standin::HostClassRegistration served(&settings_, nullptr);
-        return MethodFrame([&] { return RunPaymentExport(status_, batch_.Get(), nullptr, platform); });
+        return MethodFrame(
+            [&] { return RunPaymentExport(status_, batch_.Get(), nullptr, platform, SettingsLocation(folder_)); });
     }
     long status_ = -1;
 };

@@ -84,7 +84,7 @@ protected:
                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
         CreateDirectoryA(root_.c_str(), nullptr);
         file_ = root_ + "\\TOLVAR\\Tolvar EBanking\\BANKSERV.INI";
-        UseSettingsDataFolder(root_.c_str());
+        where_ = SettingsLocation(root_);
         owner_ = CreateWindowExA(0, "Static", "Owner", WS_POPUP | WS_VISIBLE, 100, 80, 600, 500, nullptr, nullptr,
                                  nullptr, nullptr);
         ASSERT_NE(nullptr, owner_);
@@ -93,7 +93,6 @@ protected:
     void TearDown() override
     {
         DestroyWindow(owner_);
-        UseSettingsDataFolder(nullptr);
         DeleteFileA(file_.c_str());
         RemoveDirectoryA((root_ + "\\TOLVAR\\Tolvar EBanking").c_str());
         RemoveDirectoryA((root_ + "\\TOLVAR").c_str());
@@ -102,7 +101,7 @@ protected:
 
     Outcome Show(const char* suffix, DATE date = MakeDate(2024, 1, 15, 9, 30), int remittance = 0, int ledgerway = 1)
     {
-        CLintroveInfoDialog dialog(date, remittance, suffix, ledgerway);
+        CLintroveInfoDialog dialog(date, remittance, suffix, ledgerway, where_);
         Outcome outcome;
         outcome.Result = dialog.DoModal(owner_);
         outcome.DebitDate = dialog.DebitDate();
@@ -112,9 +111,10 @@ protected:
         return outcome;
     }
 
-    void Store(const std::string& key, const char* value) { ASSERT_TRUE(WriteSetting(key.c_str(), value)); }
+    void Store(const std::string& key, const char* value) { ASSERT_TRUE(WriteSetting(where_, key.c_str(), value)); }
 
     std::string root_, file_;
+    SettingsLocation where_;
     HWND owner_ = nullptr;
 };
 
@@ -334,7 +334,7 @@ TEST_F(OptionsDialogTest, AnEmptySuffixUsesTheBareKey)
     ModalDriver driver;
     driver.On(kCaption).Read(IDC_LINTROVE_LAYOUT, "lintrove").Press(IDOK);
 
-    CLintroveInfoDialog dialog(Now(), 0, "", 1);
+    CLintroveInfoDialog dialog(Now(), 0, "", 1, where_);
     EXPECT_STREQ("BMBUseLWFmt", dialog.SettingsKey());
     EXPECT_EQ(IDOK, dialog.DoModal(owner_));
 
@@ -533,7 +533,7 @@ TEST_F(OptionsDialogTest, TwoAccountsKeepTheirOwnChoice)
 
 TEST_F(OptionsDialogTest, AFailedSettingsWriteStillEndsWithOk)
 {
-    UseSettingsDataFolder(std::string(300, 'x').c_str());
+    where_ = SettingsLocation(std::string(300, 'x'));
     ModalDriver driver;
     driver.On(kCaption).Click(IDC_LINTROVE_LAYOUT).Press(IDOK);
 
@@ -623,7 +623,7 @@ TEST_F(OptionsDialogTest, AnOwnerAtTheEdgeKeepsTheDialogOnTheWorkArea)
 TEST_F(OptionsDialogTest, ADialogThatCannotBeCreatedReturnsNeitherOkNorCancel)
 {
     ModalDriver driver;
-    CLintroveInfoDialog dialog(Now(), 0, kAccount, 1);
+    CLintroveInfoDialog dialog(Now(), 0, kAccount, 1, where_);
 
     const INT_PTR result = dialog.DoModal(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7ff0)));
 

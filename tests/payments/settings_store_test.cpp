@@ -16,11 +16,11 @@
 
 namespace {
 
-std::string SettingsPath()
+std::string SettingsPath(const SettingsLocation& where)
 {
     char path[MAX_PATH];
     std::memset(path, 'Z', sizeof path);
-    const bool found = GetSettingsFilePath(path);
+    const bool found = GetSettingsFilePath(where, path);
     EXPECT_EQ(found, path[0] != '\0');
     return path;
 }
@@ -42,12 +42,11 @@ protected:
         CreateDirectoryA(root_.c_str(), nullptr);
         folder_ = root_ + "\\TOLVAR\\Tolvar EBanking";
         file_ = folder_ + "\\BANKSERV.INI";
-        UseSettingsDataFolder(root_.c_str());
+        where_ = SettingsLocation(root_);
     }
 
     void TearDown() override
     {
-        UseSettingsDataFolder(nullptr);
         DeleteFileA(file_.c_str());
         RemoveDirectoryA(folder_.c_str());
         RemoveDirectoryA((root_ + "\\TOLVAR").c_str());
@@ -57,20 +56,21 @@ protected:
     // Puts a settings file in place, as an earlier run or an administrator would have left it.
     void PrepareFile(const std::string& bytes)
     {
-        ASSERT_EQ(file_, SettingsPath());
+        ASSERT_EQ(file_, SettingsPath(where_));
         WriteBytes(file_, bytes);
     }
 
     std::string root_, folder_, file_;
+    SettingsLocation where_;
 };
 
 TEST_F(SettingsStoreTest, TheFileLivesUnderTheCommonApplicationDataFolder)
 {
-    UseSettingsDataFolder(nullptr);
+    where_ = SettingsLocation();
     char common[MAX_PATH] = {};
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, common, CSIDL_COMMON_APPDATA, FALSE));
 
-    EXPECT_EQ(std::string(common) + "\\TOLVAR\\Tolvar EBanking\\BANKSERV.INI", SettingsPath());
+    EXPECT_EQ(std::string(common) + "\\TOLVAR\\Tolvar EBanking\\BANKSERV.INI", SettingsPath(where_));
     EXPECT_TRUE(IsFolder(std::string(common) + "\\TOLVAR\\Tolvar EBanking"));
 }
 
@@ -79,16 +79,16 @@ TEST_F(SettingsStoreTest, FirstReadCreatesTheFolderAndFirstWriteTheFile)
     ASSERT_FALSE(IsFolder(folder_));
     int flag = 7;
 
-    EXPECT_FALSE(ReadSettingFlag("BMBUseLWFmt", &flag));
+    EXPECT_FALSE(ReadSettingFlag(where_, "BMBUseLWFmt", &flag));
 
     EXPECT_EQ(7, flag);
     EXPECT_TRUE(IsFolder(folder_));
     EXPECT_FALSE(FileExists(file_));
 
-    EXPECT_TRUE(WriteSettingFlag("BMBUseLWFmt", 1));
+    EXPECT_TRUE(WriteSettingFlag(where_, "BMBUseLWFmt", 1));
 
     EXPECT_EQ("[MIGRATED]\r\nBMBUseLWFmt=TRUE\r\n", ReadBytes(file_));
-    EXPECT_TRUE(ReadSettingFlag("BMBUseLWFmt", &flag));
+    EXPECT_TRUE(ReadSettingFlag(where_, "BMBUseLWFmt", &flag));
     EXPECT_EQ(1, flag);
 }
 
@@ -106,12 +106,12 @@ TEST_F(SettingsStoreTest, OnlyTrueYesAndOneInAnyCaseReadAsTrue)
 
     for (const auto& item : cases) {
         int flag = 5;
-        EXPECT_TRUE(ReadSettingFlag(item.Key, &flag)) << item.Key;
+        EXPECT_TRUE(ReadSettingFlag(where_, item.Key, &flag)) << item.Key;
         EXPECT_EQ(item.Expected, flag) << item.Key;
     }
     // Only the one section counts.
     int flag = 5;
-    EXPECT_FALSE(ReadSettingFlag("n", &flag));
+    EXPECT_FALSE(ReadSettingFlag(where_, "n", &flag));
     EXPECT_EQ(5, flag);
 }
 
@@ -123,24 +123,24 @@ TEST_F(SettingsStoreTest, AnEmptyValueBehavesLikeAMissingKey)
     std::memset(text, 'x', sizeof text);
     const DWORD size = sizeof text;
 
-    EXPECT_FALSE(ReadSettingFlag("BMBUseLWFmt401122_87654321", &flag));
+    EXPECT_FALSE(ReadSettingFlag(where_, "BMBUseLWFmt401122_87654321", &flag));
     EXPECT_EQ(1, flag);
-    EXPECT_FALSE(ReadSettingFlag("BMBUseLWFmtMissing", &flag));
+    EXPECT_FALSE(ReadSettingFlag(where_, "BMBUseLWFmtMissing", &flag));
     EXPECT_EQ(1, flag);
-    EXPECT_FALSE(ReadSetting("BMBUseLWFmt401122_87654321", text, &size));
+    EXPECT_FALSE(ReadSetting(where_, "BMBUseLWFmt401122_87654321", text, &size));
     EXPECT_STREQ("", text);
 }
 
 TEST_F(SettingsStoreTest, FlagsAreWrittenAsTrueOrFalseInPlace)
 {
-    EXPECT_TRUE(WriteSettingFlag("BMBUseLWFmt", 0));
+    EXPECT_TRUE(WriteSettingFlag(where_, "BMBUseLWFmt", 0));
     EXPECT_EQ("[MIGRATED]\r\nBMBUseLWFmt=FALSE\r\n", ReadBytes(file_));
 
-    EXPECT_TRUE(WriteSettingFlag("BMBUseLWFmt", -3));
+    EXPECT_TRUE(WriteSettingFlag(where_, "BMBUseLWFmt", -3));
     EXPECT_EQ("[MIGRATED]\r\nBMBUseLWFmt=TRUE\r\n", ReadBytes(file_));
 
     int flag = 0;
-    EXPECT_TRUE(ReadSettingFlag("BMBUseLWFmt", &flag));
+    EXPECT_TRUE(ReadSettingFlag(where_, "BMBUseLWFmt", &flag));
     EXPECT_EQ(1, flag);
 }
 
@@ -149,58 +149,58 @@ TEST_F(SettingsStoreTest, TwoAccountsKeepIndependentKeys)
     const CString first = CString("BMBUseLWFmt") + "401122_87654321";
     const CString second = CString("BMBUseLWFmt") + "200000_12345678";
 
-    EXPECT_TRUE(WriteSettingFlag(first, 0));
-    EXPECT_TRUE(WriteSettingFlag(second, 1));
-    EXPECT_TRUE(WriteSettingFlag(first, 1));
-    EXPECT_TRUE(WriteSettingFlag(second, 0));
+    EXPECT_TRUE(WriteSettingFlag(where_, first, 0));
+    EXPECT_TRUE(WriteSettingFlag(where_, second, 1));
+    EXPECT_TRUE(WriteSettingFlag(where_, first, 1));
+    EXPECT_TRUE(WriteSettingFlag(where_, second, 0));
 
     EXPECT_EQ("[MIGRATED]\r\nBMBUseLWFmt401122_87654321=TRUE\r\nBMBUseLWFmt200000_12345678=FALSE\r\n",
               ReadBytes(file_));
     int flag = -1;
-    EXPECT_TRUE(ReadSettingFlag(first, &flag));
+    EXPECT_TRUE(ReadSettingFlag(where_, first, &flag));
     EXPECT_EQ(1, flag);
-    EXPECT_TRUE(ReadSettingFlag(second, &flag));
+    EXPECT_TRUE(ReadSettingFlag(where_, second, &flag));
     EXPECT_EQ(0, flag);
-    EXPECT_FALSE(ReadSettingFlag("BMBUseLWFmt", &flag));
+    EXPECT_FALSE(ReadSettingFlag(where_, "BMBUseLWFmt", &flag));
 }
 
 TEST_F(SettingsStoreTest, TextValuesRoundTripAndNeverPassTheBuffer)
 {
-    EXPECT_TRUE(WriteSetting("Note", "ABCDEFGHIJ"));
-    EXPECT_FALSE(WriteSetting("Note", nullptr));
+    EXPECT_TRUE(WriteSetting(where_, "Note", "ABCDEFGHIJ"));
+    EXPECT_FALSE(WriteSetting(where_, "Note", nullptr));
     EXPECT_EQ("[MIGRATED]\r\nNote=ABCDEFGHIJ\r\n", ReadBytes(file_));
 
     char text[16];
     std::memset(text, '#', sizeof text);
     const DWORD size = 5;
-    EXPECT_TRUE(ReadSetting("Note", text, &size));
+    EXPECT_TRUE(ReadSetting(where_, "Note", text, &size));
     EXPECT_STREQ("ABCD", text);
     for (size_t i = 5; i < sizeof text; ++i)
         EXPECT_EQ('#', text[i]) << "byte " << i;
 
     const DWORD zero = 0;
-    EXPECT_FALSE(ReadSetting("Note", text, &zero));
-    EXPECT_FALSE(ReadSetting("Note", text, nullptr));
-    EXPECT_FALSE(ReadSettingFlag("Note", nullptr));
+    EXPECT_FALSE(ReadSetting(where_, "Note", text, &zero));
+    EXPECT_FALSE(ReadSetting(where_, "Note", text, nullptr));
+    EXPECT_FALSE(ReadSettingFlag(where_, "Note", nullptr));
 }
 
 TEST_F(SettingsStoreTest, WithoutAUsableDataFolderNothingIsReadOrWritten)
 {
     // A data folder so long that the settings path would not fit MAX_PATH.
     const std::string longFolder = root_ + "\\" + std::string(240, 'd');
-    UseSettingsDataFolder(longFolder.c_str());
+    where_ = SettingsLocation(longFolder);
     int flag = 4;
 
-    EXPECT_EQ("", SettingsPath());
-    EXPECT_FALSE(ReadSettingFlag("BMBUseLWFmt", &flag));
+    EXPECT_EQ("", SettingsPath(where_));
+    EXPECT_FALSE(ReadSettingFlag(where_, "BMBUseLWFmt", &flag));
     EXPECT_EQ(4, flag);
-    EXPECT_FALSE(WriteSettingFlag("BMBUseLWFmt", 1));
+    EXPECT_FALSE(WriteSettingFlag(where_, "BMBUseLWFmt", 1));
 
     // One that does not fit even its own buffer.
     const std::string tooLong(300, 'e');
-    UseSettingsDataFolder(tooLong.c_str());
-    EXPECT_EQ("", SettingsPath());
-    EXPECT_FALSE(WriteSetting("Note", "x"));
+    where_ = SettingsLocation(tooLong);
+    EXPECT_EQ("", SettingsPath(where_));
+    EXPECT_FALSE(WriteSetting(where_, "Note", "x"));
 }
 
 }  // namespace
