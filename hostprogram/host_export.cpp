@@ -47,7 +47,10 @@ const int kMessageTextId = 0xFFFF;
 // module to write.
 class SaveDialogWatcher {
 public:
-    explicit SaveDialogWatcher(std::string extension) : extension_(std::move(extension))
+    // The folder the dialog opens in stands for the folder it showed when the dialog no longer says
+    // which as it closes (a name typed there is in that folder).
+    SaveDialogWatcher(std::string extension, std::string openedIn)
+        : extension_(std::move(extension)), openedIn_(std::move(openedIn))
     {
         if (!active_) {
             active_ = this;
@@ -91,12 +94,13 @@ private:
             wchar_t folder[MAX_PATH * 2] = {};
             const LRESULT length =
                 SendMessageW(window, CDM_GETFOLDERPATH, MAX_PATH * 2 - 1, reinterpret_cast<LPARAM>(folder));
-            if (length > 0 && static_cast<size_t>(length) < MAX_PATH * 2) {
-                std::string prefix = Utf8(folder);
-                if (!prefix.empty() && prefix.back() != '\\')
-                    prefix += '\\';
-                path = prefix + path;
-            }
+            std::string prefix =
+                length > 0 && static_cast<size_t>(length) < MAX_PATH * 2 ? Utf8(folder) : std::string();
+            if (prefix.empty())
+                prefix = openedIn_;
+            if (!prefix.empty() && prefix.back() != '\\')
+                prefix += '\\';
+            path = prefix + path;
         }
         // The dialog adds the default extension to a name typed without one.
         const size_t name = path.find_last_of("\\/");
@@ -108,6 +112,7 @@ private:
     static thread_local SaveDialogWatcher* active_;
     HHOOK hook_ = nullptr;
     std::string extension_;
+    std::string openedIn_;
     std::string lastPath_;
 };
 
@@ -225,7 +230,7 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
         driver = std::make_unique<modal::ModalDriver>();
         ScriptAnswers(*driver, request.Answers, given, messages);
     } else {
-        watcher = std::make_unique<SaveDialogWatcher>(request.Extension);
+        watcher = std::make_unique<SaveDialogWatcher>(request.Extension, request.DefaultDirectory);
     }
 
     SetErrorInfo(0, nullptr);
