@@ -1,6 +1,15 @@
 #include "tests/support/process.h"
 
+#include <string>
+
 #include "tests/support/com_test.h"
+
+namespace {
+
+constexpr int kStartAttempts = 5;
+constexpr DWORD kStartRetryMilliseconds = 500;
+
+}  // namespace
 
 ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs)
 {
@@ -21,10 +30,27 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs)
     startup.hStdOutput = output;
     startup.hStdError = output;
     PROCESS_INFORMATION process = {};
-    std::wstring command = commandLine;
-    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, timeoutMs);
+    bool started = false;
+    DWORD startError = 0;
+    for (int attempt = 0; attempt < kStartAttempts && !started; ++attempt) {
+        if (attempt > 0)
+            Sleep(kStartRetryMilliseconds);
+        std::wstring command = commandLine;
+        started =
+            CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process) != 0;
+        if (!started)
+            startError = GetLastError();
+    }
+    bool timedOut = false;
+    if (started) {
+        if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+            timedOut = true;
+            TerminateProcess(process.hProcess, STILL_ACTIVE);
+            WaitForSingleObject(process.hProcess, 5000);
+        }
         GetExitCodeProcess(process.hProcess, &result.ExitCode);
+        if (timedOut)
+            result.ExitCode = STILL_ACTIVE;
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
@@ -40,6 +66,10 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs)
         CloseHandle(input);
     }
     DeleteFileW(file);
+    if (!started)
+        result.Output += "[could not start the program: error " + std::to_string(startError) + "]\n";
+    if (timedOut)
+        result.Output += "[ended: still running after " + std::to_string(timeoutMs) + " ms]\n";
     return result;
 }
 
