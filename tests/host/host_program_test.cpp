@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -15,30 +14,10 @@
 #include "modal/modal_driver.h"
 #include "payments/payment_resources.h"
 #include "tests/support/com_test.h"
+#include "tests/support/files.h"
 #include "tests/support/process.h"
 
 namespace {
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return "<no file>";
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-}
-
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 std::string Quoted(const std::string& text)
 {
@@ -270,7 +249,7 @@ TEST_F(HostProgramTest, CancelledSaveWritesNothingAndEndsWithCodeTwo)
                              " --layout lintrove --cancel-save --output " + Quoted(output));
 
     EXPECT_EQ(2u, run.Code) << run.Output;
-    EXPECT_FALSE(Exists(output));
+    EXPECT_FALSE(FileExists(output));
     EXPECT_NE(std::string::npos, run.Output.find("  \"Save As\": Cancel\n"
                                                  "Output file: none\n"
                                                  "Result: S_OK\n"
@@ -308,7 +287,7 @@ TEST_F(HostProgramTest, EmptyBatchShowsNoDialogAndPasses)
     const HostRun run = Host("export " + Quoted(batch) + " --output " + Quoted(output));
 
     EXPECT_EQ(0u, run.Code) << run.Output;
-    EXPECT_FALSE(Exists(output));
+    EXPECT_FALSE(FileExists(output));
     EXPECT_EQ("Batch: " + batch +
                   ", 0 payments\n"
                   "Dialogs:\n"
@@ -329,20 +308,6 @@ std::string Utf8Of(const std::wstring& text)
     return utf8;
 }
 
-std::string ReadWideBytes(const std::wstring& path)
-{
-    std::string bytes;
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<no file>";
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
-
 TEST_F(HostProgramTest, ExportsIntoFoldersNamedInPolishAndChinese)
 {
     for (const std::wstring name : {L"P\u0142atno\u015bci \u017b\u00f3\u0142\u0107", L"\u4ed8\u6b3e\u6587\u4ef6"}) {
@@ -355,7 +320,7 @@ TEST_F(HostProgramTest, ExportsIntoFoldersNamedInPolishAndChinese)
             L"\" --sort-code 40-11-22 --account 87654321 --layout lintrove --output \"" + output + L"\"");
 
         const std::string printed = WithoutWineNotes(result.Output);
-        const std::string bytes = ReadWideBytes(output);
+        const std::string bytes = ReadBytes(output);
         DeleteFileW(output.c_str());
         RemoveDirectoryW(folder.c_str());
         EXPECT_EQ(1u, result.ExitCode) << printed;
@@ -381,7 +346,7 @@ TEST_F(HostProgramTest, AnOutputFileThatCannotBeReplacedStaysAndTheMessageIsPrin
     CloseHandle(held);
     EXPECT_EQ(2u, run.Code) << run.Output;
     EXPECT_EQ("held elsewhere\r\n", ReadBytes(output));
-    EXPECT_FALSE(Exists(output + ".partial"));
+    EXPECT_FALSE(FileExists(output + ".partial"));
     const size_t message =
         run.Output.find("\n  \"Payment Export\" \"The payment file could not be written to " + output + " Reason: ");
     ASSERT_NE(std::string::npos, message) << run.Output;
@@ -407,7 +372,7 @@ TEST_F(HostProgramTest, BadBatchNeverReachesTheModule)
     EXPECT_EQ("brenmark_host: " + batch + ":3: Amount: missing: the line has 3 fields, the column-name line names 4\n",
               run.Output);
     // An unattended run that reached the module would have written the first payment.
-    EXPECT_FALSE(Exists(output));
+    EXPECT_FALSE(FileExists(output));
 }
 
 TEST_F(HostProgramTest, MissingTypeLibrariesAreNamed)
@@ -517,6 +482,7 @@ TEST_F(HostProgramTest, GeneratedBatchesAreDeterministicAndKeepTheirShareThrough
 
     EXPECT_EQ(0u, made.Code) << made.Output;
     EXPECT_EQ("Wrote 40 payments (4 invalid) to " + first + "\n", made.Output);
+    ASSERT_TRUE(FileExists(first));
     EXPECT_EQ(ReadBytes(first), ReadBytes(second));
     EXPECT_NE(ReadBytes(first), ReadBytes(other));
     for (const char* layout : {"lintrove", "ledgerway"}) {

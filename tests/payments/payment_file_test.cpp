@@ -141,6 +141,20 @@ protected:
             batch.Add(Payment(i));
     }
 
+    // Exports `count` good payments (over the file at the chosen path when `replaces`) and expects
+    // the whole batch there and nothing else in the folder.
+    void ExpectAWholeRun(long count, bool replaces)
+    {
+        standin::PaymentBatch batch(log_);
+        FillBatch(batch, count);
+        const ModuleRun run = ExportKeeping(batch, L"", replaces);
+        EXPECT_EQ(S_OK, run.Result);
+        EXPECT_EQ(0, run.Status);
+        EXPECT_FALSE(run.WindowTrouble);
+        EXPECT_EQ(Records(count), ReadBytes(PaymentPath()));
+        EXPECT_EQ(std::vector<std::wstring>{L"PAYMENTS.CSV"}, FolderEntries(Wide(folder_)));
+    }
+
     std::string Records(long count) const
     {
         std::string bytes;
@@ -183,14 +197,7 @@ TEST_F(PaymentFileTest, AHostThatDiesMidRunLeavesTheEarlierFileOrNothing)
                         left.size(), CountCrLfLines(left));
 
             // The next run for the same path writes the whole batch and clears the copy away.
-            standin::PaymentBatch batch(log_);
-            FillBatch(batch, 3);
-            const ModuleRun run = ExportKeeping(batch, L"", hadEarlier);
-            EXPECT_EQ(S_OK, run.Result);
-            EXPECT_EQ(0, run.Status);
-            EXPECT_FALSE(run.WindowTrouble);
-            EXPECT_EQ(Records(3), ReadBytes(PaymentPath()));
-            EXPECT_EQ(std::vector<std::wstring>{L"PAYMENTS.CSV"}, FolderEntries(Wide(folder_)));
+            ExpectAWholeRun(3, hadEarlier);
         }
     }
 }
@@ -198,29 +205,13 @@ TEST_F(PaymentFileTest, AHostThatDiesMidRunLeavesTheEarlierFileOrNothing)
 TEST_F(PaymentFileTest, AGoodRunOverAnEarlierFileReplacesItWhole)
 {
     WriteBytes(PaymentPath(), std::string(5000, 'x'));  // longer than the new file
-    standin::PaymentBatch batch(log_);
-    FillBatch(batch, 40);
-
-    const ModuleRun run = ExportKeeping(batch, L"", true);
-
-    EXPECT_EQ(S_OK, run.Result);
-    EXPECT_EQ(0, run.Status);
-    EXPECT_FALSE(run.WindowTrouble);
-    EXPECT_EQ(Records(40), ReadBytes(PaymentPath()));
-    EXPECT_EQ(std::vector<std::wstring>{L"PAYMENTS.CSV"}, FolderEntries(Wide(folder_)));
+    ExpectAWholeRun(40, true);
 }
 
 TEST_F(PaymentFileTest, AStaleUnfinishedCopyIsGoneAfterTheNextRun)
 {
     WriteBytes(UnfinishedPath(), Records(7).substr(0, 200));
-    standin::PaymentBatch batch(log_);
-    FillBatch(batch, 2);
-
-    const ModuleRun run = ExportKeeping(batch);
-
-    EXPECT_EQ(0, run.Status);
-    EXPECT_EQ(Records(2), ReadBytes(PaymentPath()));
-    EXPECT_EQ(std::vector<std::wstring>{L"PAYMENTS.CSV"}, FolderEntries(Wide(folder_)));
+    ExpectAWholeRun(2, false);
 }
 
 TEST_F(PaymentFileTest, AChosenFileAnotherProgramHoldsIsLeftAsItWasAndTheUserIsTold)
