@@ -259,22 +259,39 @@ void PrepareResultCodes(standin::PaymentBatch& batch, long count)
         last->put_ResultCode(-1);
 }
 
-// The fastest and the slowest of repeated timings.
+// Repeated timings: the fastest, the slowest, and each in the order taken.
 class Timings {
 public:
     void Add(double seconds)
     {
-        best_ = count_ == 0 ? seconds : std::min(best_, seconds);
-        worst_ = count_ == 0 ? seconds : std::max(worst_, seconds);
-        ++count_;
+        best_ = all_.empty() ? seconds : std::min(best_, seconds);
+        worst_ = all_.empty() ? seconds : std::max(worst_, seconds);
+        all_.push_back(seconds);
     }
     double Best() const { return best_; }
     double Spread() const { return best_ > 0 ? (worst_ - best_) / best_ : 0; }
+    const std::vector<double>& All() const { return all_; }
 
 private:
     double best_ = 0, worst_ = 0;
-    int count_ = 0;
+    std::vector<double> all_;
 };
+
+// The module's time over the floor's for each repeat, the two taken one after the other: a
+// stretch in which the machine runs slower touches both sides of a pair alike. Comma-separated.
+std::string PairRatios(const Timings& module, const Timings& floor)
+{
+    std::string ratios;
+    const size_t pairs = std::min(module.All().size(), floor.All().size());
+    for (size_t i = 0; i < pairs; ++i) {
+        if (floor.All()[i] <= 0)
+            continue;
+        char text[32];
+        std::snprintf(text, sizeof text, "%s%.4f", ratios.empty() ? "" : ",", module.All()[i] / floor.All()[i]);
+        ratios += text;
+    }
+    return ratios.empty() ? "-" : ratios;
+}
 
 const char* LayoutName(Layout layout)
 {
@@ -316,11 +333,12 @@ int MeasureExport(Layout layout, long count, const std::string& folder, int repe
     DeleteFileA(floorOutput.c_str());
 
     std::printf("RESULT op=%s layout=%s n=%ld call_seconds=%.6f loop_seconds=%.6f floor_seconds=%.6f "
-                "loop_spread=%.4f floor_spread=%.4f "
+                "loop_spread=%.4f floor_spread=%.4f pair_ratios=%s "
                 "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
                 "peak_raised=%s same_bytes=%s status=%ld repeats=%d\n",
                 everyPaymentValid ? "export-allvalid" : "export", LayoutName(layout), count, call.Best(), loop.Best(),
-                floor.Best(), loop.Spread(), floor.Spread(), first.Before.WorkingSet / 1024,
+                floor.Best(), loop.Spread(), floor.Spread(), PairRatios(loop, floor).c_str(),
+                first.Before.WorkingSet / 1024,
                 first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024, first.After.Peak / 1024,
                 (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
                 first.After.Peak > start.Peak ? "yes" : "no", sameBytes ? "yes" : "no", first.Status, repeats);
@@ -418,11 +436,12 @@ int MeasureImport(long count, const std::string& folder, int repeats)
     DeleteFileA(path.c_str());
 
     std::printf("RESULT op=import layout=- n=%ld call_seconds=%.6f loop_seconds=%.6f floor_seconds=%.6f "
-                "loop_spread=%.4f floor_spread=%.4f "
+                "loop_spread=%.4f floor_spread=%.4f pair_ratios=%s "
                 "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
                 "peak_raised=%s "
                 "same_calls=%s status=%ld repeats=%d\n",
                 count, call.Best(), call.Best(), floor.Best(), call.Spread(), floor.Spread(),
+                PairRatios(call, floor).c_str(),
                 first.Before.WorkingSet / 1024, first.Before.WorkingSet / 1024, first.After.WorkingSet / 1024,
                 first.After.Peak / 1024,
                 (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
