@@ -338,8 +338,8 @@ int MeasureExport(Layout layout, long count, const std::string& folder, int repe
                 "peak_raised=%s same_bytes=%s status=%ld repeats=%d\n",
                 everyPaymentValid ? "export-allvalid" : "export", LayoutName(layout), count, call.Best(), loop.Best(),
                 floor.Best(), loop.Spread(), floor.Spread(), PairRatios(loop, floor).c_str(),
-                first.Before.WorkingSet / 1024,
-                first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024, first.After.Peak / 1024,
+                first.Before.WorkingSet / 1024, first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024,
+                first.After.Peak / 1024,
                 (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
                 first.After.Peak > start.Peak ? "yes" : "no", sameBytes ? "yes" : "no", first.Status, repeats);
     return sameBytes ? 0 : 1;
@@ -441,9 +441,8 @@ int MeasureImport(long count, const std::string& folder, int repeats)
                 "peak_raised=%s "
                 "same_calls=%s status=%ld repeats=%d\n",
                 count, call.Best(), call.Best(), floor.Best(), call.Spread(), floor.Spread(),
-                PairRatios(call, floor).c_str(),
-                first.Before.WorkingSet / 1024, first.Before.WorkingSet / 1024, first.After.WorkingSet / 1024,
-                first.After.Peak / 1024,
+                PairRatios(call, floor).c_str(), first.Before.WorkingSet / 1024, first.Before.WorkingSet / 1024,
+                first.After.WorkingSet / 1024, first.After.Peak / 1024,
                 (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
                 first.After.Peak > start.Peak ? "yes" : "no", allRead ? "yes" : "no", first.Status, repeats);
     return allRead ? 0 : 1;
