@@ -147,6 +147,15 @@ standin::PaymentData Payment(const wchar_t* sortCode, const wchar_t* account, co
     return payment;
 }
 
+// The host's defaults for the save dialog: payments.csv in the folder.
+void ProposePaymentFile(hostprogram::HostSession& session, const std::string& folder)
+{
+    standin::Settings& settings = session.Settings();
+    settings.DefaultDirectory = folder;
+    settings.DefaultFileName = "payments.csv";
+    settings.FileExtension = "csv";
+}
+
 long ExportStatus(hostprogram::HostSession& session, standin::PaymentBatch& batch)
 {
     standin::PaymentContext context(L"40-11-22", L"87654321");
@@ -172,10 +181,7 @@ void PaymentRun(hostprogram::HostSession& session)
     SHCreateDirectoryExA(nullptr, store.c_str(), nullptr);
     DeleteFileA((store + "\\payments.csv").c_str());
 
-    standin::Settings& settings = session.Settings();
-    settings.DefaultDirectory = folder;
-    settings.DefaultFileName = "payments.csv";
-    settings.FileExtension = "csv";
+    ProposePaymentFile(session, folder);
     standin::PaymentBatch batch;
     batch.Add(Payment(L"20-45-77", L"31926819", L"Alder Timber Supplies", 1250, L"4471"));
     batch.Add(Payment(L"30-96-26", L"44170621", L"M. Okafor", 86.4, L"2211"));
@@ -202,10 +208,7 @@ void PaymentRun(hostprogram::HostSession& session)
 // The host's default payment folder is gone: the module says so and proposes its root folder.
 void MissingFolderRun(hostprogram::HostSession& session)
 {
-    standin::Settings& settings = session.Settings();
-    settings.DefaultDirectory = "C:\\Payments\\Archive 2025";
-    settings.DefaultFileName = "payments.csv";
-    settings.FileExtension = "csv";
+    ProposePaymentFile(session, "C:\\Payments\\Archive 2025");
     standin::PaymentBatch batch;
     batch.Add(Payment(L"20-45-77", L"31926819", L"Alder Timber Supplies", 1250, L"4471"));
 
@@ -228,10 +231,7 @@ void NotWrittenRun(hostprogram::HostSession& session)
     CreateDirectoryA(folder.c_str(), nullptr);
     const HeldFile held(path, GENERIC_WRITE);
 
-    standin::Settings& settings = session.Settings();
-    settings.DefaultDirectory = folder;
-    settings.DefaultFileName = "payments.csv";
-    settings.FileExtension = "csv";
+    ProposePaymentFile(session, folder);
     standin::PaymentBatch batch;
     batch.Add(Payment(L"20-45-77", L"31926819", L"Alder Timber Supplies", 1250, L"4471"));
 

@@ -113,6 +113,14 @@ protected:
 
     std::string UnfinishedPath() const { return PaymentPath() + ".partial"; }
 
+    // Opens the chosen file as a viewer does: reading it, letting others read and write it, but not
+    // remove it.
+    HANDLE HoldAsAViewer() const
+    {
+        return CreateFileA(PaymentPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    }
+
     // Exports through the registered module, leaving what is at the chosen path until the run
     // replaces it; typedPath is typed into the save dialog instead of the proposed path.
     ModuleRun ExportKeeping(standin::PaymentBatch& batch, const std::wstring& typedPath = L"", bool replaces = false,
@@ -218,9 +226,7 @@ TEST_F(PaymentFileTest, AChosenFileAnotherProgramHoldsIsLeftAsItWasAndTheUserIsT
 {
     const std::string earlier = "held open elsewhere\r\n";
     WriteBytes(PaymentPath(), earlier);
-    // A viewer that reads the file and lets others read and write it, but not remove it.
-    const HANDLE held = CreateFileA(PaymentPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+    const HANDLE held = HoldAsAViewer();
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     standin::PaymentBatch batch(log_);
     FillBatch(batch, 3);
@@ -252,8 +258,7 @@ TEST_F(PaymentFileTest, AChosenFileAnotherProgramHoldsGoesToTheVirtualStoreWhenI
     ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExW(nullptr, storeFolder.c_str(), nullptr));
     const std::wstring stored = storeFolder + L"\\PAYMENTS.CSV";
     WriteBytes(PaymentPath(), "the administrator's file\r\n");
-    const HANDLE held = CreateFileA(PaymentPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+    const HANDLE held = HoldAsAViewer();
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     standin::PaymentBatch batch(log_);
     FillBatch(batch, 3);
