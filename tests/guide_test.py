@@ -28,7 +28,7 @@ def read(path):
 
 def module_result_texts():
     """Code -> text, from the payment resources' string table."""
-    text = read(os.path.join(ROOT, "payments", "payment_resources.rc"))
+    text = read(os.path.join(ROOT, "src", "payments", "payment_resources.rc"))
     table = re.search(r"^STRINGTABLE\s*\nBEGIN\n(.*?)^END", text, re.S | re.M)
     texts = {}
     for number, value in re.findall(r'^\s*(\d+)\s+"((?:[^"]|"")*)"\s*$', table.group(1), re.M):
@@ -38,7 +38,7 @@ def module_result_texts():
 
 def codes_the_module_sets():
     """Name -> code of the result-code enum; the batch-rejection code is the host's to use."""
-    text = read(os.path.join(ROOT, "payments", "payment_checks.h"))
+    text = read(os.path.join(ROOT, "src", "payments", "payment_checks.h"))
     body = re.search(r"enum PaymentResultCode[^{]*\{(.*?)\};", text, re.S).group(1)
     return {name: int(value) for name, value in re.findall(r"(k\w+)\s*=\s*(\d+)", body)}
 
