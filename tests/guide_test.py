@@ -5,7 +5,9 @@
   makes is shown in the guide;
 - every result code the module can set (the result-code enum of the payment checks) has a row in
   the guide's table of result codes, and every row's text is the module's own text for that code
-  (its string table, at 300 + code), word for word.
+  (its string table, at 300 + code), word for word;
+- every window caption, setting key and file name of the module that the guide quotes is one the
+  module's code holds.
 
     tests/guide_test.py SOURCE_DIR
 """
@@ -129,6 +131,84 @@ class ResultCodesTest(unittest.TestCase):
             with self.subTest(code=code):
                 self.assertIn(code, self.texts, "a code the module has no text for")
                 self.assertEqual(f'"{self.texts[code]}"', cell)
+
+
+def product_text():
+    """Every source, resource and packaging file of what ships, as one text."""
+    texts = []
+    for folder in ("src", "packaging"):
+        for directory, _, names in os.walk(os.path.join(ROOT, folder)):
+            for name in names:
+                if os.path.splitext(name)[1] in (".cpp", ".h", ".rc", ".rgs", ".idl", ".in", ".py", ".json"):
+                    texts.append(read(os.path.join(directory, name)))
+    return "\n".join(texts)
+
+
+def section(guide, heading):
+    """The text of the section under a heading, up to the next heading of any level."""
+    match = re.search(r"^#+ " + re.escape(heading) + r"\s*$(.*?)(?=^#)", guide + "\n#", re.S | re.M)
+    if match is None:
+        raise AssertionError(f"the guide has no section {heading!r}")
+    return match.group(1)
+
+
+def first_column(text):
+    """The first cells of a section's table rows, header and rule left out."""
+    cells = []
+    for line in text.splitlines():
+        if line.startswith("|"):
+            cell = line.strip().strip("|").split("|")[0].strip()
+            if not re.fullmatch(r"-+", cell):
+                cells.append(cell)
+    return cells[1:]
+
+
+class QuotedNamesTest(unittest.TestCase):
+    """What the guide quotes of the module (captions, keys, files) must be the module's own."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.guide = read(GUIDE)
+        cls.code = product_text()
+
+    def assertInCode(self, text):
+        self.assertTrue(f'"{text}"' in self.code or f"'{text}'" in self.code or text in self.code,
+                        f"{text!r} is not in the module's code")
+
+    def test_every_caption_in_the_table_of_messages_is_the_module_s(self):
+        captions = [re.fullmatch(r'"([^"]+)"', cell) for cell in first_column(section(self.guide, "The messages the module shows"))]
+        quoted = [match.group(1) for match in captions if match]
+        self.assertGreaterEqual(len(quoted), 5)
+        for caption in quoted:
+            with self.subTest(caption=caption):
+                self.assertTrue(f'"{caption}"' in self.code, f"{caption!r} is no caption in the module's code")
+
+    def test_every_setting_key_the_guide_shows_is_read_by_the_module(self):
+        # Lines of the settings file shown in the guide: "[SECTION]" and "KeyName=VALUE"; a key's
+        # account suffix (digits and underscores) is the user's, its name the module's.
+        lines = re.findall(r"^    (\[\w+\]|[A-Za-z]\w*=\S*)$", self.guide, re.M)
+        names = set()
+        for line in lines:
+            names.add(line.strip("[]") if line.startswith("[") else re.sub(r"[\d_]*$", "", line.split("=")[0]))
+        keys = set(re.findall(r"key `([A-Za-z]\w*)`", self.guide))
+        self.assertIn("BMBUseLWFmt", names | keys)
+        for name in sorted(names | keys):
+            with self.subTest(key=name):
+                self.assertInCode(name)
+
+    def test_every_file_the_module_keeps_is_named_in_its_code(self):
+        files = [re.fullmatch(r"`([^`]+)`", cell) for cell in first_column(section(self.guide, "The files the module keeps, and backing them up"))]
+        named = [match.group(1) for match in files if match]
+        self.assertIn("BANKSERV.INI", named)
+        for name in named:
+            with self.subTest(file=name):
+                self.assertInCode(name)
+
+    def test_the_module_s_file_names_are_its_own(self):
+        for name in sorted(set(re.findall(r"`(TolvarBrenmarkLintrove[\w.-]*\.(?:dll|msi))`", self.guide))):
+            with self.subTest(file=name):
+                stem = name.split("-")[0].rsplit(".", 1)[0]
+                self.assertInCode(stem)
 
 
 if __name__ == "__main__":
