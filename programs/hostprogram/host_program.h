@@ -12,18 +12,14 @@
 #include <string>
 #include <vector>
 
-namespace hostprogram {
+#include "hostprogram/command_line.h"
 
-enum ExitCode { kExitPassed = 0, kExitSomeFailed = 1, kExitError = 2 };
+namespace hostprogram {
 
 // Runs the program on its arguments (UTF-8, the program name left out).
 int RunHostProgram(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 // The process's own command line, standard output and error.
 int RunFromCommandLine();
-
-// Whether someone can see windows here: a visible window station, and under Wine a graphics
-// driver other than its null driver with a display to draw on.
-bool HasDisplay();
 
 }  // namespace hostprogram
