@@ -169,17 +169,14 @@ long ExportStatus(hostprogram::HostSession& session, standin::PaymentBatch& batc
 }
 
 // A first use for the paying account: the options dialog offers the Ledgerway layout; the user
-// picks a debit date, tries the Lintrove layout, cancels and thinks better of it, and saves over a
-// file that another program holds open, so the system puts the payment file in the VirtualStore.
+// picks a debit date, tries the Lintrove layout, cancels and thinks better of it, and saves in the
+// payments folder.
 void PaymentRun(hostprogram::HostSession& session)
 {
     const std::string folder = "C:\\Payments";
     const std::string path = folder + "\\payments.csv";
     CreateDirectoryA(folder.c_str(), nullptr);
-    const HeldFile held(path, GENERIC_WRITE);
-    const std::string store = KnownFolder(CSIDL_LOCAL_APPDATA) + "\\virtualstore\\Payments";
-    SHCreateDirectoryExA(nullptr, store.c_str(), nullptr);
-    DeleteFileA((store + "\\payments.csv").c_str());
+    DeleteFileA(path.c_str());
 
     ProposePaymentFile(session, folder);
     standin::PaymentBatch batch;
@@ -195,14 +192,46 @@ void PaymentRun(hostprogram::HostSession& session)
     Picture(options, "options-lintrove");
     options.Press(IDCANCEL).Click(IDC_LEDGERWAY_LAYOUT).Press(IDOK);
     Picture(driver.On(kChangesCaption), "changes-question").Press(IDNO);
-    Picture(driver.On(kRedirectCaption), "redirect-notice").Press(IDNO);
     Picture(driver.OnNext(), "save-dialog").Press(IDOK);
-    driver.OnNext().Press(IDYES);  // the save dialog's own question before it replaces the file
 
     const long status = ExportStatus(session, batch);
     CheckRun(driver, "payment run", status, 0);
+    if (!Exists(path))
+        Problem("payment run: no payment file at " + path);
+}
+
+// A protected folder refuses a user without administrator rights to create the payment file: the
+// module saves it in the user's VirtualStore and says so. The folder is one that refuses every
+// file (scripts/screenshots makes it so).
+void RedirectRun(hostprogram::HostSession& session)
+{
+    const std::string folder = "C:\\Program Files\\Harbour Payments";
+    const HANDLE probe = CreateFileA((folder + "\\probe.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    const DWORD refused = probe == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (probe != INVALID_HANDLE_VALUE)
+        CloseHandle(probe);
+    if (refused != ERROR_ACCESS_DENIED) {
+        Problem("redirect run: " + folder + " does not refuse new files with access denied");
+        return;
+    }
+    const std::string store = KnownFolder(CSIDL_LOCAL_APPDATA) + "\\virtualstore\\Program Files\\Harbour Payments";
+    SHCreateDirectoryExA(nullptr, store.c_str(), nullptr);
+    DeleteFileA((store + "\\payments.csv").c_str());
+
+    ProposePaymentFile(session, folder);
+    standin::PaymentBatch batch;
+    batch.Add(Payment(L"20-45-77", L"31926819", L"Alder Timber Supplies", 1250, L"4471"));
+
+    modal::ModalDriver driver;
+    driver.On(modal::kOptionsCaption).Press(IDOK);
+    driver.OnNext().Press(IDOK);  // the save dialog
+    Picture(driver.On(kRedirectCaption), "redirect-notice").Press(IDNO);
+
+    const long status = ExportStatus(session, batch);
+    CheckRun(driver, "redirect run", status, 0);
     if (!Exists(store + "\\payments.csv"))
-        Problem("payment run: no payment file in " + store);
+        Problem("redirect run: no payment file in " + store);
 }
 
 // The host's default payment folder is gone: the module says so and proposes its root folder.
@@ -221,8 +250,8 @@ void MissingFolderRun(hostprogram::HostSession& session)
     CheckRun(driver, "missing folder run", status, 3);
 }
 
-// The chosen payment file is held by another program and no VirtualStore folder can take it: the
-// module says where and why, and no file is written.
+// The chosen payment file, last week's, is held by another program: the module says where and
+// why, and the new file is written nowhere.
 void NotWrittenRun(hostprogram::HostSession& session)
 {
     const std::string folder = "C:\\Payments\\Held";
@@ -295,6 +324,7 @@ int main(int argc, char** argv)
         // The account's layout choice from an earlier run would change the first picture.
         DeleteFileA((KnownFolder(CSIDL_COMMON_APPDATA) + "\\TOLVAR\\Tolvar EBanking\\BANKSERV.INI").c_str());
         PaymentRun(session);
+        RedirectRun(session);
         MissingFolderRun(session);
         NotWrittenRun(session);
         StatementRun(session, argv[2]);

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
+#include <utility>
+
 #include "support/platform.h"
 
 namespace {
@@ -47,8 +49,13 @@ CLintroveInfoDialog::~CLintroveInfoDialog()
 
 INT_PTR CLintroveInfoDialog::DoModal(HWND owner)
 {
-    return ::DialogBoxParamA(static_cast<HINSTANCE>(platform::ResourceModule()), MAKEINTRESOURCEA(IDD_PAYMENT_OPTIONS),
-                             owner, &CLintroveInfoDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    failure_ = nullptr;
+    const INT_PTR result =
+        ::DialogBoxParamA(static_cast<HINSTANCE>(platform::ResourceModule()), MAKEINTRESOURCEA(IDD_PAYMENT_OPTIONS),
+                          owner, &CLintroveInfoDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    if (failure_)
+        std::rethrow_exception(std::exchange(failure_, nullptr));
+    return result;
 }
 
 INT_PTR CALLBACK CLintroveInfoDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -62,12 +69,24 @@ INT_PTR CALLBACK CLintroveInfoDialog::DialogProc(HWND window, UINT message, WPAR
     // Messages before WM_INITDIALOG (WM_SETFONT and the like) get the default handling.
     if (!self)
         return FALSE;
+    // The one boundary: an exception unwinding through the system's frames would end the host.
+    try {
+        return self->Dispatch(window, message, wParam, lParam);
+    } catch (...) {
+        if (!self->failure_)
+            self->failure_ = std::current_exception();
+        ::EndDialog(window, -1);
+        return TRUE;
+    }
+}
 
+INT_PTR CLintroveInfoDialog::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
     LRESULT result = 0;
-    const bool handled = self->ProcessWindowMessage(message, wParam, lParam, result);
+    const bool handled = ProcessWindowMessage(message, wParam, lParam, result);
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(window, DWLP_USER, 0);
-        self->m_hWnd = nullptr;
+        m_hWnd = nullptr;
     }
     if (!handled)
         return FALSE;

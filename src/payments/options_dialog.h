@@ -8,6 +8,8 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
+#include <exception>
+
 #include "payments/payment_resources.h"
 #include "settings/settings_store.h"
 #include "support/cstring.h"
@@ -43,6 +45,8 @@ public:
     CLintroveInfoDialog& operator=(const CLintroveInfoDialog&) = delete;
 
     // Shows the dialog modally: 1 after OK, 2 after Cancel, otherwise it could not be shown.
+    // Whatever a message's handling raised (out of memory, the settings store) closes the dialog
+    // and is raised again here, once the system's frames are left behind.
     INT_PTR DoModal(HWND owner);
 
     DATE DebitDate() const { return debitDate_; }
@@ -57,6 +61,7 @@ public:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // Answers one message: true when it handled it, with its result.
     bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     LRESULT OnInitDialog();
@@ -76,4 +81,6 @@ private:
     HMODULE commonControlsModule_ = nullptr;
     CString settingsKey_;
     SettingsLocation settings_;
+    // What a message's handling raised, kept until DoModal raises it again.
+    std::exception_ptr failure_;
 };

@@ -1,5 +1,6 @@
 #include "payments/output_file.h"
 
+#include <bcrypt.h>
 #include <commdlg.h>
 #include <fcntl.h>
 #include <io.h>
@@ -72,26 +73,151 @@ DWORD RuntimeError()
     }
 }
 
-// The unfinished copy of a path: its name followed by the suffix, the name cut when the whole
-// would not fit MAX_PATH (never inside a surrogate pair). False when not even the folder fits.
-bool UnfinishedPathFor(const wchar_t* path, wchar_t (&out)[MAX_PATH])
+// A handle closed when the holder goes.
+class HandleHolder {
+public:
+    explicit HandleHolder(HANDLE handle) : handle_(handle) {}
+    ~HandleHolder()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+    }
+    HandleHolder(const HandleHolder&) = delete;
+    HandleHolder& operator=(const HandleHolder&) = delete;
+    HANDLE Get() const { return handle_; }
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+// A directory search closed when the holder goes.
+class SearchHolder {
+public:
+    explicit SearchHolder(HANDLE search) : search_(search) {}
+    ~SearchHolder()
+    {
+        if (search_ != INVALID_HANDLE_VALUE)
+            FindClose(search_);
+    }
+    SearchHolder(const SearchHolder&) = delete;
+    SearchHolder& operator=(const SearchHolder&) = delete;
+    HANDLE Get() const { return search_; }
+    bool Valid() const { return search_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE search_;
+};
+
+// A new unfinished copy with a taken name is tried under another random name a few times.
+constexpr int kNameAttempts = 4;
+
+// What an unfinished copy's name adds to the chosen name: the marker and the random part.
+size_t UnfinishedAddition()
+{
+    return std::wcslen(OutputPlacement::UnfinishedMarker) + OutputPlacement::RandomDigits;
+}
+
+// The unfinished copies' common start for a path: its name followed by the marker, the name cut
+// when the whole copy's name would not fit MAX_PATH (never inside a surrogate pair). False when
+// not even the folder fits.
+bool UnfinishedPrefixFor(const wchar_t* path, wchar_t (&out)[MAX_PATH])
 {
     std::wmemset(out, 0, MAX_PATH);
     const size_t length = std::wcslen(path);
-    const size_t suffix = std::wcslen(OutputPlacement::UnfinishedSuffix);
+    const size_t addition = UnfinishedAddition();
     const wchar_t* slash = std::wcsrchr(path, L'\\');
     const size_t nameStart = slash ? static_cast<size_t>(slash - path) + 1 : 0;
-    if (length == 0 || nameStart + 1 + suffix > MAX_PATH - 1)
+    if (length == 0 || nameStart + 1 + addition > MAX_PATH - 1)
         return false;
     size_t keep = length;
-    if (keep + suffix > MAX_PATH - 1) {
-        keep = MAX_PATH - 1 - suffix;
+    if (keep + addition > MAX_PATH - 1) {
+        keep = MAX_PATH - 1 - addition;
         if (keep > nameStart + 1 && IS_LOW_SURROGATE(path[keep]))
             --keep;
     }
     std::wmemcpy(out, path, keep);
-    std::wmemcpy(out + keep, OutputPlacement::UnfinishedSuffix, suffix);
+    std::wmemcpy(out + keep, OutputPlacement::UnfinishedMarker, std::wcslen(OutputPlacement::UnfinishedMarker));
     return true;
+}
+
+bool IsRandomDigit(wchar_t c)
+{
+    return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F');
+}
+
+// Whether a name found in the folder is exactly an unfinished copy's: the prefix's name part and
+// the random part in its exact form.
+bool IsUnfinishedName(const wchar_t* name, const wchar_t* prefixName)
+{
+    const size_t prefix = std::wcslen(prefixName);
+    if (std::wcslen(name) != prefix + OutputPlacement::RandomDigits || std::wcsncmp(name, prefixName, prefix) != 0)
+        return false;
+    for (const wchar_t* c = name + prefix; *c; ++c) {
+        if (!IsRandomDigit(*c))
+            return false;
+    }
+    return true;
+}
+
+// The number of names the open file has; 0 when the system cannot tell.
+DWORD LinkCount(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file, &information))
+        return 0;
+    return information.nNumberOfLinks;
+}
+
+DWORD LinkCount(std::FILE* file)
+{
+    return LinkCount(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))));
+}
+
+// Deletes the file at path when it is a plain file with this one name. The file is opened without
+// following a reparse point, checked and deleted through the same handle, so what is deleted is
+// what was checked; a copy a live run holds cannot be opened for deletion and stays.
+void DeleteIfPlainFile(const wchar_t* path)
+{
+    const HandleHolder file(CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.Valid())
+        return;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file.Get(), &information))
+        return;
+    const DWORD notPlain = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
+    if ((information.dwFileAttributes & notPlain) != 0 || information.nNumberOfLinks != 1)
+        return;
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// Deletes the unfinished copies that runs which died left for the place whose prefix is given.
+void DeleteLeftovers(const wchar_t (&prefix)[MAX_PATH])
+{
+    wchar_t pattern[MAX_PATH + 1] = {};
+    _snwprintf(pattern, MAX_PATH, L"%ls*", prefix);
+    const wchar_t* slash = std::wcsrchr(prefix, L'\\');
+    const size_t folderLength = slash ? static_cast<size_t>(slash - prefix) + 1 : 0;
+    const wchar_t* prefixName = prefix + folderLength;
+
+    WIN32_FIND_DATAW found{};
+    const SearchHolder search(FindFirstFileW(pattern, &found));
+    if (!search.Valid())
+        return;
+    do {
+        if (!IsUnfinishedName(found.cFileName, prefixName))
+            continue;
+        wchar_t path[MAX_PATH] = {};
+        const size_t nameLength = std::wcslen(found.cFileName);
+        if (folderLength + nameLength > MAX_PATH - 1)
+            continue;
+        std::wmemcpy(path, prefix, folderLength);
+        std::wmemcpy(path + folderLength, found.cFileName, nameLength);
+        DeleteIfPlainFile(path);
+    } while (FindNextFileW(search.Get(), &found));
 }
 
 }  // namespace
@@ -117,12 +243,19 @@ void PlacementPlatform::OpenFolder(const wchar_t* folder)
     ShellExecuteW(nullptr, L"open", folder, nullptr, nullptr, SW_SHOWDEFAULT);
 }
 
+bool PlacementPlatform::Random(unsigned char* bytes, unsigned long size)
+{
+    return BCRYPT_SUCCESS(BCryptGenRandom(nullptr, bytes, size, BCRYPT_USE_SYSTEM_PREFERRED_RNG));
+}
+
 DWORD PlacementPlatform::Create(const wchar_t* path, std::FILE** file)
 {
     *file = nullptr;
-    // Others may read the unfinished copy, nobody may write or remove it under the run.
-    const HANDLE handle =
-        CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Others may read the unfinished copy, nobody may write or remove it under the run. No
+    // security descriptor of its own: the copy gets the folder's inherited permissions, which
+    // the chosen file then has.
+    const HANDLE handle = CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return GetLastError();
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
@@ -318,6 +451,41 @@ void OutputPlacement::DeleteUnfinished()
     std::wmemset(unfinishedPath_, 0, MAX_PATH);
 }
 
+DWORD OutputPlacement::CreateUnfinished(const wchar_t* place, std::FILE** file)
+{
+    *file = nullptr;
+    wchar_t prefix[MAX_PATH] = {};
+    if (!UnfinishedPrefixFor(place, prefix))
+        return ERROR_FILENAME_EXCED_RANGE;
+    DeleteLeftovers(prefix);
+
+    const size_t prefixLength = std::wcslen(prefix);
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < kNameAttempts && error == ERROR_FILE_EXISTS; ++attempt) {
+        unsigned char random[RandomDigits / 2] = {};
+        if (!platform_.Random(random, sizeof random))
+            return ERROR_GEN_FAILURE;
+        wchar_t path[MAX_PATH] = {};
+        std::wmemcpy(path, prefix, prefixLength);
+        for (size_t i = 0; i < sizeof random; ++i) {
+            path[prefixLength + 2 * i] = L"0123456789ABCDEF"[random[i] >> 4];
+            path[prefixLength + 2 * i + 1] = L"0123456789ABCDEF"[random[i] & 0x0F];
+        }
+        error = platform_.Create(path, file);
+        if (error != ERROR_SUCCESS)
+            continue;
+        // A second name made for the new copy would take the payments into whatever file it names.
+        if (LinkCount(*file) != 1) {
+            platform_.Close(*file);
+            *file = nullptr;
+            DeleteFileW(path);
+            return ERROR_ALREADY_EXISTS;
+        }
+        CopyText(unfinishedPath_, path);
+    }
+    return error;
+}
+
 PaymentFile OutputPlacement::Open()
 {
     DeleteUnfinished();
@@ -333,27 +501,25 @@ PaymentFile OutputPlacement::Open()
         return PaymentFile();
     }
 
-    wchar_t unfinished[MAX_PATH] = {};
     std::FILE* file = nullptr;
-    DWORD error = UnfinishedPathFor(chosenPath_, unfinished) ? platform_.Create(unfinished, &file)
-                                                             : static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE);
+    const DWORD error = CreateUnfinished(chosenPath_, &file);
     if (error == ERROR_SUCCESS) {
-        CopyText(unfinishedPath_, unfinished);
-        // A copy a dead run left in the VirtualStore would only lie about.
+        // Copies dead runs left in the VirtualStore would only lie about.
         wchar_t stale[MAX_PATH] = {};
-        if (!elevated_ && virtualStorePath_[0] && UnfinishedPathFor(virtualStorePath_, stale))
-            DeleteFileW(stale);
+        if (!elevated_ && virtualStorePath_[0] && UnfinishedPrefixFor(virtualStorePath_, stale))
+            DeleteLeftovers(stale);
         return PaymentFile(file);
     }
     Fail(chosenPath_, error);
-    if (elevated_ || !virtualStorePath_[0] || !UnfinishedPathFor(virtualStorePath_, unfinished))
+    // Only a folder that refuses a non-elevated user to create the file has a place for it in the
+    // VirtualStore.
+    if (error != ERROR_ACCESS_DENIED || elevated_ || !virtualStorePath_[0])
         return PaymentFile();
-    if (platform_.Create(unfinished, &file) != ERROR_SUCCESS)
+    if (CreateUnfinished(virtualStorePath_, &file) != ERROR_SUCCESS)
         return PaymentFile();
     // The chosen folder refused, the VirtualStore took it: nothing failed after all.
     failure_ = ERROR_SUCCESS;
     std::wmemset(failedPath_, 0, MAX_PATH);
-    CopyText(unfinishedPath_, unfinished);
     openedInVirtualStore_ = true;
     return PaymentFile(file);
 }
@@ -378,7 +544,14 @@ bool OutputPlacement::Commit(PaymentFile& file)
         return false;
     }
     std::FILE* stream = file.Release();
-    const DWORD flushed = platform_.Flush(stream);
+    DWORD flushed = platform_.Flush(stream);
+    // A name added to the copy while it was written would be left holding the payments: they go.
+    if (flushed == ERROR_SUCCESS && LinkCount(stream) != 1) {
+        const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+        SetFilePointer(handle, 0, nullptr, FILE_BEGIN);
+        SetEndOfFile(handle);
+        flushed = ERROR_ALREADY_EXISTS;
+    }
     const DWORD closed = platform_.Close(stream);
     if (flushed != ERROR_SUCCESS || closed != ERROR_SUCCESS) {
         Fail(place, flushed != ERROR_SUCCESS ? flushed : closed);
@@ -386,18 +559,12 @@ bool OutputPlacement::Commit(PaymentFile& file)
         return false;
     }
 
+    // A file at the place that cannot be replaced (a viewer holds it) ends the run: a file put
+    // anywhere else would leave the earlier batch where the user saved and uploads from.
     const DWORD moved = platform_.Move(unfinishedPath_, place);
     if (moved == ERROR_SUCCESS) {
         std::wmemset(unfinishedPath_, 0, MAX_PATH);
         CopyText(writtenPath_, place);
-        return true;
-    }
-    // A folder that took the copy may still refuse the replacement of the chosen file.
-    if (!openedInVirtualStore_ && !elevated_ && virtualStorePath_[0] &&
-        platform_.Move(unfinishedPath_, virtualStorePath_) == ERROR_SUCCESS) {
-        std::wmemset(unfinishedPath_, 0, MAX_PATH);
-        CopyText(writtenPath_, virtualStorePath_);
-        openedInVirtualStore_ = true;
         return true;
     }
     Fail(place, moved);

@@ -8,6 +8,12 @@
 // to the disk, closed and only then moved over the chosen path. Whatever ends a run before the
 // move, the chosen path holds what it held before.
 //
+// Anyone who may write in the chosen folder could otherwise prepare that copy (a hard link to
+// another file, a file of their own): so its name has a random part, it is created new with the
+// folder's inherited permissions, no reparse point is followed, and a copy with more than one
+// name is refused. Copies that dead runs left are deleted only when they are plain files with one
+// name of exactly the form this module gives.
+//
 // One export run uses one OutputPlacement, over the platform it is given:
 //     OutputPlacement placement(platform);
 //     placement.BuildFilter(extension);
@@ -36,8 +42,12 @@ public:
     // Opens the folder in the file manager.
     virtual void OpenFolder(const wchar_t* folder);
 
+    // Fills the buffer with random bytes; false when the system cannot give them.
+    virtual bool Random(unsigned char* bytes, unsigned long size);
+
     // The steps of writing a file. Each gives ERROR_SUCCESS or the system's error code.
-    // Creates the file (or empties one left there) for writing in text mode, others may read it.
+    // Creates a new file for writing in text mode, others may read it: never one that exists,
+    // never through a reparse point, with the permissions the folder gives its new files.
     virtual DWORD Create(const wchar_t* path, std::FILE** file);
     // Sends what is written to the disk: the C runtime's buffers, then the system's.
     virtual DWORD Flush(std::FILE* file);
@@ -76,8 +86,10 @@ class OutputPlacement {
 public:
     static constexpr size_t FilterSize = 1024;
     static constexpr size_t NoticeSize = 1024;
-    // What the unfinished copy's name adds to the chosen name: no payment file ends so.
-    static constexpr const wchar_t* UnfinishedSuffix = L".partial";
+    // The unfinished copy's name: the chosen name, this marker and RandomDigits upper-case
+    // hexadecimal digits (the chosen name cut when the whole would not fit MAX_PATH).
+    static constexpr const wchar_t* UnfinishedMarker = L".partial-";
+    static constexpr size_t RandomDigits = 16;
 
     explicit OutputPlacement(PlacementPlatform& platform);
     // The unfinished copy goes if the run ends without Commit.
@@ -99,16 +111,17 @@ public:
     const wchar_t* ChosenPath() const { return chosenPath_; }
 
     // Creates the unfinished copy beside the chosen path; for a non-elevated user whose chosen
-    // folder refuses it, beside the chosen path's place in the VirtualStore. A copy left by a run
-    // that died is emptied and used again. Empty when neither could be made (see Failure).
+    // folder refuses to create it (access denied), beside the chosen path's place in the
+    // VirtualStore. Copies left there by runs that died go first. Empty when none could be made, or
+    // the one made has another name too (see Failure).
     PaymentFile Open();
     // The unfinished copy Open made ("" when none is kept).
     const wchar_t* UnfinishedPath() const { return unfinishedPath_; }
     // Records that writing to the file failed, with the C runtime's reason.
     void NoteWriteFailure();
     // Flushes the file to the disk, closes it and moves it over its place. False, with the
-    // unfinished copy gone and the place as it was, when a write failed before or any step fails;
-    // a place that refuses the move is tried in the VirtualStore for a non-elevated user.
+    // unfinished copy gone and the place as it was, when a write failed before or any step fails
+    // (a file at the place that cannot be replaced among them: the new one goes nowhere else).
     bool Commit(PaymentFile& file);
     // Closes the file and deletes the unfinished copy: the place stays as it was.
     void Discard(PaymentFile& file);
@@ -137,6 +150,8 @@ private:
     bool VirtualStoreWrittenThisRun() const;
     void Fail(const wchar_t* path, DWORD error);
     void DeleteUnfinished();
+    // Creates the unfinished copy for the place, after deleting the copies dead runs left there.
+    DWORD CreateUnfinished(const wchar_t* place, std::FILE** file);
 
     PlacementPlatform& platform_;
     wchar_t filter_[FilterSize] = {};

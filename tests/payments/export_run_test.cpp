@@ -17,6 +17,7 @@
 #include "tests/support/sample_payment.h"
 #include "settings/settings_store.h"
 #include "tests/support/com_test.h"
+#include "tests/support/failing_allocator.h"
 #include "tests/support/files.h"
 
 namespace {
@@ -332,6 +333,8 @@ public:
     DWORD Create(const wchar_t* path, std::FILE** file) override
     {
         const DWORD error = PlacementPlatform::Create(path, file);
+        if (error == ERROR_SUCCESS && !LinkOnCreate.empty())
+            CreateHardLinkW(LinkOnCreate.c_str(), path, nullptr);
         if (error == ERROR_SUCCESS && FailWrites) {
             // The same file, open for reading only: every write to it fails.
             std::fclose(*file);
@@ -346,6 +349,7 @@ public:
 
     bool FailWrites = false;
     DWORD MoveError = 0;
+    std::wstring LinkOnCreate;  // a second name someone gives the new copy as it is made
 };
 
 const char kEarlierFile[] = "123456,12345678,LAST MONTH,10.00,12,Invoice\r\n";
@@ -360,6 +364,14 @@ protected:
         standin::HostClassRegistration served(&settings_, nullptr);
         return MethodFrame(
             [&] { return RunPaymentExport(status_, batch_.Get(), nullptr, platform, SettingsLocation(folder_)); });
+    }
+    // The unfinished copies left beside the chosen file.
+    size_t CopiesLeft() const
+    {
+        size_t copies = 0;
+        for (const std::wstring& name : FolderEntries(Wide(folder_)))
+            copies += name.compare(0, 16, L"PAY.CSV.partial-") == 0 ? 1 : 0;
+        return copies;
     }
     long status_ = -1;
 };
@@ -380,7 +392,7 @@ TEST_F(ExportRunFailureTest, FileThatCannotBeWrittenIsNotReportedWrittenAndTheUs
 
     EXPECT_EQ(2, status_);
     EXPECT_EQ(kEarlierFile, ReadBytes(OutputPath()));
-    EXPECT_FALSE(FileExists(OutputPath() + ".partial"));
+    EXPECT_EQ(0u, CopiesLeft());
     const auto messages = driver_.WithCaption(kFailureCaption);
     ASSERT_EQ(1u, messages.size()) << driver_.Summary();
     EXPECT_EQ(0u, messages[0]->Text.find("The payment file could not be written to\n" + OutputPath() + "\n\nReason: "))
@@ -406,7 +418,7 @@ TEST_F(ExportRunFailureTest, AMoveTheFolderRefusesKeepsTheEarlierFileAndTheResul
     EXPECT_EQ(0, batch_.ResultCode(0));
     EXPECT_EQ(30, batch_.ResultCode(1));
     EXPECT_EQ(kEarlierFile, ReadBytes(OutputPath()));
-    EXPECT_FALSE(FileExists(OutputPath() + ".partial"));
+    EXPECT_EQ(0u, CopiesLeft());
     EXPECT_EQ(1u, driver_.WithCaption(kFailureCaption).size()) << driver_.Summary();
 }
 
@@ -424,7 +436,7 @@ TEST_F(ExportRunFailureTest, APaymentTheHostCannotGiveKeepsTheEarlierFileWithout
 
     EXPECT_EQ(2, status_);
     EXPECT_EQ(kEarlierFile, ReadBytes(OutputPath()));
-    EXPECT_FALSE(FileExists(OutputPath() + ".partial"));
+    EXPECT_EQ(0u, CopiesLeft());
     EXPECT_TRUE(driver_.WithCaption(kFailureCaption).empty()) << driver_.Summary();
     EXPECT_EQ(0, driver_.UnexpectedCount()) << driver_.Summary();
 }
@@ -444,7 +456,7 @@ TEST_F(ExportRunFailureTest, AFailureRaisedMidRunKeepsTheEarlierFile)
 
     EXPECT_EQ(L"Out of Memory", TakeErrorDescription());
     EXPECT_EQ(kEarlierFile, ReadBytes(OutputPath()));
-    EXPECT_FALSE(FileExists(OutputPath() + ".partial"));
+    EXPECT_EQ(0u, CopiesLeft());
     EXPECT_TRUE(driver_.WithCaption(kFailureCaption).empty()) << driver_.Summary();
 }
 
@@ -452,7 +464,7 @@ TEST_F(ExportRunFailureTest, AGoodRunReplacesTheEarlierFileAndLeavesNoCopy)
 {
     batch_.Add(ValidPayment(L"First"));
     WriteBytes(OutputPath(), kEarlierFile);
-    WriteBytes(OutputPath() + ".partial", "123456,12345678,HALF");  // left by a run that died
+    WriteBytes(OutputPath() + ".partial-5EC0DE5EC0DE5EC0", "123456,12345678,HALF");  // left by a run that died
     ChooseLintrove();
     driver_.On(kSaveCaption).Press(IDOK);
     driver_.OnNext().Press(IDYES);
@@ -461,6 +473,53 @@ TEST_F(ExportRunFailureTest, AGoodRunReplacesTheEarlierFileAndLeavesNoCopy)
 
     EXPECT_EQ(0, status_);
     EXPECT_EQ("123456,12345678,FIRST,10.50,12,Invoice\r\n", ReadBytes(OutputPath()));
-    EXPECT_FALSE(FileExists(OutputPath() + ".partial"));
+    EXPECT_EQ(0u, CopiesLeft());
+    EXPECT_EQ(0, driver_.UnexpectedCount()) << driver_.Summary();
+}
+
+TEST_F(ExportRunFailureTest, ACopyGivenASecondNameEndsTheRunWithTheMessageAndNothingWritten)
+{
+    batch_.Add(ValidPayment(L"First"));
+    WriteBytes(OutputPath(), kEarlierFile);
+    ChooseLintrove();
+    driver_.On(kSaveCaption).Press(IDOK);
+    driver_.OnNext().Press(IDYES);
+    driver_.On(kFailureCaption).Press(IDOK);
+    FailingPlatform platform;
+    const std::string theirs = folder_ + "\\theirs.txt";
+    platform.LinkOnCreate = Wide(theirs);
+
+    EXPECT_EQ(S_OK, ExportThrough(platform));
+
+    EXPECT_EQ(2, status_);
+    EXPECT_EQ(kEarlierFile, ReadBytes(OutputPath()));
+    EXPECT_TRUE(FileExists(theirs));
+    EXPECT_EQ("", ReadBytes(theirs));
+    EXPECT_EQ(0u, CopiesLeft());
+    const auto messages = driver_.WithCaption(kFailureCaption);
+    ASSERT_EQ(1u, messages.size()) << driver_.Summary();
+    EXPECT_EQ(0u, messages[0]->Text.find("The payment file could not be written to\n" + OutputPath() + "\n\nReason: "))
+        << messages[0]->Text;
+    EXPECT_EQ(0, driver_.UnexpectedCount()) << driver_.Summary();
+}
+
+TEST_F(ExportRunFailureTest, MemoryRunningOutInTheOptionsDialogEndsTheRunAsAFailureWithoutAFile)
+{
+    batch_.Add(ValidPayment(L"First"));
+    WriteBytes(OutputPath(), kEarlierFile);
+    bool refused = false;
+    driver_.On(kOptionsCaption).Run([&](HWND dialog, modal::WindowRecord&) {
+        AllocationsFail fail;
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        refused = AllocationsFail::Refused();
+    });
+
+    EXPECT_EQ(static_cast<HRESULT>(0x800AFFFD), ExportThrough(PlacementPlatform::System()));
+
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(L"Out of Memory", TakeErrorDescription());
+    EXPECT_EQ(kEarlierFile, ReadBytes(OutputPath()));
+    EXPECT_EQ(0u, CopiesLeft());
+    EXPECT_TRUE(driver_.WithCaption(kSaveCaption).empty()) << driver_.Summary();
     EXPECT_EQ(0, driver_.UnexpectedCount()) << driver_.Summary();
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/failing_allocator.h"
 #include "tests/support/files.h"
 
 #include <cctype>
@@ -18,6 +19,7 @@
 
 #include "payments/payment_resources.h"
 #include "payments/options_dialog.h"
+#include "core/method_frame.h"
 #include "modal/modal_driver.h"
 #include "settings/settings_store.h"
 #include "support/platform.h"
@@ -529,6 +531,37 @@ TEST_F(OptionsDialogTest, TwoAccountsKeepTheirOwnChoice)
     EXPECT_TRUE(driver.Windows().at(2).Read("lintrove")->Checked);
     EXPECT_EQ("[MIGRATED]\r\nBMBUseLWFmt401122_87654321=FALSE\r\nBMBUseLWFmt200000_12345678=TRUE\r\n",
               ReadBytes(file_));
+}
+
+TEST_F(OptionsDialogTest, MemoryRunningOutInsideTheDialogClosesItAndIsRaisedToTheCaller)
+{
+    // OK with no memory left: the key's copy for the settings store cannot be made. The failure
+    // must not unwind through the system's frames (that would end the host): the dialog closes and
+    // the caller's method frame reports it.
+    bool refused = false;
+    ModalDriver driver;
+    driver.On(kCaption).Click(IDC_LINTROVE_LAYOUT).Run([&](HWND dialog, WindowRecord&) {
+        AllocationsFail fail;
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        refused = AllocationsFail::Refused();
+    });
+    CLintroveInfoDialog dialog(MakeDate(2024, 1, 15), 0, kAccount, 1, where_);
+
+    const HRESULT result = MethodFrame([&] {
+        dialog.DoModal(owner_);
+        return S_OK;
+    });
+
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(static_cast<HRESULT>(0x800AFFFD), result);  // the module's "Out of Memory"
+    ASSERT_EQ(1u, driver.Windows().size()) << driver.Summary();
+    EXPECT_TRUE(driver.Windows()[0].Closed);
+    EXPECT_FALSE(driver.Windows()[0].LeftOpen) << driver.Summary();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(file_.c_str()));
+
+    // The same dialog shows again as before once memory is back.
+    driver.On(kCaption).Press(IDCANCEL);
+    EXPECT_EQ(IDCANCEL, dialog.DoModal(owner_));
 }
 
 TEST_F(OptionsDialogTest, AFailedSettingsWriteStillEndsWithOk)

@@ -10,9 +10,12 @@
 #include "tests/support/com_test.h"
 #include "tests/support/files.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -51,9 +54,24 @@ void SetWriteTime(const std::string& path, LONGLONG secondsFromNow)
     CloseHandle(file);
 }
 
+// Whether path is an unfinished copy's name for chosen: the chosen name, ".partial-" and sixteen
+// upper-case hexadecimal digits.
+bool IsUnfinishedCopyOf(const std::wstring& chosen, const std::wstring& path)
+{
+    const std::wstring start = chosen + L".partial-";
+    if (path.size() != start.size() + 16 || path.compare(0, start.size(), start) != 0)
+        return false;
+    for (size_t i = start.size(); i < path.size(); ++i) {
+        if (!std::iswdigit(path[i]) && (path[i] < L'A' || path[i] > L'F'))
+            return false;
+    }
+    return true;
+}
+
 // The registry, the shell folder and the shell, replaced: the test decides who is elevated and
 // where the local application data lives, and sees what would have been opened. The file steps
-// are the system's, noted in order, and each can be made to fail.
+// are the system's, noted in order, and each can be made to fail; a folder can refuse to create
+// files, the random names can be given, and someone can add a name to a new copy.
 class FakePlatform : public PlacementPlatform {
 public:
     bool IsElevated() override { return Elevated; }
@@ -67,10 +85,27 @@ public:
     }
     void OpenFolder(const wchar_t* folder) override { Opened.push_back(folder); }
 
+    bool Random(unsigned char* bytes, unsigned long size) override
+    {
+        if (RandomBytes.empty())
+            return PlacementPlatform::Random(bytes, size);
+        const std::string next = RandomBytes.front();
+        if (RandomBytes.size() > 1)
+            RandomBytes.erase(RandomBytes.begin());
+        std::memset(bytes, 0, size);
+        std::memcpy(bytes, next.data(), next.size() < size ? next.size() : size);
+        return true;
+    }
+
     DWORD Create(const wchar_t* path, std::FILE** file) override
     {
         Steps.push_back(L"Create " + std::wstring(path));
+        if (!RefuseCreateUnder.empty() &&
+            std::wstring(path).compare(0, RefuseCreateUnder.size(), RefuseCreateUnder) == 0)
+            return ERROR_ACCESS_DENIED;
         const DWORD error = PlacementPlatform::Create(path, file);
+        if (error == ERROR_SUCCESS && !LinkOnCreate.empty())
+            Linked = CreateHardLinkW(LinkOnCreate.c_str(), path, nullptr) != FALSE;
         if (error == ERROR_SUCCESS && FailWrites) {
             // The same file, open for reading only: every write to it fails.
             std::fclose(*file);
@@ -82,6 +117,8 @@ public:
     {
         Steps.push_back(L"Flush");
         const DWORD error = PlacementPlatform::Flush(file);
+        if (!LinkOnFlush.empty())
+            Linked = CreateHardLinkW(LinkOnFlush.c_str(), UnfinishedOf(file).c_str(), nullptr) != FALSE;
         return FlushError ? FlushError : error;
     }
     DWORD Close(std::FILE* file) override
@@ -98,8 +135,22 @@ public:
         return PlacementPlatform::Move(from, to);
     }
 
+    // The path of the copy that Create made last.
+    std::wstring UnfinishedOf(std::FILE*) const
+    {
+        for (auto step = Steps.rbegin(); step != Steps.rend(); ++step) {
+            if (step->compare(0, 7, L"Create ") == 0)
+                return step->substr(7);
+        }
+        return L"";
+    }
+
     bool Elevated = false;
     bool HasLocalFolder = true;
+    std::wstring RefuseCreateUnder;          // Create gives ERROR_ACCESS_DENIED for paths under it
+    std::vector<std::string> RandomBytes;    // given in turn, the last one again and again
+    std::wstring LinkOnCreate, LinkOnFlush;  // a second name made for the copy at that step
+    bool Linked = false;
     std::wstring LocalFolder;
     std::vector<std::wstring> Opened;
     std::vector<std::wstring> Steps;
@@ -120,8 +171,9 @@ protected:
         MakeFolder(root_ + "\\out");
         MakeFolder(root_ + "\\local");
         platform_.LocalFolder = Wide(root_ + "\\local");
-        // A folder the user cannot write to: here, one that does not exist.
+        // A folder in which the user may not create files.
         protectedPath_ = root_ + "\\protected\\Acme\\pay.csv";
+        platform_.RefuseCreateUnder = Wide(root_ + "\\protected\\");
         virtualStorePath_ = root_ + "\\local\\virtualstore" + protectedPath_.substr(2);
     }
 
@@ -303,7 +355,7 @@ TEST_F(OutputFileTest, AWritableFolderIsWrittenDirectlyWithoutNotice)
     std::fputs("1,2,3\n", file.Get());
     // Until the commit the earlier file is all there is at the chosen path.
     EXPECT_EQ("an older, longer file", ReadBytes(path));
-    EXPECT_EQ(Wide(path) + L".partial", placement.UnfinishedPath());
+    EXPECT_TRUE(IsUnfinishedCopyOf(Wide(path), placement.UnfinishedPath())) << placement.UnfinishedPath();
     EXPECT_TRUE(placement.Commit(file));
 
     EXPECT_EQ(Wide(path), placement.WrittenPath());
@@ -325,24 +377,143 @@ TEST_F(OutputFileTest, TheFileIsFlushedClosedAndOnlyThenMovedOverTheChosenPath)
 
     ASSERT_TRUE(WriteWhole(placement, "x\n"));
 
-    const std::vector<std::wstring> steps = {L"Create " + path + L".partial", L"Flush", L"Close",
-                                             L"Move " + path + L".partial -> " + path};
+    ASSERT_FALSE(platform_.Steps.empty());
+    const std::wstring copy = platform_.Steps[0].substr(7);
+    EXPECT_TRUE(IsUnfinishedCopyOf(path, copy)) << copy;
+    const std::vector<std::wstring> steps = {L"Create " + copy, L"Flush", L"Close", L"Move " + copy + L" -> " + path};
     EXPECT_EQ(steps, platform_.Steps);
 }
 
-TEST_F(OutputFileTest, AStaleUnfinishedCopyIsUsedAgainAndGone)
+TEST_F(OutputFileTest, EachRunsCopyHasANewRandomName)
 {
-    // What a run that died while writing left beside the chosen path.
-    const std::string path = root_ + "\\out\\PAY.CSV";
-    WriteBytes(path + ".partial", "123456,12345678,HALF A BAT");
+    const std::wstring path = Wide(root_ + "\\out\\PAY.CSV");
+    std::vector<std::wstring> copies;
+    for (int run = 0; run < 3; ++run) {
+        OutputPlacement placement(platform_);
+        placement.Choose(path.c_str());
+        PaymentFile file = placement.Open();
+        ASSERT_TRUE(file);
+        copies.push_back(placement.UnfinishedPath());
+        placement.Discard(file);
+    }
+    EXPECT_NE(copies[0], copies[1]);
+    EXPECT_NE(copies[1], copies[2]);
+    EXPECT_NE(copies[0], copies[2]);
+}
+
+TEST_F(OutputFileTest, OnlyPlainCopiesOfTheModulesOwnFormThatDeadRunsLeftAreDeleted)
+{
+    // What runs that died while writing left beside the chosen path, and things that only look so.
+    const std::string folder = root_ + "\\out\\";
+    const std::string path = folder + "PAY.CSV";
     WriteBytes(path, "last month\r\n");
+    WriteBytes(path + ".partial-0123456789ABCDEF", "123456,12345678,HALF A BAT");
+    WriteBytes(path + ".partial-FEDCBA9876543210", "123456,12345678,HALF ANOTHER");
+    WriteBytes(folder + "victim.txt", "someone else's file");
+    ASSERT_TRUE(CreateHardLinkA((path + ".partial-1111111111111111").c_str(), (folder + "victim.txt").c_str(), nullptr))
+        << "hard links: " << GetLastError();
+    MakeFolder(path + ".partial-2222222222222222");
+    // A symbolic link, where the system can make one (Wine 8 says it did and makes none).
+    const std::string symbolicLink = path + ".partial-3333333333333333";
+    CreateSymbolicLinkA(symbolicLink.c_str(), (folder + "victim.txt").c_str(), 0);
+    const DWORD linkAttributes = GetFileAttributesA(symbolicLink.c_str());
+    const bool symbolic =
+        linkAttributes != INVALID_FILE_ATTRIBUTES && (linkAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    std::printf("Symbolic link among the leftovers: %s\n", symbolic ? "made" : "not supported here");
+    const std::vector<std::string> kept = {"PAY.CSV.partial",
+                                           "PAY.CSV.partial-0123456789ABCDE",
+                                           "PAY.CSV.partial-0123456789ABCDEF0",
+                                           "PAY.CSV.partial-0123456789ABCDEG",
+                                           "OTHER.CSV.partial-0123456789ABCDEF",
+                                           "PAY.CSV-0123456789ABCDEF"};
+    for (const std::string& name : kept)
+        WriteBytes(folder + name, "not the module's");
     OutputPlacement placement(platform_);
     placement.Choose(Wide(path).c_str());
 
     ASSERT_TRUE(WriteWhole(placement, "new\n"));
 
     EXPECT_EQ("new\r\n", ReadBytes(path));
-    EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
+    std::vector<std::wstring> expected = {L"PAY.CSV", L"PAY.CSV.partial-1111111111111111",
+                                          L"PAY.CSV.partial-2222222222222222", L"victim.txt"};
+    for (const std::string& name : kept)
+        expected.push_back(Wide(name));
+    if (symbolic)
+        expected.push_back(L"PAY.CSV.partial-3333333333333333");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, FolderEntries(Wide(root_ + "\\out")));
+    EXPECT_EQ("someone else's file", ReadBytes(folder + "victim.txt"));
+    EXPECT_EQ("someone else's file", ReadBytes(path + ".partial-1111111111111111"));
+}
+
+TEST_F(OutputFileTest, ACopyIsNeverAFileThatExists)
+{
+    // A name someone made beforehand, linked to their own file, under the random part the run draws.
+    const std::string folder = root_ + "\\out\\";
+    const std::string path = folder + "PAY.CSV";
+    WriteBytes(folder + "victim.txt", "someone else's file");
+    ASSERT_TRUE(
+        CreateHardLinkA((path + ".partial-0101010101010101").c_str(), (folder + "victim.txt").c_str(), nullptr));
+    platform_.RandomBytes = {std::string(8, '\x01'), std::string(8, '\x02')};
+    OutputPlacement placement(platform_);
+    placement.Choose(Wide(path).c_str());
+
+    ASSERT_TRUE(WriteWhole(placement, "new\n"));
+
+    EXPECT_EQ("new\r\n", ReadBytes(path));
+    EXPECT_EQ("someone else's file", ReadBytes(folder + "victim.txt"));
+    ASSERT_EQ(5u, platform_.Steps.size());
+    EXPECT_EQ(L"Create " + Wide(path) + L".partial-0101010101010101", platform_.Steps[0]);
+    EXPECT_EQ(L"Create " + Wide(path) + L".partial-0202020202020202", platform_.Steps[1]);
+
+    // When every name drawn is taken, nothing is written.
+    platform_.RandomBytes = {std::string(8, '\x01')};
+    platform_.Elevated = true;
+    WriteBytes(path, "earlier");
+    OutputPlacement again(platform_);
+    again.Choose(Wide(path).c_str());
+    EXPECT_FALSE(again.Open());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), again.Failure());
+    EXPECT_EQ("someone else's file", ReadBytes(folder + "victim.txt"));
+    EXPECT_EQ("earlier", ReadBytes(path));
+}
+
+TEST_F(OutputFileTest, ACopyThatHasASecondNameIsRefusedAndNothingIsWritten)
+{
+    // Someone quick enough adds a name of their own to the new copy, when it is made or while it
+    // is written: the run refuses it and writes nothing there or at the chosen path.
+    const std::string folder = root_ + "\\out\\";
+    const std::string path = folder + "PAY.CSV";
+    struct Case {
+        const char* When;
+        std::wstring FakePlatform::*Link;
+    };
+    for (const Case& c : {Case{"made", &FakePlatform::LinkOnCreate}, Case{"written", &FakePlatform::LinkOnFlush}}) {
+        SCOPED_TRACE(c.When);
+        const std::string link = folder + "theirs-" + c.When + ".txt";
+        platform_.LinkOnCreate.clear();
+        platform_.LinkOnFlush.clear();
+        platform_.*c.Link = Wide(link);
+        platform_.Linked = false;
+        platform_.Steps.clear();
+        WriteBytes(path, "earlier");
+        OutputPlacement placement(platform_);
+        placement.Choose(Wide(path).c_str());
+
+        EXPECT_FALSE(WriteWhole(placement, "123456,12345678,NEW,20.00,12,Invoice\n"));
+
+        ASSERT_TRUE(platform_.Linked) << "CreateHardLinkW: " << GetLastError();
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), placement.Failure());
+        EXPECT_EQ(Wide(path), placement.FailedPath());
+        EXPECT_EQ("earlier", ReadBytes(path));
+        EXPECT_EQ("", ReadBytes(link));
+        EXPECT_TRUE(FileExists(link));
+        const std::vector<std::wstring> left = FolderEntries(Wide(root_ + "\\out"));
+        EXPECT_EQ(2u, left.size());  // the chosen file and their name: no copy of the run's
+        EXPECT_EQ(0, std::count_if(platform_.Steps.begin(), platform_.Steps.end(),
+                                   [](const std::wstring& step) { return step.compare(0, 5, L"Move ") == 0; }));
+        DeleteFileA(link.c_str());
+    }
 }
 
 TEST_F(OutputFileTest, AFailureAtAnyStepLeavesTheEarlierFileAndNoCopy)
@@ -474,7 +645,7 @@ TEST_F(OutputFileTest, AFailedOpenForANonElevatedUserLandsInTheVirtualStoreAndYe
 
     PaymentFile file = placement.Open();
     ASSERT_TRUE(file);
-    EXPECT_EQ(Wide(virtualStorePath_) + L".partial", placement.UnfinishedPath());
+    EXPECT_TRUE(IsUnfinishedCopyOf(Wide(virtualStorePath_), placement.UnfinishedPath())) << placement.UnfinishedPath();
     std::fputs("A,B\n", file.Get());
     ASSERT_TRUE(placement.Commit(file));
 
@@ -482,7 +653,8 @@ TEST_F(OutputFileTest, AFailedOpenForANonElevatedUserLandsInTheVirtualStoreAndYe
     EXPECT_EQ(Wide(virtualStorePath_), placement.WrittenPath());
     EXPECT_EQ("A,B\r\n", ReadBytes(virtualStorePath_));
     EXPECT_FALSE(FileExists(protectedPath_));
-    EXPECT_FALSE(FileExists(virtualStorePath_ + ".partial"));
+    EXPECT_EQ(std::vector<std::wstring>{L"pay.csv"},
+              FolderEntries(Wide(virtualStorePath_.substr(0, virtualStorePath_.rfind('\\')))));
     EXPECT_EQ(ERROR_SUCCESS, placement.Failure());
 
     EXPECT_TRUE(placement.NotifyRedirect());
@@ -501,30 +673,55 @@ TEST_F(OutputFileTest, AFailedOpenForANonElevatedUserLandsInTheVirtualStoreAndYe
     EXPECT_EQ("A,B\r\n", ReadBytes(virtualStorePath_));
 }
 
-TEST_F(OutputFileTest, AChosenFolderThatRefusesTheMoveSendsTheFileToTheVirtualStore)
+TEST_F(OutputFileTest, AChosenFileThatCannotBeReplacedFailsAndNothingGoesElsewhere)
 {
+    // Last week's file, held by a viewer: the new batch goes nowhere else, not even to the
+    // VirtualStore a non-elevated user has.
     PrepareVirtualStore();
     const std::string chosen = root_ + "\\out\\PAY.CSV";
     const std::string redirected = root_ + "\\local\\virtualstore" + chosen.substr(2);
     MakeFolder(redirected.substr(0, redirected.rfind('\\')));
-    WriteBytes(chosen, "the administrator's file");
-    platform_.MoveError = ERROR_ACCESS_DENIED;
-    platform_.RefuseMoveTo = Wide(chosen);
+    WriteBytes(chosen, "last week's batch");
+    platform_.MoveError = ERROR_SHARING_VIOLATION;
     ModalDriver driver;
-    driver.On(kNoticeCaption).Press(IDNO);
     OutputPlacement placement(platform_);
     placement.Choose(Wide(chosen).c_str());
 
-    ASSERT_TRUE(WriteWhole(placement, "A,B\n"));
+    EXPECT_FALSE(WriteWhole(placement, "A,B\n"));
 
-    EXPECT_TRUE(placement.OpenedInVirtualStore());
-    EXPECT_EQ(Wide(redirected), placement.WrittenPath());
-    EXPECT_EQ("A,B\r\n", ReadBytes(redirected));
-    EXPECT_EQ("the administrator's file", ReadBytes(chosen));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), placement.Failure());
+    EXPECT_EQ(Wide(chosen), placement.FailedPath());
+    EXPECT_STREQ(L"", placement.WrittenPath());
+    EXPECT_FALSE(placement.OpenedInVirtualStore());
+    EXPECT_EQ("last week's batch", ReadBytes(chosen));
     EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
-    EXPECT_TRUE(placement.NotifyRedirect());
-    ASSERT_EQ(1u, driver.Windows().size()) << driver.Summary();
-    EXPECT_EQ(Notice(redirected), driver.Windows()[0].Text);
+    EXPECT_TRUE(FolderEntries(Wide(redirected.substr(0, redirected.rfind('\\')))).empty());
+    const size_t moves = std::count_if(platform_.Steps.begin(), platform_.Steps.end(),
+                                       [](const std::wstring& step) { return step.compare(0, 5, L"Move ") == 0; });
+    EXPECT_EQ(1u, moves);
+    EXPECT_FALSE(placement.NotifyRedirect());
+    EXPECT_TRUE(driver.Windows().empty()) << driver.Summary();
+}
+
+TEST_F(OutputFileTest, OnlyAFolderThatRefusesToCreateTheFileSendsItToTheVirtualStore)
+{
+    // A folder that is not there, a name the system refuses: the user hears of the place they chose.
+    PrepareVirtualStore();
+    const std::string missing = root_ + "\\missing\\pay.csv";
+    MakeFolder(root_ + "\\local\\virtualstore" + root_.substr(2) + "\\missing");
+    for (const std::string& chosen : {missing, root_ + "\\out\\pay?.csv"}) {
+        SCOPED_TRACE(chosen);
+        OutputPlacement placement(platform_);
+        placement.Choose(Wide(chosen).c_str());
+
+        EXPECT_FALSE(placement.Open());
+
+        EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), placement.Failure());
+        EXPECT_NE(static_cast<DWORD>(ERROR_ACCESS_DENIED), placement.Failure());
+        EXPECT_EQ(Wide(chosen), placement.FailedPath());
+        EXPECT_FALSE(placement.OpenedInVirtualStore());
+        EXPECT_TRUE(FolderEntries(Wide(root_ + "\\local\\virtualstore" + root_.substr(2) + "\\missing")).empty());
+    }
 }
 
 TEST_F(OutputFileTest, NoToTheNoticeOpensNothing)
@@ -573,7 +770,7 @@ TEST_F(OutputFileTest, AVirtualStoreFileFromAnEarlierRunBringsNoNotice)
     WriteBytes(stale, "last month\r\n");
     SetWriteTime(stale, -3600);
     // An unfinished copy a dead run left there goes.
-    WriteBytes(stale + ".partial", "half");
+    WriteBytes(stale + ".partial-00000000DEADBEEF", "half");
     ModalDriver driver;
     OutputPlacement placement(platform_);
     placement.Choose(Wide(direct).c_str());
@@ -583,7 +780,7 @@ TEST_F(OutputFileTest, AVirtualStoreFileFromAnEarlierRunBringsNoNotice)
     EXPECT_FALSE(placement.NotifyRedirect());
     EXPECT_TRUE(driver.Windows().empty()) << driver.Summary();
     EXPECT_EQ("last month\r\n", ReadBytes(stale));
-    EXPECT_FALSE(FileExists(stale + ".partial"));
+    EXPECT_FALSE(FileExists(stale + ".partial-00000000DEADBEEF"));
 }
 
 TEST_F(OutputFileTest, AnElevatedUserNeverUsesTheVirtualStore)
@@ -595,9 +792,8 @@ TEST_F(OutputFileTest, AnElevatedUserNeverUsesTheVirtualStore)
     placement.Choose(Wide(protectedPath_).c_str());
 
     EXPECT_FALSE(placement.Open());
-    EXPECT_FALSE(FileExists(virtualStorePath_));
-    EXPECT_FALSE(FileExists(virtualStorePath_ + ".partial"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), placement.Failure());
+    EXPECT_TRUE(FolderEntries(Wide(virtualStorePath_.substr(0, virtualStorePath_.rfind('\\')))).empty());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), placement.Failure());
     EXPECT_EQ(Wide(protectedPath_), placement.FailedPath());
 
     // Even a file that appeared there just now brings no notice.
@@ -627,7 +823,7 @@ TEST_F(OutputFileTest, WhenBothPlacesRefuseThereIsNoFileAndNoNotice)
     EXPECT_STREQ(L"", placement.WrittenPath());
     EXPECT_EQ(Wide(virtualStorePath_), placement.VirtualStorePath());
     // The user hears of the place they chose.
-    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), placement.Failure());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), placement.Failure());
     EXPECT_EQ(Wide(protectedPath_), placement.FailedPath());
     EXPECT_FALSE(placement.NotifyRedirect());
     EXPECT_TRUE(driver.Windows().empty()) << driver.Summary();
@@ -645,8 +841,7 @@ TEST_F(OutputFileTest, ANetworkPathHasNoVirtualStorePath)
 
     EXPECT_FALSE(file);
     EXPECT_STREQ(L"", placement.VirtualStorePath());
-    EXPECT_FALSE(FileExists(root_ + "\\local\\virtualstoreerver\\share\\pay.csv"));
-    EXPECT_FALSE(FileExists(root_ + "\\local\\virtualstoreerver\\share\\pay.csv.partial"));
+    EXPECT_TRUE(FolderEntries(Wide(root_ + "\\local\\virtualstoreerver\\share")).empty());
     EXPECT_FALSE(placement.NotifyRedirect());
 }
 
@@ -683,7 +878,7 @@ TEST_F(OutputFileTest, ALongNameGivesItsCopyACutNameThatStillFits)
     ASSERT_TRUE(file) << placement.Failure();
     const std::wstring unfinished = placement.UnfinishedPath();
     EXPECT_EQ(size_t{MAX_PATH - 1}, unfinished.size());
-    EXPECT_EQ(chosen.substr(0, MAX_PATH - 1 - 8) + L".partial", unfinished);
+    EXPECT_TRUE(IsUnfinishedCopyOf(chosen.substr(0, MAX_PATH - 1 - 25), unfinished)) << unfinished;
     std::fputs("x\n", file.Get());
     ASSERT_TRUE(placement.Commit(file));
     EXPECT_EQ("x\r\n", ReadBytes(chosen));

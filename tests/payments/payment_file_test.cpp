@@ -1,8 +1,8 @@
 // The payment file through the registered module, as the host uses it: whole or absent whatever
 // ends the run. A host process that dies at payment k of n (first, middle, last), with and
 // without an earlier file at the chosen path; a chosen file another program holds, with and
-// without the user's VirtualStore to take it; a stale unfinished copy; a good run over an earlier
-// file; folders named in Polish and in Chinese.
+// without a place for it in the user's VirtualStore (it goes to neither); a stale unfinished copy;
+// a good run over an earlier file; folders named in Polish and in Chinese.
 //
 // The dying host is this program started again with --die-at-payment: it exports through the
 // registered module and ends itself (TerminateProcess) when the module asks for payment k.
@@ -111,7 +111,18 @@ protected:
         RemoveFolder(Wide(folder_));
     }
 
-    std::string UnfinishedPath() const { return PaymentPath() + ".partial"; }
+    // The unfinished copies beside the chosen file: "PAYMENTS.CSV.partial-" and 16 hexadecimal digits.
+    std::vector<std::string> UnfinishedCopies() const
+    {
+        std::vector<std::string> copies;
+        const std::wstring start = L"PAYMENTS.CSV.partial-";
+        for (const std::wstring& name : FolderEntries(Wide(folder_))) {
+            if (name.size() == start.size() + 16 && name.compare(0, start.size(), start) == 0 &&
+                name.find_first_not_of(L"0123456789ABCDEF", start.size()) == std::wstring::npos)
+                copies.push_back(folder_ + "\\" + Narrow(name));
+        }
+        return copies;
+    }
 
     // Opens the chosen file as a viewer does: reading it, letting others read and write it, but not
     // remove it.
@@ -191,12 +202,14 @@ TEST_F(PaymentFileTest, AHostThatDiesMidRunLeavesTheEarlierFileOrNothing)
 
             ASSERT_EQ(kDiedExitCode, child.ExitCode) << child.Output;
             // The run was writing when it died: its unfinished copy is all it left.
-            EXPECT_TRUE(FileExists(UnfinishedPath()));
+            const std::vector<std::string> copies = UnfinishedCopies();
+            ASSERT_EQ(1u, copies.size());
+            EXPECT_EQ(size_t{hadEarlier ? 2u : 1u}, FolderEntries(Wide(folder_)).size());
             if (hadEarlier)
                 EXPECT_EQ(earlier, ReadBytes(PaymentPath()));
             else
                 EXPECT_FALSE(FileExists(PaymentPath()));
-            const std::string left = ReadBytes(UnfinishedPath());
+            const std::string left = ReadBytes(copies[0]);
             std::printf("Killed run: payment %ld of %ld, %s: chosen path %s; unfinished copy %zu bytes, %ld lines\n",
                         dieAt, kBatchSize, hadEarlier ? "earlier file" : "no earlier file",
                         !FileExists(PaymentPath())            ? "absent"
@@ -218,7 +231,7 @@ TEST_F(PaymentFileTest, AGoodRunOverAnEarlierFileReplacesItWhole)
 
 TEST_F(PaymentFileTest, AStaleUnfinishedCopyIsGoneAfterTheNextRun)
 {
-    WriteBytes(UnfinishedPath(), Records(7).substr(0, 200));
+    WriteBytes(PaymentPath() + ".partial-0123456789ABCDEF", Records(7).substr(0, 200));
     ExpectAWholeRun(2, false);
 }
 
@@ -250,36 +263,38 @@ TEST_F(PaymentFileTest, AChosenFileAnotherProgramHoldsIsLeftAsItWasAndTheUserIsT
     EXPECT_EQ(4u, driver.Windows().size()) << driver.Summary();  // options, save, replace, message
 }
 
-TEST_F(PaymentFileTest, AChosenFileAnotherProgramHoldsGoesToTheVirtualStoreWhenItHasAPlace)
+TEST_F(PaymentFileTest, AChosenFileAnotherProgramHoldsGoesNowhereElseWhenTheVirtualStoreHasAPlace)
 {
+    // Last week's file held by a viewer: a new batch put in the VirtualStore would leave last
+    // week's where the user uploads from.
     wchar_t local[MAX_PATH] = {};
     ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local));
     const std::wstring storeFolder = std::wstring(local) + L"\\virtualstore" + Wide(folder_.substr(2));
     ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExW(nullptr, storeFolder.c_str(), nullptr));
-    const std::wstring stored = storeFolder + L"\\PAYMENTS.CSV";
-    WriteBytes(PaymentPath(), "the administrator's file\r\n");
+    WriteBytes(PaymentPath(), "last week's batch\r\n");
     const HANDLE held = HoldAsAViewer();
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     standin::PaymentBatch batch(log_);
     FillBatch(batch, 3);
     modal::ModalDriver driver;
-    driver.On(kRedirectCaption).Press(IDNO);
+    driver.On(kFailureCaption).Press(IDOK);
 
     const ModuleRun run = ExportKeeping(batch, L"", true, &driver);
 
     CloseHandle(held);
-    const std::string written = ReadBytes(stored);
+    const std::vector<std::wstring> stored = FolderEntries(storeFolder);
     RemoveFolder(std::wstring(local) + L"\\virtualstore");
-    EXPECT_EQ(0, run.Status);
+    EXPECT_EQ(S_OK, run.Result);
+    EXPECT_EQ(2, run.Status);
     EXPECT_FALSE(run.WindowTrouble) << driver.Summary();
-    EXPECT_EQ(Records(3), written);
-    EXPECT_EQ("the administrator's file\r\n", ReadBytes(PaymentPath()));
+    EXPECT_TRUE(stored.empty());
+    EXPECT_EQ("last week's batch\r\n", ReadBytes(PaymentPath()));
     EXPECT_EQ(std::vector<std::wstring>{L"PAYMENTS.CSV"}, FolderEntries(Wide(folder_)));
-    const auto notices = driver.WithCaption(kRedirectCaption);
-    ASSERT_EQ(1u, notices.size()) << driver.Summary();
-    EXPECT_EQ("Due to Windows Redirect your file was saved to: " + Narrow(stored) +
-                  "\n\nWould you like to open the directory?",
-              notices[0]->Text);
+    EXPECT_TRUE(driver.WithCaption(kRedirectCaption).empty()) << driver.Summary();
+    const auto messages = driver.WithCaption(kFailureCaption);
+    ASSERT_EQ(1u, messages.size()) << driver.Summary();
+    EXPECT_EQ(0u, messages[0]->Text.find("The payment file could not be written to\n" + PaymentPath() + "\n\nReason: "))
+        << messages[0]->Text;
 }
 
 TEST_F(PaymentFileTest, FoldersNamedInPolishAndChineseTakeThePaymentFile)
