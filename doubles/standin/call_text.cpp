@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/text_conversion.h"
+
 namespace standin {
 
 std::string NumberText(double value)
@@ -23,15 +25,9 @@ std::string NumberText(double value)
 
 std::string TextOf(const wchar_t* text, size_t length)
 {
-    if (!text || length == 0)
+    if (!text)
         return {};
-    const int wideLength = static_cast<int>(length);
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return {};
-    std::string result(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, wideLength, &result[0], size, nullptr, nullptr);
-    return result;
+    return Utf8FromWide({text, length});
 }
 
 std::string TextOf(const std::wstring& text)

@@ -7,6 +7,7 @@
 #include "standin/host_object.h"
 #include "standin/recorded_members.h"
 #include "standin/standin_host.h"
+#include "support/text_conversion.h"
 
 namespace standin {
 
@@ -90,23 +91,6 @@ private:
     std::shared_ptr<ChooserLink> link_;
 };
 
-// The text in the ANSI code page, when every character has its own byte sequence there.
-bool ExactAnsi(const std::wstring& text, std::string* ansi)
-{
-    ansi->clear();
-    if (text.empty())
-        return true;
-    BOOL lossy = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, &lossy);
-    if (size <= 0 || lossy)
-        return false;
-    ansi->resize(static_cast<size_t>(size));
-    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), &(*ansi)[0],
-                               size, nullptr, &lossy) == size &&
-           !lossy;
-}
-
 }  // namespace
 
 struct FileChooser::State : ChooserLink {
@@ -170,7 +154,7 @@ int FileChooser::AskFilter(const std::wstring& path, std::string* description, s
     if (why)
         why->clear();
     std::string name;
-    if (!ExactAnsi(path, &name)) {
+    if (!ExactAnsiFromWide(path, &name)) {
         const DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
         std::wstring shortPath(size, L'\0');
         const DWORD length = size ? GetShortPathNameW(path.c_str(), &shortPath[0], size) : 0;
@@ -181,7 +165,7 @@ int FileChooser::AskFilter(const std::wstring& path, std::string* description, s
                        "short name for it";
             return 0;
         }
-        if (!ExactAnsi(shortPath, &name)) {
+        if (!ExactAnsiFromWide(shortPath, &name)) {
             if (why)
                 *why = "the file's name has characters the system's code page cannot hold, and so has its short name";
             return 0;

@@ -17,6 +17,7 @@
 
 #include "bench/measurements.h"
 #include "bench/module_runs.h"
+#include "support/text_conversion.h"
 
 using namespace bench;
 
@@ -29,7 +30,7 @@ int Setup()
     if (!build)
         Fail("BRENMARK_BUILD_DIR is not set");
     for (const char* name : {"TolvarEBanking.tlb", "TolvarBankPayments.tlb", "TolvarBankReconciliation.tlb"}) {
-        const std::wstring path = Wide(WindowsPath(std::string(build) + "/generated/" + name));
+        const std::wstring path = WideFromAnsi(WindowsPath(std::string(build) + "/generated/" + name));
         ComPtr<ITypeLib> library;
         if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.Put())))
             Fail(std::string("could not register ") + name);

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/com_ptr.h"
+#include "support/platform.h"
 
 namespace bench {
 
@@ -179,8 +180,8 @@ void LintroveRecord(ITolvarBankPayment* payment, Record& record)
         Bstr wide;
         rti->get_RtiReference(wide.Put());
         char text[1024] = {};
-        const int length = WideCharToMultiByte(CP_ACP, 0, wide.Text(), static_cast<int>(wide.Length()), text,
-                                               sizeof text - 1, nullptr, nullptr);
+        const int length =
+            platform::WideToAnsi(wide.Text(), static_cast<int>(wide.Length()), text, static_cast<int>(sizeof text - 1));
         record.Add(text, static_cast<size_t>(length > 0 ? length : 0));
         for (int i = length; i < 4; ++i)
             record.Add(' ');
@@ -324,10 +325,10 @@ Bstr WideText(Field field)
 {
     field.StripQuotes();
     const int length = static_cast<int>(field.Length);
-    const int wide = length ? MultiByteToWideChar(CP_ACP, 0, field.Text, length, nullptr, 0) : 0;
+    const int wide = length ? platform::AnsiToWide(field.Text, length, nullptr, 0) : 0;
     Bstr text = Bstr::Attach(SysAllocStringLen(nullptr, static_cast<UINT>(wide)));
     if (wide && text.Get())
-        MultiByteToWideChar(CP_ACP, 0, field.Text, length, text.Get(), wide);
+        platform::AnsiToWide(field.Text, length, text.Get(), wide);
     return text;
 }
 

@@ -10,6 +10,7 @@
 #include "bench/import_counter.h"
 #include "modal/modal_driver.h"
 #include "modal/options_answers.h"
+#include "support/text_conversion.h"
 
 namespace bench {
 
@@ -60,15 +61,6 @@ std::string WindowsPath(std::string path)
             c = '\\';
     }
     return "Z:" + path;
-}
-
-std::wstring Wide(const std::string& text)
-{
-    std::wstring wide(text.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                                           static_cast<int>(wide.size()));
-    wide.resize(length > 0 ? static_cast<size_t>(length) : 0);
-    return wide;
 }
 
 bool SameFiles(const std::string& left, const std::string& right)
@@ -203,7 +195,7 @@ ImportCall ImportThroughModule(standin::Statement& statement, const std::string&
 {
     standin::Settings settings;
     standin::FileChooser chooser;
-    chooser.FileName = Wide(path);
+    chooser.FileName = WideFromAnsi(path);
     chooser.ShowResult = 0;
     standin::HostClassRegistration served(&settings, &chooser);
     ComPtr<ITolvarBankStatementService> service = StatementServiceOfBank();

@@ -34,8 +34,6 @@ Memory ReadMemory();
 // Unix paths (from the scripts) as Wine shows them: on drive Z:.
 std::string WindowsPath(std::string path);
 
-std::wstring Wide(const std::string& text);
-
 // Whether the two files hold the same bytes; read in pieces, so that large files cost no memory.
 bool SameFiles(const std::string& left, const std::string& right);
 

@@ -4,6 +4,7 @@
 
 #include "hostprogram/csv_reader.h"
 #include "hostprogram/program_text.h"
+#include "support/text_conversion.h"
 
 namespace hostprogram {
 
@@ -18,14 +19,7 @@ namespace {
 // The driver reads window texts in the ANSI code page; the program prints UTF-8.
 std::string AnsiToUtf8(const std::string& text)
 {
-    if (text.empty())
-        return text;
-    const int length = static_cast<int>(text.size());
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
-    if (size > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), length, &wide[0], size);
-    return Utf8(wide);
+    return Utf8FromWide(WideFromAnsi(text));
 }
 
 bool SameIgnoringCase(const std::string& a, const char* b)

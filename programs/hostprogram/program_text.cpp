@@ -5,70 +5,28 @@
 #include <cstdlib>
 
 #include "standin/call_text.h"
+#include "support/text_conversion.h"
 
 namespace hostprogram {
 
 bool Utf8ToWide(const std::string& text, std::wstring* wide)
 {
-    wide->clear();
-    if (text.empty())
-        return true;
-    const int length = static_cast<int>(text.size());
-    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
-    if (size <= 0)
-        return false;
-    wide->resize(static_cast<size_t>(size));
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, &(*wide)[0], size) == size;
+    return ExactWideFromUtf8(text, wide);
 }
 
 std::wstring Wide(const std::string& text)
 {
-    std::wstring wide;
-    if (text.empty())
-        return wide;
-    const int length = static_cast<int>(text.size());
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-    if (size <= 0)
-        return wide;
-    wide.resize(static_cast<size_t>(size));
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], size);
-    return wide;
+    return WideFromUtf8(text);
 }
 
 std::string Utf8(const std::wstring& text)
 {
-    std::string utf8;
-    if (text.empty())
-        return utf8;
-    // Most texts are plain ASCII: those are their own UTF-8.
-    bool ascii = true;
-    for (wchar_t c : text)
-        ascii = ascii && static_cast<unsigned>(c) < 0x80;
-    if (ascii)
-        return std::string(text.begin(), text.end());
-    const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return utf8;
-    utf8.resize(static_cast<size_t>(size));
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &utf8[0], size, nullptr, nullptr);
-    return utf8;
+    return Utf8FromWide(text);
 }
 
 bool WideToAnsi(const std::wstring& text, std::string* ansi)
 {
-    ansi->clear();
-    if (text.empty())
-        return true;
-    const int length = static_cast<int>(text.size());
-    BOOL lossy = FALSE;
-    const int size =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, &lossy);
-    if (size <= 0 || lossy)
-        return false;
-    ansi->resize(static_cast<size_t>(size));
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, &(*ansi)[0], size, nullptr, &lossy);
-    return !lossy;
+    return ExactAnsiFromWide(text, ansi);
 }
 
 size_t DisplayWidth(const std::string& utf8)

@@ -3,6 +3,7 @@
 #include <comcat.h>
 
 #include <mutex>
+#include <string>
 
 #include "core/com_ptr.h"
 #include "core/dispatch.h"
@@ -13,6 +14,7 @@
 #include "TolvarBrenmarkLintrove.h"
 #include "module/object_map.h"
 #include "module/registrar.h"
+#include "support/text_conversion.h"
 
 namespace {
 
@@ -39,10 +41,9 @@ void RemoveEmptyCategoryKeys(const CLSID& classId)
 {
     wchar_t guid[40] = {};
     StringFromGUID2(classId, guid, 40);
-    char classKey[64] = "CLSID\\";
-    WideCharToMultiByte(CP_ACP, 0, guid, -1, classKey + 6, sizeof classKey - 6, nullptr, nullptr);
+    const std::string classKey = "CLSID\\" + AnsiFromWide(guid);
     RegKey key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, classKey, 0, KEY_READ | KEY_WRITE, key.Put()) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, classKey.c_str(), 0, KEY_READ | KEY_WRITE, key.Put()) != ERROR_SUCCESS)
         return;
     for (const char* name : {"Required Categories", "Implemented Categories"}) {
         DWORD subkeys = 0;

@@ -9,6 +9,7 @@
 #include "core/method_frame.h"
 #include "core/module_path.h"
 #include "core/reg_key.h"
+#include "support/text_conversion.h"
 
 namespace {
 
@@ -185,35 +186,10 @@ HRESULT FromWin32(LONG error)
 
 // The scripts and the module's path are UTF-8 here: the registry is written in wide characters, so
 // a path outside the ANSI code page is registered as it is.
-std::wstring Wide(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (size <= 0)
-        throw E_INVALIDARG;
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
-    return wide;
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return std::string();
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        throw E_INVALIDARG;
-    std::string narrow(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &narrow[0], size, nullptr, nullptr);
-    return narrow;
-}
-
 HRESULT SetString(HKEY key, const std::string* name, const std::string& text)
 {
-    const std::wstring wideName = name ? Wide(*name) : std::wstring();
-    const std::wstring wideText = Wide(text);
+    const std::wstring wideName = name ? WideFromUtf8(*name) : std::wstring();
+    const std::wstring wideText = WideFromUtf8(text);
     return FromWin32(RegSetValueExW(key, name ? wideName.c_str() : nullptr, 0, REG_SZ,
                                     reinterpret_cast<const BYTE*>(wideText.c_str()),
                                     static_cast<DWORD>((wideText.size() + 1) * sizeof(wchar_t))));
@@ -221,7 +197,7 @@ HRESULT SetString(HKEY key, const std::string* name, const std::string& text)
 
 HRESULT RegisterKey(HKEY parent, const ScriptKey& key)
 {
-    const std::wstring name = Wide(key.Name);
+    const std::wstring name = WideFromUtf8(key.Name);
     if (key.ForceRemove)
         RegDeleteTreeW(parent, name.c_str());  // written afresh each time
     RegKey opened;
@@ -245,7 +221,7 @@ HRESULT RegisterKey(HKEY parent, const ScriptKey& key)
 
 HRESULT UnregisterKey(HKEY parent, const ScriptKey& key)
 {
-    const std::wstring name = Wide(key.Name);
+    const std::wstring name = WideFromUtf8(key.Name);
     if (key.ForceRemove) {
         LONG error = RegDeleteTreeW(parent, name.c_str());
         return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND ? S_OK : FromWin32(error);
@@ -297,7 +273,7 @@ try {
         return HRESULT_FROM_WIN32(GetLastError());
     std::string script(bytes, SizeofResource(module, found));
 
-    return RunRegistryScript(script, Utf8(ModuleWidePath(module)), registering);
+    return RunRegistryScript(script, Utf8FromWide(ModuleWidePath(module)), registering);
 } catch (...) {
     return CaughtResult();
 }

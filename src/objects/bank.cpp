@@ -1,18 +1,17 @@
 #include "objects/bank.h"
 
 #include <cstring>
+#include <string>
 
 #include "objects/bank_services.h"
+#include "support/text_conversion.h"
 
 namespace {
 
 Bstr AnsiToBstr(const char* text)
 {
-    const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
-    Bstr result = Bstr::Attach(SysAllocStringLen(nullptr, length > 0 ? length - 1 : 0));
-    if (result.Get() && length > 0)
-        MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, result.Get(), length);
-    return result;
+    const std::wstring wide = WideFromAnsi(text);
+    return Bstr::Attach(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
 }
 
 }  // namespace

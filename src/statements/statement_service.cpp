@@ -6,12 +6,13 @@
 #include <cwchar>
 #include <new>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "TolvarEBanking.h"
 #include "core/bank_identity.h"
 #include "statements/transaction_record.h"
-#include "support/platform.h"
+#include "support/text_conversion.h"
 
 const char StatementFileDescription[40] = "Statement Transaction file (CSV format)";
 
@@ -29,26 +30,9 @@ namespace {
 const wchar_t kMessageCaption[] = L"Statement Import";
 
 // The file's own texts in wide characters, read in the file's encoding.
-std::wstring ToWide(const char* text, int length, StatementEncoding encoding)
+std::wstring ToWide(std::string_view text, StatementEncoding encoding = StatementEncoding::Ansi)
 {
-    if (length <= 0)
-        return std::wstring();
-    const bool utf8 = encoding == StatementEncoding::Utf8;
-    const int wideLength =
-        utf8 ? platform::Utf8ToWide(text, length, nullptr, 0) : platform::AnsiToWide(text, length, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-    if (wideLength > 0) {
-        if (utf8)
-            platform::Utf8ToWide(text, length, &wide[0], wideLength);
-        else
-            platform::AnsiToWide(text, length, &wide[0], wideLength);
-    }
-    return wide;
-}
-
-std::wstring ToWide(const std::string& text, StatementEncoding encoding = StatementEncoding::Ansi)
-{
-    return ToWide(text.data(), static_cast<int>(text.size()), encoding);
+    return encoding == StatementEncoding::Utf8 ? WideFromUtf8(text) : WideFromAnsi(text);
 }
 
 Bstr ToBstr(const CString& text, StatementEncoding encoding)
@@ -57,7 +41,7 @@ Bstr ToBstr(const CString& text, StatementEncoding encoding)
     if (encoding == StatementEncoding::Ansi) {
         result = Bstr::Attach(text.AllocSysString());
     } else {
-        const std::wstring wide = ToWide(text, text.GetLength(), encoding);
+        const std::wstring wide = ToWide({text, static_cast<size_t>(text.GetLength())}, encoding);
         result = Bstr::Attach(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
     }
     if (!result.Get())

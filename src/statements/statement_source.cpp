@@ -11,6 +11,10 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <string>
+
+#include "support/platform.h"
 #endif
 
 size_t MemoryByteSource::Read(char* buffer, size_t size)
@@ -95,29 +99,11 @@ StatementFileError ErrorOf(int code)
 // POSIX names files in UTF-8; the module's wide texts are UTF-16.
 std::string Utf8Name(const wchar_t* name)
 {
-    std::string out;
-    for (; *name; ++name) {
-        unsigned long c = static_cast<unsigned long>(static_cast<std::make_unsigned_t<wchar_t>>(*name));
-        if (c >= 0xD800 && c <= 0xDBFF && name[1] >= 0xDC00 && name[1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned long>(name[1]) - 0xDC00);
-            ++name;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    const int size = platform::WideToUtf8(name, -1, nullptr, 0);
+    std::string out(static_cast<size_t>(size > 0 ? size : 1), '\0');
+    if (size <= 0 || platform::WideToUtf8(name, -1, &out[0], size) != size)
+        throw StatementFileError{StatementFileProblem::NotFound, 0};
+    out.resize(static_cast<size_t>(size - 1));  // the terminator
     return out;
 }
 

@@ -9,11 +9,16 @@ namespace platform {
 
 using WideChar = wchar_t;
 
-// Converts wide text (len characters, or up to and including the terminator when len is -1) to the
-// ANSI code page. Returns the number of bytes written, 0 on failure.
-int WideToAnsi(const WideChar* text, int len, char* out, int outSize);
+// The code-page conversions under everything in support/text_conversion.h and CString. The module's
+// narrow text is in the process's ANSI code page, the one the narrow system calls read it in.
+// Each converts len units, or up to and including the terminator when len is -1, and returns the
+// number of units written (needed, when out is null), 0 on failure.
 
-// Converts ANSI text to wide text. Returns the number of wide characters written, 0 on failure.
+// Wide to ANSI. With lossy given, no best-fit replacements are made and *lossy says whether some
+// character has no byte sequence of its own and was replaced by the default character.
+int WideToAnsi(const WideChar* text, int len, char* out, int outSize, bool* lossy = nullptr);
+
+// ANSI to wide.
 int AnsiToWide(const char* text, int len, WideChar* out, int outSize);
 
 // Multi-byte aware comparison and search in the process's multi-byte code page.
@@ -24,8 +29,11 @@ const char* MbFindLastChar(const char* text, unsigned int character);
 // Returns false when the platform cannot represent the date.
 bool CalendarDateToOleDate(int year, int month, int day, double* date);
 
-// Converts UTF-8 text to wide text, as AnsiToWide does; invalid sequences become U+FFFD.
-int Utf8ToWide(const char* text, int len, WideChar* out, int outSize);
+// UTF-8 to wide; invalid sequences become U+FFFD, or, when strict, fail the whole conversion.
+int Utf8ToWide(const char* text, int len, WideChar* out, int outSize, bool strict = false);
+
+// Wide to UTF-8; a lone surrogate becomes U+FFFD.
+int WideToUtf8(const WideChar* text, int len, char* out, int outSize);
 
 // One line of developer diagnostics to the debugger output channel.
 void DebugOutput(const char* text);

@@ -77,8 +77,10 @@ long DaysFromOleEpoch(int year, int month, int day)
 
 }  // namespace
 
-int WideToAnsi(const WideChar* text, int len, char* out, int outSize)
+int WideToAnsi(const WideChar* text, int len, char* out, int outSize, bool* lossy)
 {
+    if (lossy)
+        *lossy = false;
     if (!text || (out && outSize <= 0))
         return 0;
     const int count = InputLength(len, len < 0 ? WideLength(text) : 0);
@@ -89,6 +91,8 @@ int WideToAnsi(const WideChar* text, int len, char* out, int outSize)
     bool missing = false;
     for (int i = 0; i < count; ++i)
         out[i] = static_cast<char>(UnitToByte(static_cast<unsigned short>(text[i]), &missing));
+    if (lossy)
+        *lossy = missing;
     return count;
 }
 
@@ -106,7 +110,7 @@ int AnsiToWide(const char* text, int len, WideChar* out, int outSize)
     return count;
 }
 
-int Utf8ToWide(const char* text, int len, WideChar* out, int outSize)
+int Utf8ToWide(const char* text, int len, WideChar* out, int outSize, bool strict)
 {
     if (!text || (out && outSize <= 0))
         return 0;
@@ -135,6 +139,8 @@ int Utf8ToWide(const char* text, int len, WideChar* out, int outSize)
         static const unsigned long least[5] = {0, 0, 0x80, 0x800, 0x10000};
         good = good && value >= least[length] && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
         if (!good) {
+            if (strict)
+                return 0;
             put(0xFFFD);
             ++i;
             continue;
@@ -146,6 +152,47 @@ int Utf8ToWide(const char* text, int len, WideChar* out, int outSize)
             put(value);
         }
         i += length;
+    }
+    if (out && written > outSize)
+        return 0;
+    return written;
+}
+
+int WideToUtf8(const WideChar* text, int len, char* out, int outSize)
+{
+    if (!text || (out && outSize <= 0))
+        return 0;
+    const size_t size = static_cast<size_t>(InputLength(len, len < 0 ? WideLength(text) : 0));
+    int written = 0;
+    auto put = [&](unsigned long byte) {
+        if (out && written < outSize)
+            out[written] = static_cast<char>(byte);
+        ++written;
+    };
+    for (size_t i = 0; i < size; ++i) {
+        unsigned long c = static_cast<unsigned short>(text[i]);
+        const unsigned long next = i + 1 < size ? static_cast<unsigned short>(text[i + 1]) : 0;
+        if (c >= 0xD800 && c <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            put(c);
+        } else if (c < 0x800) {
+            put(0xC0 | (c >> 6));
+            put(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            put(0xE0 | (c >> 12));
+            put(0x80 | ((c >> 6) & 0x3F));
+            put(0x80 | (c & 0x3F));
+        } else {
+            put(0xF0 | (c >> 18));
+            put(0x80 | ((c >> 12) & 0x3F));
+            put(0x80 | ((c >> 6) & 0x3F));
+            put(0x80 | (c & 0x3F));
+        }
     }
     if (out && written > outSize)
         return 0;

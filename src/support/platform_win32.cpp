@@ -6,9 +6,22 @@
 
 namespace platform {
 
-int WideToAnsi(const WideChar* text, int len, char* out, int outSize)
+// CP_ACP, not CP_THREAD_ACP: the narrow system calls (files, registry, window texts, resources)
+// read narrow text in the process's code page, whatever locale the host gives its thread.
+int WideToAnsi(const WideChar* text, int len, char* out, int outSize, bool* lossy)
 {
-    return WideCharToMultiByte(CP_ACP, 0, text, len, out, outSize, nullptr, nullptr);
+    if (!lossy)
+        return WideCharToMultiByte(CP_ACP, 0, text, len, out, outSize, nullptr, nullptr);
+    *lossy = false;
+    // A process whose ANSI code page is UTF-8 holds every character (and the call refuses the
+    // default-character flag there).
+    if (GetACP() == CP_UTF8)
+        return WideCharToMultiByte(CP_UTF8, 0, text, len, out, outSize, nullptr, nullptr);
+    BOOL usedDefault = FALSE;
+    const int written =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, len, out, outSize, nullptr, &usedDefault);
+    *lossy = usedDefault != FALSE;
+    return written;
 }
 
 int AnsiToWide(const char* text, int len, WideChar* out, int outSize)
@@ -16,9 +29,14 @@ int AnsiToWide(const char* text, int len, WideChar* out, int outSize)
     return MultiByteToWideChar(CP_ACP, 0, text, len, out, outSize);
 }
 
-int Utf8ToWide(const char* text, int len, WideChar* out, int outSize)
+int Utf8ToWide(const char* text, int len, WideChar* out, int outSize, bool strict)
 {
-    return MultiByteToWideChar(CP_UTF8, 0, text, len, out, outSize);
+    return MultiByteToWideChar(CP_UTF8, strict ? MB_ERR_INVALID_CHARS : 0, text, len, out, outSize);
+}
+
+int WideToUtf8(const WideChar* text, int len, char* out, int outSize)
+{
+    return WideCharToMultiByte(CP_UTF8, 0, text, len, out, outSize, nullptr, nullptr);
 }
 
 int MbCompareNoCase(const char* left, const char* right)

@@ -53,6 +53,40 @@ TEST(PlatformPosixTest, Utf8WithReplacement)
     EXPECT_EQ(0xFFFD, out[0]);
 }
 
+TEST(PlatformPosixTest, StrictUtf8AndLossyAnsiSayWhatTheyRefuse)
+{
+    platform::WideChar out[8] = {};
+    EXPECT_EQ(2, platform::Utf8ToWide("\xC3\x89x", 3, out, 8, true));
+    for (const char* invalid : {"\xC9x", "\xC0\xAF", "\xED\xA0\x80", "\xE2\x82"})
+        EXPECT_EQ(0, platform::Utf8ToWide(invalid, -1, out, 8, true)) << invalid;
+
+    char ansi[4] = {};
+    bool lossy = true;
+    const platform::WideChar held[] = {0x20AC, 0x00E9, 0};
+    EXPECT_EQ(3, platform::WideToAnsi(held, -1, ansi, 4, &lossy));
+    EXPECT_FALSE(lossy);
+    EXPECT_STREQ("\x80\xE9", ansi);
+    const platform::WideChar lacking[] = {'a', 0x0141, 0};
+    EXPECT_EQ(3, platform::WideToAnsi(lacking, -1, ansi, 4, &lossy));
+    EXPECT_TRUE(lossy);
+    EXPECT_STREQ("a?", ansi);
+}
+
+TEST(PlatformPosixTest, WideToUtf8WithPairsAndLoneSurrogates)
+{
+    const platform::WideChar text[] = {0x00C9, 0x20AC, 0xD83D, 0xDE00, 0xDC00, 'x', 0xD800};
+    const int count = static_cast<int>(sizeof text / sizeof text[0]);
+    EXPECT_EQ(16, platform::WideToUtf8(text, count, nullptr, 0));
+    char out[16] = {};
+    ASSERT_EQ(16, platform::WideToUtf8(text, count, out, 16));
+    EXPECT_EQ(std::string("\xC3\x89\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBDx\xEF\xBF\xBD"), std::string(out, 16));
+    EXPECT_EQ(0, platform::WideToUtf8(text, count, out, 15)) << "a buffer too small is refused";
+    const platform::WideChar terminated[] = {'a', 0x00E9, 0};
+    char withZero[4] = {'?', '?', '?', '?'};
+    EXPECT_EQ(4, platform::WideToUtf8(terminated, -1, withZero, 4));
+    EXPECT_STREQ("a\xC3\xA9", withZero);
+}
+
 TEST(PlatformPosixTest, OleDates)
 {
     double date = -1;
