@@ -21,15 +21,19 @@ void FillBankName(char (&record)[Size])
     std::memcpy(record, BankDisplayName, sizeof BankDisplayName);
 }
 
-// The host settings object (null when the host cannot make it) with the bank's name in the
-// fixed record that each of its calls takes: 100 bytes for the file calls, 1024 for ConfigureBank.
+// The host settings object made for one call, with the bank's name in the fixed record that the
+// call takes: 100 bytes for the file calls, 1024 for ConfigureBank.
 template <size_t NameSize>
-struct BankSettingsCall {
-    BankSettingsCall() : Host(CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings))
-    {
-        FillBankName(BankName);
-    }
-
-    ComPtr<ITolvarBankSettings> Host;
+struct HostSettings {
+    ComPtr<ITolvarBankSettings> Host;  // null when the host cannot make it
     char BankName[NameSize];
 };
+
+// Creates the host's settings object and fills the bank's name for its call.
+template <size_t NameSize>
+HostSettings<NameSize> CreateHostSettings()
+{
+    HostSettings<NameSize> settings{CreateHostObject<ITolvarBankSettings>(CLSID_TolvarBankSettings), {}};
+    FillBankName(settings.BankName);
+    return settings;
+}

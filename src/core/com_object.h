@@ -1,6 +1,6 @@
-// The small COM object layer: an object root with its reference count and module lock, an
-// interface table from which QueryInterface follows, the plain and aggregated object forms, and
-// instance creation with the final construction step.
+// The small COM object layer: an object root with its reference count and module lock, a class
+// base that names the class's interfaces once and answers QueryInterface from that list, the plain
+// and aggregated object forms, and instance creation with the final construction step.
 #pragma once
 
 #include <windows.h>
@@ -8,51 +8,12 @@
 
 #include <new>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 
 #include "core/com_ptr.h"
 #include "core/method_frame.h"
 #include "core/module_lock.h"
-
-// One row of a class's interface table: the identifier answered, and the interface pointer that
-// answers it (Via), which may be a derived interface sharing the same vtable.
-template <class Answered, class Via = Answered>
-struct Iface {
-    template <class Object>
-    static bool Match(Object* object, REFIID iid, void** out)
-    {
-        if (!InlineIsEqualGUID(iid, __uuidof(Answered)))
-            return false;
-        *out = static_cast<Via*>(object);
-        return true;
-    }
-    template <class Object>
-    static void* First(Object* object)
-    {
-        return static_cast<Via*>(object);
-    }
-};
-
-template <class... Rows>
-struct InterfaceTable {
-    // The first row also serves IUnknown; unknown identifiers clear the out pointer.
-    template <class Object>
-    static HRESULT Query(Object* object, REFIID iid, void** out)
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        using FirstRow = std::tuple_element_t<0, std::tuple<Rows...>>;
-        if (InlineIsEqualGUID(iid, IID_IUnknown))
-            *out = FirstRow::First(object);
-        else
-            (Rows::Match(object, iid, out) || ...);
-        if (!*out)
-            return E_NOINTERFACE;
-        static_cast<IUnknown*>(*out)->AddRef();
-        return S_OK;
-    }
-};
 
 // Base of every object: its reference count (single-threaded, apartment model) and its share
 // of the module lock.
@@ -70,16 +31,6 @@ protected:
     ULONG references_ = 0;
 };
 
-// The base of a class: the object root and the class's interface implementations. Declaring the
-// IUnknown members here joins the IUnknown of every base into one, which the object forms implement.
-template <class... Bases>
-class Implements : public ObjectRoot, public Bases... {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override = 0;
-    STDMETHODIMP_(ULONG) AddRef() override = 0;
-    STDMETHODIMP_(ULONG) Release() override = 0;
-};
-
 // ISupportErrorInfo answering S_OK for exactly one interface.
 template <class Supported>
 class SupportErrorInfoFor : public ISupportErrorInfo {
@@ -90,6 +41,54 @@ public:
     }
 };
 
+// The base of a class, which names its interfaces once: Impl implements the class's one dual
+// interface (Impl::DualInterface, which it derives from), and QueryInterface answers Answered in
+// the order given. The dual interface, the host interface it derives from and IDispatch all answer
+// with the dual interface's pointer; ISupportErrorInfo answers with its own, supporting error
+// information for the dual interface alone. The first answered interface also serves IUnknown;
+// any other identifier clears the out pointer and gives E_NOINTERFACE.
+template <class Impl, class... Answered>
+class Implements : public ObjectRoot, public SupportErrorInfoFor<typename Impl::DualInterface>, public Impl {
+public:
+    using DualInterface = typename Impl::DualInterface;
+
+    // Declaring the IUnknown members here joins the IUnknown of every base into one, which the
+    // object forms implement.
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override = 0;
+    STDMETHODIMP_(ULONG) AddRef() override = 0;
+    STDMETHODIMP_(ULONG) Release() override = 0;
+
+    // The QueryInterface of the object forms; the reference is added through the answered pointer.
+    HRESULT QueryAnswered(REFIID iid, void** out)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        using First = std::tuple_element_t<0, std::tuple<Answered...>>;
+        if (InlineIsEqualGUID(iid, IID_IUnknown))
+            *out = Pointer<First>();
+        else
+            ((InlineIsEqualGUID(iid, __uuidof(Answered)) ? (*out = Pointer<Answered>(), true) : false) || ...);
+        if (!*out)
+            return E_NOINTERFACE;
+        static_cast<IUnknown*>(*out)->AddRef();
+        return S_OK;
+    }
+
+private:
+    template <class Interface>
+    void* Pointer()
+    {
+        if constexpr (std::is_base_of_v<Interface, DualInterface>) {
+            return static_cast<Interface*>(static_cast<DualInterface*>(this));
+        } else {
+            static_assert(std::is_same_v<Interface, ISupportErrorInfo>,
+                          "a class answers its dual interface, the interfaces it derives from and ISupportErrorInfo");
+            return static_cast<ISupportErrorInfo*>(this);
+        }
+    }
+};
+
 // The plain form of an object of class T.
 template <class T>
 class ComObject final : public T {
@@ -97,10 +96,7 @@ public:
     using T::T;
     ~ComObject() override = default;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        return T::Interfaces::Query(static_cast<T*>(this), iid, out);
-    }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return T::QueryAnswered(iid, out); }
     STDMETHODIMP_(ULONG) AddRef() override { return ++this->references_; }
     STDMETHODIMP_(ULONG) Release() override
     {
@@ -127,7 +123,7 @@ public:
             AddRef();
             return S_OK;
         }
-        return T::Interfaces::Query(static_cast<T*>(&contained_), iid, out);
+        return contained_.QueryAnswered(iid, out);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
     STDMETHODIMP_(ULONG) Release() override
@@ -156,8 +152,10 @@ private:
     ULONG references_ = 0;
 };
 
-// Makes a plain object inside the module (construction, then the final construction step with a
-// temporary reference). The caller gets the first reference; failures are raised.
+// Makes a plain object inside the module: construction, then the final construction step with a
+// temporary reference. The caller gets the first reference. No boundary of its own: whatever either
+// step raises reaches the one method frame of the call that makes the object, so a constructor and
+// a final step that fail alike end alike.
 template <class T, class... Args>
 ComPtr<T> MakeObject(Args&&... args)
 {
@@ -165,14 +163,12 @@ ComPtr<T> MakeObject(Args&&... args)
     if (!object)
         Raise(E_OUTOFMEMORY);
     ComPtr<T> held(object);  // also destroys the object if the final step raises
-    HRESULT hr = MethodFrame([&] { object->FinalConstruct(); });
-    if (FAILED(hr))
-        Raise(hr);
+    object->FinalConstruct();
     return held;
 }
 
-// Instance creation for a class object: plain or aggregated, then the requested interface. The
-// method frame answers for whatever construction raises, as for any other method.
+// Instance creation for a class object: plain or aggregated, then the requested interface. Its
+// method frame is the one place where a failure to make the object becomes an HRESULT.
 template <class T>
 HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out)
 {
@@ -184,12 +180,12 @@ HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out)
     return MethodFrame([&]() -> HRESULT {
         if (!outer)
             return MakeObject<T>()->QueryInterface(iid, out);
-        auto* aggregate = new AggregatedObject<T>(outer);
+        auto* aggregate = new (std::nothrow) AggregatedObject<T>(outer);
+        if (!aggregate)
+            Raise(E_OUTOFMEMORY);
         // The temporary reference destroys the aggregate if its final step or the query fails.
         ComPtr<AggregatedObject<T>> held(aggregate);
-        const HRESULT hr = MethodFrame([&] { aggregate->Inner().FinalConstruct(); });
-        if (FAILED(hr))
-            return hr;
+        aggregate->Inner().FinalConstruct();
         return aggregate->QueryInterface(iid, out);
     });
 }

@@ -15,6 +15,9 @@ void ReleaseModuleTypeInfo() noexcept;
 template <class Interface>
 class DispatchImpl : public Interface {
 public:
+    // The dual interface this implements, which the class's QueryInterface answers with.
+    using DualInterface = Interface;
+
     STDMETHODIMP GetTypeInfoCount(UINT* count) override
     {
         if (!count)

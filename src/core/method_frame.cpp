@@ -27,11 +27,6 @@ int ModuleErrorRow(HRESULT hr)
 
 }  // namespace
 
-const wchar_t* ModuleErrorDescription(HRESULT hr) noexcept
-{
-    return kModuleErrors[ModuleErrorRow(hr)].Description;
-}
-
 HRESULT CaughtResult() noexcept
 {
     try {

@@ -21,9 +21,6 @@ struct HostCallFailure {
 // Maps a raised HRESULT through the module error table and posts its description.
 HRESULT ReportModuleError(HRESULT hr) noexcept;
 
-// Looks up the description of a module error code; for tests and diagnostics.
-const wchar_t* ModuleErrorDescription(HRESULT hr) noexcept;
-
 // The HRESULT of the exception being handled (inside a catch block only): a raised HRESULT as it
 // is, a failed host call as the host's HRESULT, memory exhaustion as E_OUTOFMEMORY.
 HRESULT CaughtResult() noexcept;

@@ -58,7 +58,7 @@ template <class Services, class BankInterface>
 STDMETHODIMP IBankImpl<Services, BankInterface>::Configure(long)
 {
     return MethodFrame([&] {
-        BankSettingsCall<1024> settings;
+        auto settings = CreateHostSettings<1024>();
         HostCall(settings.Host, [&](ITolvarBankSettings* host) { return host->ConfigureBank(settings.BankName, 3); });
     });
 }

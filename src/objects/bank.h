@@ -27,8 +27,4 @@ protected:
 
 class CBankServices;
 
-class CBank : public Implements<SupportErrorInfoFor<IBank>, IBankImpl<CBankServices, IBank>> {
-public:
-    using Interfaces =
-        InterfaceTable<Iface<IBank>, Iface<ITolvarBank, IBank>, Iface<IDispatch, IBank>, Iface<ISupportErrorInfo>>;
-};
+class CBank : public Implements<IBankImpl<CBankServices, IBank>, IBank, ITolvarBank, IDispatch, ISupportErrorInfo> {};

@@ -37,11 +37,9 @@ protected:
     long Status = 0;
 };
 
-class CBankServices : public Implements<SupportErrorInfoFor<IBankServices>, IBankServicesImpl<IBankServices>> {
+class CBankServices : public Implements<IBankServicesImpl<IBankServices>, IDispatch, IBankServices, ITolvarBankServices,
+                                        ISupportErrorInfo> {
 public:
-    using Interfaces = InterfaceTable<Iface<IDispatch, IBankServices>, Iface<IBankServices>,
-                                      Iface<ITolvarBankServices, IBankServices>, Iface<ISupportErrorInfo>>;
-
     ~CBankServices() override;
     // Fills the collection with the bank's two services.
     void FinalConstruct();

@@ -80,7 +80,7 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
 {
     HRESULT runResult = S_OK;
 
-    BankSettingsCall<100> settings;
+    auto settings = CreateHostSettings<100>();
     PaymentFileDefaults defaults;
     HostCall(settings.Host, [&](ITolvarBankSettings* host) {
         return host->GetPaymentFileDefaults(settings.BankName, defaults.FileName, defaults.Extension,

@@ -183,7 +183,7 @@ std::wstring HostDescription()
 bool ChooseStatementFile(std::wstring& fileName)
 {
     ComPtr<ITolvarFileChooser> chooser = CreateHostObject<ITolvarFileChooser>(CLSID_TolvarFileChooser);
-    BankSettingsCall<100> settings;  // the host reads the bank name from 100 bytes
+    auto settings = CreateHostSettings<100>();  // the host reads the bank name from 100 bytes
     static_assert(sizeof settings.BankName == 100, "the host reads the bank name from 100 bytes");
     fileName.clear();
 

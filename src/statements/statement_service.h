@@ -8,13 +8,9 @@
 #include "core/bank_service_impl.h"
 #include "statements/balance_file.h"
 
-class CBankStatementService
-    : public Implements<SupportErrorInfoFor<IBankStatementService>, IBankServiceImpl<IBankStatementService>> {
+class CBankStatementService : public Implements<IBankServiceImpl<IBankStatementService>, IBankStatementService,
+                                                ITolvarBankStatementService, IDispatch, ISupportErrorInfo> {
 public:
-    using Interfaces =
-        InterfaceTable<Iface<IBankStatementService>, Iface<ITolvarBankStatementService, IBankStatementService>,
-                       Iface<IDispatch, IBankStatementService>, Iface<ISupportErrorInfo>>;
-
     // Outcomes of ImportStatement left in Status. FileNotReadable also stands for a damaged file
     // and for a statement that the host would not take whole: in each case nothing was imported.
     enum : long { ImportRan = 0, NoFileChosen = 1, FileNotReadable = 2 };

@@ -4,6 +4,7 @@
 #include "core/com_object.h"
 #include "objects/bank.h"
 #include "objects/bank_services.h"
+#include "payments/payment_service.h"
 #include "standin/standin_host.h"
 #include "tests/support/com_test.h"
 
@@ -261,6 +262,128 @@ TEST_F(BankServicesTest, CollectionUsableAfterBankReleased)
     services_.Reset();
     long status = -1;
     EXPECT_EQ(S_OK, service->get_Status(&status));  // the service outlives the collection too
+}
+
+// Exact reference counts where the module makes objects and hands them out: each holder has one
+// reference, the caller's out pointer one more, and nothing holds a reference back up.
+class ReferenceCountTest : public ComTest {
+protected:
+    ComPtr<ITolvarBankService> ItemAt(ITolvarBankServices* services, long position)
+    {
+        Variant index;
+        V_VT(&index.Get()) = VT_I4;
+        V_I4(&index.Get()) = position;
+        ComPtr<ITolvarBankService> service;
+        EXPECT_EQ(S_OK, services->Item(index.Get(), service.Put()));
+        return service;
+    }
+};
+
+TEST_F(ReferenceCountTest, BankAndCollectionAsTheHostTakesThem)
+{
+    ComPtr<IBank> bank;
+    ASSERT_EQ(S_OK, CreateInstance<CBank>(nullptr, IID_IBank, bank.PutVoid()));
+    EXPECT_REF(bank.Get(), 1);
+    {
+        ComPtr<IDispatch> dispatch = bank.As<IDispatch>();
+        EXPECT_REF(bank.Get(), 2);
+    }
+    EXPECT_REF(bank.Get(), 1);
+
+    ComPtr<ITolvarBankServices> services;
+    ASSERT_EQ(S_OK, bank->get_Services(services.Put()));
+    EXPECT_REF(services.Get(), 2);  // the bank's and the caller's
+    EXPECT_REF(bank.Get(), 1);      // the collection holds none on the bank
+    {
+        ComPtr<ITolvarBankServices> again;
+        ASSERT_EQ(S_OK, bank->get_Services(again.Put()));
+        EXPECT_REF(services.Get(), 3);
+    }
+    EXPECT_REF(services.Get(), 2);
+
+    ComPtr<ITolvarBankService> payments = ItemAt(services.Get(), 0);
+    ComPtr<ITolvarBankService> statements = ItemAt(services.Get(), 1);
+    EXPECT_REF(payments.Get(), 2);  // the collection's and the caller's
+    EXPECT_REF(statements.Get(), 2);
+    EXPECT_REF(services.Get(), 2);  // the services hold none on the collection
+    {
+        ComPtr<ITolvarBankService> payments2 = ItemAt(services.Get(), 0);
+        EXPECT_EQ(payments.Get(), payments2.Get());
+        EXPECT_REF(payments.Get(), 3);
+    }
+    EXPECT_REF(payments.Get(), 2);
+
+    bank.Reset();
+    EXPECT_REF(services.Get(), 1);  // the bank gave up its own
+    services.Reset();
+    EXPECT_REF(payments.Get(), 1);  // the collection gave up its own
+    EXPECT_REF(statements.Get(), 1);
+}
+
+TEST_F(ReferenceCountTest, EnumeratorTheServicesItHandsOutAndItsClone)
+{
+    ComPtr<IBank> bank;
+    ASSERT_EQ(S_OK, CreateInstance<CBank>(nullptr, IID_IBank, bank.PutVoid()));
+    ComPtr<ITolvarBankServices> services;
+    ASSERT_EQ(S_OK, bank->get_Services(services.Put()));
+    ComPtr<ITolvarBankService> payments = ItemAt(services.Get(), 0);
+
+    ComPtr<IUnknown> unknown;
+    ASSERT_EQ(S_OK, services->get__NewEnum(unknown.Put()));
+    EXPECT_REF(unknown.Get(), 1);
+    EXPECT_REF(services.Get(), 3);  // the enumerator keeps the collection's list alive
+    ComPtr<IEnumVARIANT> walker = unknown.As<IEnumVARIANT>();
+    EXPECT_REF(unknown.Get(), 2);
+    unknown.Reset();
+    EXPECT_REF(walker.Get(), 1);
+
+    {
+        Variant slot;
+        ASSERT_EQ(S_OK, walker->Next(1, &slot.Get(), nullptr));
+        ASSERT_EQ(VT_DISPATCH, V_VT(&slot.Get()));
+        EXPECT_REF(payments.Get(), 3);  // the collection's, the caller's and the slot's
+    }
+    EXPECT_REF(payments.Get(), 2);
+    {
+        VARIANT two[2];
+        ULONG fetched = 0;
+        ASSERT_EQ(S_OK, walker->Reset());
+        ASSERT_EQ(S_OK, walker->Next(2, two, &fetched));
+        EXPECT_EQ(2u, fetched);
+        EXPECT_REF(payments.Get(), 3);
+        for (VARIANT& slot : two)
+            VariantClear(&slot);
+    }
+    EXPECT_REF(payments.Get(), 2);
+
+    ComPtr<IEnumVARIANT> clone;
+    ASSERT_EQ(S_OK, walker->Clone(clone.Put()));
+    EXPECT_REF(clone.Get(), 1);
+    EXPECT_REF(walker.Get(), 1);
+    EXPECT_REF(services.Get(), 4);
+    walker.Reset();
+    EXPECT_REF(services.Get(), 3);
+    clone.Reset();
+    EXPECT_REF(services.Get(), 2);
+}
+
+TEST_F(ReferenceCountTest, ServicesAndBankMadeAlone)
+{
+    for (REFIID iid : {IID_IBankServices, IID_IUnknown, IID_IDispatch}) {
+        ComPtr<IUnknown> services;
+        ASSERT_EQ(S_OK, CreateInstance<CBankServices>(nullptr, iid, services.PutVoid()));
+        EXPECT_REF(services.Get(), 1);
+        ComPtr<ITolvarBankServices> face = services.As<ITolvarBankServices>();
+        ComPtr<ITolvarBankService> statements = ItemAt(face.Get(), 1);
+        EXPECT_REF(statements.Get(), 2);
+    }
+    ComPtr<IUnknown> payments;
+    ASSERT_EQ(S_OK, CreateInstance<CBankPaymentService>(nullptr, IID_IBankPaymentService, payments.PutVoid()));
+    EXPECT_REF(payments.Get(), 1);
+    ComPtr<ISupportErrorInfo> support;
+    ASSERT_EQ(S_OK, payments->QueryInterface(IID_ISupportErrorInfo, support.PutVoid()));
+    EXPECT_REF(payments.Get(), 2);  // one count, whichever interface holds it
+    EXPECT_REF(support.Get(), 2);
 }
 
 TEST(BankArrayTest, GrowsByEightInsertsAndRemoves)

@@ -28,24 +28,57 @@ STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out);
 namespace {
 
 // A class whose construction raises what the test says, in its constructor or its final step.
-enum class Raising { Nothing, BadAllocInConstructor, OtherInConstructor, BadAllocInFinalStep };
-Raising raising = Raising::Nothing;
+enum class Raised { Nothing, BadAlloc, Other, Hresult, HostFailure };
+enum class Step { Constructor, FinalStep };
+Raised raised = Raised::Nothing;
+Step raisingStep = Step::Constructor;
 
-class CRaising : public Implements<SupportErrorInfoFor<ISupportErrorInfo>> {
+void RaiseIn(Step step)
+{
+    if (step != raisingStep)
+        return;
+    switch (raised) {
+    case Raised::Nothing:
+        return;
+    case Raised::BadAlloc:
+        throw std::bad_alloc();
+    case Raised::Other:
+        throw std::runtime_error("not a COM failure");
+    case Raised::Hresult:
+        Raise(E_FAIL);
+    case Raised::HostFailure:
+        throw HostCallFailure{E_ACCESSDENIED, nullptr};
+    }
+}
+
+// The least a class base takes: one interface of the class's own.
+class PersistImpl : public IPersist {
 public:
-    using Interfaces = InterfaceTable<Iface<ISupportErrorInfo>>;
-    CRaising()
+    using DualInterface = IPersist;
+    STDMETHODIMP GetClassID(CLSID* classId) override
     {
-        if (raising == Raising::BadAllocInConstructor)
-            throw std::bad_alloc();
-        if (raising == Raising::OtherInConstructor)
-            throw std::runtime_error("not a COM failure");
+        *classId = CLSID_NULL;
+        return S_OK;
     }
-    void FinalConstruct()
+};
+
+class CRaising : public Implements<PersistImpl, ISupportErrorInfo, IPersist> {
+public:
+    CRaising() { RaiseIn(Step::Constructor); }
+    void FinalConstruct() { RaiseIn(Step::FinalStep); }
+};
+
+// An outer object for the aggregated form; it is never called while the inner one is made.
+class Outer final : public IUnknown {
+public:
+    STDMETHODIMP QueryInterface(REFIID, void** out) override
     {
-        if (raising == Raising::BadAllocInFinalStep)
-            throw std::bad_alloc();
+        ADD_FAILURE() << "the outer object was asked for an interface";
+        *out = nullptr;
+        return E_NOINTERFACE;
     }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
 };
 
 // An IMallocSpy that makes the next task-allocator allocations fail: BSTRs come from there once
@@ -101,39 +134,57 @@ protected:
     {
         ComTest::SetUp();
         RegisterHostTypeLibraries();
-        raising = Raising::Nothing;
+        raised = Raised::Nothing;
     }
     void TearDown() override
     {
-        raising = Raising::Nothing;
+        raised = Raised::Nothing;
         ReleaseModuleTypeInfo();
         ComTest::TearDown();
     }
 };
 
-TEST_F(EntryPointTest, CreateInstanceAnswersThroughTheMethodFrame)
+// Whatever making an object raises is mapped once, by the creation's method frame: the same
+// HRESULT and error information whether the constructor or the final step raised it, plain or
+// aggregated, and nothing of the half-made object left.
+TEST_F(EntryPointTest, CreateInstanceMapsConstructionFailuresInOnePlace)
 {
     struct Case {
-        Raising What;
+        Raised What;
         HRESULT Expected;
         const wchar_t* Description;
     };
-    for (const Case& c : {Case{Raising::BadAllocInConstructor, kFrameOutOfMemory, L"Out of Memory"},
-                          Case{Raising::BadAllocInFinalStep, kFrameOutOfMemory, L"Out of Memory"},
-                          Case{Raising::OtherInConstructor, E_UNEXPECTED, L"<none>"}}) {
-        raising = c.What;
-        void* out = reinterpret_cast<void*>(1);
-        HRESULT hr = S_OK;
-        EXPECT_NO_THROW(hr = CreateInstance<CRaising>(nullptr, IID_ISupportErrorInfo, &out));
-        EXPECT_EQ(c.Expected, hr) << static_cast<int>(c.What);
-        EXPECT_EQ(nullptr, out);
-        EXPECT_EQ(c.Description, TakeErrorDescription());
-        EXPECT_EQ(startLock_, module_lock::Count()) << "a half-made object keeps the module loaded";
+    const Case cases[] = {{Raised::BadAlloc, kFrameOutOfMemory, L"Out of Memory"},
+                          {Raised::Hresult, static_cast<HRESULT>(0x800AFFFE), L"Unexpected result"},
+                          {Raised::Other, E_UNEXPECTED, L"<none>"},
+                          {Raised::HostFailure, DISP_E_EXCEPTION, L"<none>"}};
+    Outer outer;
+    for (const Case& c : cases) {
+        for (Step step : {Step::Constructor, Step::FinalStep}) {
+            for (bool aggregated : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << "raised " << static_cast<int>(c.What) << " in "
+                                                  << (step == Step::Constructor ? "the constructor" : "the final step")
+                                                  << (aggregated ? ", aggregated" : ", plain"));
+                raised = c.What;
+                raisingStep = step;
+                void* out = reinterpret_cast<void*>(1);
+                HRESULT hr = S_OK;
+                EXPECT_NO_THROW(hr = CreateInstance<CRaising>(aggregated ? &outer : nullptr,
+                                                              aggregated ? IID_IUnknown : IID_ISupportErrorInfo, &out));
+                EXPECT_EQ(c.Expected, hr);
+                EXPECT_EQ(nullptr, out);
+                EXPECT_EQ(c.Description, TakeErrorDescription());
+                EXPECT_EQ(startLock_, module_lock::Count()) << "a half-made object keeps the module loaded";
+            }
+        }
     }
-    raising = Raising::Nothing;
+    raised = Raised::Nothing;
     ComPtr<ISupportErrorInfo> made;
     EXPECT_EQ(S_OK, CreateInstance<CRaising>(nullptr, IID_ISupportErrorInfo, made.PutVoid()));
     EXPECT_TRUE(made);
+    ComPtr<IUnknown> inner;
+    EXPECT_EQ(S_OK, CreateInstance<CRaising>(&outer, IID_IUnknown, inner.PutVoid()));
+    EXPECT_TRUE(inner);
 }
 
 TEST_F(EntryPointTest, CreateInstanceOutOfMemoryIsAnAnswer)

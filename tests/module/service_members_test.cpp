@@ -74,37 +74,38 @@ void ExpectInterfaces(IUnknown* object, std::vector<IID> answered, const IID& su
 
 TEST_F(ServiceMembersTest, PaymentServiceCommonMembers)
 {
-    ExpectCommonMembers<CBankPaymentService, IBankPaymentService>(L"Bank Payment Service");
+    CHECK_FROM_HERE(ExpectCommonMembers<CBankPaymentService, IBankPaymentService>(L"Bank Payment Service"));
 }
 
 TEST_F(ServiceMembersTest, StatementServiceCommonMembers)
 {
-    ExpectCommonMembers<CBankStatementService, IBankStatementService>(L"Bank Reconciliation Service");
+    CHECK_FROM_HERE(ExpectCommonMembers<CBankStatementService, IBankStatementService>(L"Bank Reconciliation Service"));
 }
 
 TEST_F(ServiceMembersTest, InterfaceAnswersOfEveryClass)
 {
     ComPtr<CBankPaymentService> payments = MakeObject<CBankPaymentService>();
-    ExpectInterfaces(
+    CHECK_FROM_HERE(ExpectInterfaces(
         static_cast<IBankPaymentService*>(payments.Get()),
         {IID_IUnknown, IID_IBankPaymentService, IID_ITolvarBankPaymentService, IID_IDispatch, IID_ISupportErrorInfo},
-        IID_IBankPaymentService, {IID_ITolvarBankService, IID_IBankStatementService, IID_IClassFactory});
+        IID_IBankPaymentService, {IID_ITolvarBankService, IID_IBankStatementService, IID_IClassFactory}));
 
     ComPtr<CBankStatementService> statements = MakeObject<CBankStatementService>();
-    ExpectInterfaces(static_cast<IBankStatementService*>(statements.Get()),
-                     {IID_IUnknown, IID_IBankStatementService, IID_ITolvarBankStatementService, IID_IDispatch,
-                      IID_ISupportErrorInfo},
-                     IID_IBankStatementService, {IID_ITolvarBankService, IID_IBankPaymentService});
+    CHECK_FROM_HERE(ExpectInterfaces(static_cast<IBankStatementService*>(statements.Get()),
+                                     {IID_IUnknown, IID_IBankStatementService, IID_ITolvarBankStatementService,
+                                      IID_IDispatch, IID_ISupportErrorInfo},
+                                     IID_IBankStatementService, {IID_ITolvarBankService, IID_IBankPaymentService}));
 
     ComPtr<CBank> bank = MakeObject<CBank>();
-    ExpectInterfaces(static_cast<IBank*>(bank.Get()),
-                     {IID_IUnknown, IID_IBank, IID_ITolvarBank, IID_IDispatch, IID_ISupportErrorInfo}, IID_IBank,
-                     {IID_IBankServices, IID_IEnumVARIANT});
+    CHECK_FROM_HERE(ExpectInterfaces(static_cast<IBank*>(bank.Get()),
+                                     {IID_IUnknown, IID_IBank, IID_ITolvarBank, IID_IDispatch, IID_ISupportErrorInfo},
+                                     IID_IBank, {IID_IBankServices, IID_IEnumVARIANT}));
 
     ComPtr<CBankServices> services = MakeObject<CBankServices>();
-    ExpectInterfaces(static_cast<IBankServices*>(services.Get()),
-                     {IID_IUnknown, IID_IDispatch, IID_IBankServices, IID_ITolvarBankServices, IID_ISupportErrorInfo},
-                     IID_IBankServices, {IID_IBank, IID_ITolvarBankService});
+    CHECK_FROM_HERE(ExpectInterfaces(
+        static_cast<IBankServices*>(services.Get()),
+        {IID_IUnknown, IID_IDispatch, IID_IBankServices, IID_ITolvarBankServices, IID_ISupportErrorInfo},
+        IID_IBankServices, {IID_IBank, IID_ITolvarBankService}));
 }
 
 TEST_F(ServiceMembersTest, DispatchServedFromModuleTypeLibrary)

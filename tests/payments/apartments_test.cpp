@@ -18,6 +18,7 @@
 #include "standin/standin_host.h"
 #include "tests/support/com_test.h"
 #include "tests/support/files.h"
+#include "tests/support/payment_service_at.h"
 #include "tests/support/sample_payment.h"
 
 namespace {
@@ -122,8 +123,7 @@ void ExportInOwnApartment(Export& run, const Halfway* start, Halfway& own, const
 
         standin::HostClassRegistration served(&settings, nullptr);
         run.Registered = served.Registered();
-        ComPtr<CBankPaymentService> service = MakeObject<CBankPaymentService>();
-        service->UseSettingsLocation(run.Settings);
+        ComPtr<CBankPaymentService> service = MakePaymentServiceAt(run.Settings);
         auto* face = static_cast<IBankPaymentService*>(service.Get());
         if (start && !start->Wait())
             run.Met = false;

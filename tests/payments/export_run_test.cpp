@@ -19,6 +19,7 @@
 #include "tests/support/com_test.h"
 #include "tests/support/failing_allocator.h"
 #include "tests/support/files.h"
+#include "tests/support/payment_service_at.h"
 
 namespace {
 
@@ -49,8 +50,7 @@ protected:
         settings_.DefaultDirectory = folder_;
         settings_.DefaultFileName = "PAY.CSV";
         settings_.FileExtension = "csv";
-        service_ = MakeObject<CBankPaymentService>();
-        service_->UseSettingsLocation(SettingsLocation(folder_));
+        service_ = MakePaymentServiceAt(SettingsLocation(folder_));
     }
     void TearDown() override
     {

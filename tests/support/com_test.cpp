@@ -64,6 +64,12 @@ void RegisterHostTypeLibraries()
     done = true;
 }
 
+ULONG RefCount(IUnknown* object)
+{
+    object->AddRef();
+    return object->Release();
+}
+
 std::wstring TakeErrorDescription()
 {
     ComPtr<IErrorInfo> info;
