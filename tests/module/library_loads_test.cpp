@@ -92,8 +92,9 @@ TEST_F(LibraryLoadsTest, EveryLibraryTheModuleLoadsComesFromTheSystemFolder)
 {
     CreateBank();
     HMODULE module = nullptr;
-    ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                   reinterpret_cast<LPCWSTR>(*reinterpret_cast<void**>(payments_.Get())), &module));
+    ASSERT_TRUE(
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCWSTR>(*reinterpret_cast<void**>(payments_.Get())), &module));
 
     std::vector<std::unique_ptr<standin::ImportPatch>> patches;
     const struct {
@@ -104,7 +105,8 @@ TEST_F(LibraryLoadsTest, EveryLibraryTheModuleLoadsComesFromTheSystemFolder)
                      {"LoadLibraryExA", reinterpret_cast<void*>(&WatchedLoadExA)},
                      {"LoadLibraryExW", reinterpret_cast<void*>(&WatchedLoadExW)}};
     for (const auto& function : functions)
-        patches.push_back(std::make_unique<standin::ImportPatch>(module, "kernel32.dll", function.Name, function.Watch));
+        patches.push_back(
+            std::make_unique<standin::ImportPatch>(module, "kernel32.dll", function.Name, function.Watch));
     std::vector<Load> loads;
     seen = &loads;
 
@@ -133,8 +135,8 @@ TEST_F(LibraryLoadsTest, EveryLibraryTheModuleLoadsComesFromTheSystemFolder)
     EXPECT_FALSE(loads.empty());
     bool commonControls = false;
     for (const Load& load : loads) {
-        EXPECT_TRUE(FromSystemFolder(load)) << "loaded by \"" << std::string(load.Name.begin(), load.Name.end())
-                                            << "\" with flags " << load.Flags;
+        EXPECT_TRUE(FromSystemFolder(load))
+            << "loaded by \"" << std::string(load.Name.begin(), load.Name.end()) << "\" with flags " << load.Flags;
         commonControls = commonControls || Lower(load.Name).find(L"comctl32.dll") != std::wstring::npos;
     }
     EXPECT_TRUE(commonControls);
