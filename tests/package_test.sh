@@ -4,7 +4,10 @@
 #     a scripting client then walks the bank, and the sample host exports and imports through it;
 #   - a newer package over it leaves one Programs and Features entry and the newer file;
 #   - msiexec /x removes every file, folder and key it wrote, and nothing else;
-#   - a folder whose name holds characters outside the ANSI code page works.
+#   - a folder whose name holds characters outside the ANSI code page works;
+#   - the package's tables set the folders' permissions and make the settings folder; it installs
+#     the guide's page with every picture it names and a Start menu shortcut to it, and removal
+#     takes them away (the users' settings stay).
 # Arguments: the build folder (with the DLL, the sample host and the package) and the source folder.
 set -euo pipefail
 # Wine reads command lines in the locale's encoding: the folder names below are UTF-8.
@@ -13,6 +16,7 @@ build=$(cd "$1" && pwd)
 root=$(cd "$2" && pwd)
 export BRENMARK_WINE_ARCH=win32
 source "$root/tools/wine-env"
+source "$root/tests/support/package_checks.sh"
 rows=$root/packaging/registry_rows.py
 work=$build/package-test
 rm -rf "$work"
@@ -39,6 +43,7 @@ uninstall_entries() {
     wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
         grep -c 'DisplayName.*REG_SZ.*Brenmark Fenlow Online Plus' || true
 }
+guide_shortcut() { find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Brenmark Fenlow Online Plus/*' -name '*.lnk'; }
 msiexec() {
     set +e
     wine msiexec "$@"
@@ -82,6 +87,11 @@ fi
 check "the DLL is in the 32-bit Program Files folder" \
     cmp -s "$build/TolvarBrenmarkLintrove.dll" "$WINEPREFIX/$unix_folder/TolvarBrenmarkLintrove.dll"
 check "one Programs and Features entry" [ "$(uninstall_entries)" = $((uninstall_before + 1)) ]
+check_package_tables "$msi" "$root/docs/guide.md"
+check_guide_installed "$WINEPREFIX/$unix_folder/Guide" "$root/docs/guide.md"
+check "the Start menu shortcut to the guide is there" \
+    bash -c '[ "$(basename "$0")" = "Brenmark Fenlow Online Plus guide.lnk" ]' "$(guide_shortcut)"
+check "the settings folder is made by the package" test -d "$WINEPREFIX/drive_c/ProgramData/TOLVAR/Tolvar EBanking"
 
 import=$(host import samples/statement.csv || true)
 check "the sample host imports through the installed module" grep -q '^Transactions: 5$' <<<"$import"
@@ -126,6 +136,8 @@ else
     pass "uninstall removed no key it did not write"
 fi
 check "no file or folder is left under Program Files" [ ! -e "$WINEPREFIX/drive_c/Program Files/Brenmark" ]
+check "the guide's shortcut is gone" test -z "$(guide_shortcut)"
+check "the users' settings stay" test -s "$WINEPREFIX/drive_c/ProgramData/TOLVAR/Tolvar EBanking/BANKSERV.INI"
 check "no Programs and Features entry is left" [ "$(uninstall_entries)" = "$uninstall_before" ]
 
 # --- A folder outside the ANSI code page.
@@ -133,6 +145,7 @@ fresh_prefix unicode
 wide_folder='C:\Brenmark Ωμέγα 銀行\'
 if msiexec /i "Z:${msi//\//\\}" /qn "INSTALLFOLDER=$wide_folder"; then pass "installs into $wide_folder"; else fail "installs into $wide_folder (exit $?)"; fi
 check "the DLL is in that folder" test -f "$WINEPREFIX/drive_c/Brenmark Ωμέγα 銀行/TolvarBrenmarkLintrove.dll"
+check "the guide is in that folder" test -s "$WINEPREFIX/drive_c/Brenmark Ωμέγα 銀行/Guide/guide.html"
 host import samples/statement.csv >/dev/null 2>&1 || true
 client=$(client)
 check "a scripting client uses the module there" grep -q '^Service=Bank Reconciliation Service Status=0$' <<<"$client"

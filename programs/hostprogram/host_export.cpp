@@ -4,11 +4,13 @@
 #include <commdlg.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <map>
 #include <memory>
 
-#include "modal/modal_driver.h"
 #include "hostprogram/program_text.h"
+#include "modal/modal_driver.h"
+#include "standin/import_patch.h"
 
 namespace hostprogram {
 
@@ -22,8 +24,6 @@ namespace {
 // (edt1) in the older style.
 const int kFileNameCombo = 0x47C;
 const int kFileNameEdit = 0x480;
-
-const char kDialogClass[] = "#32770";
 
 HWND FileNameBox(HWND dialog)
 {
@@ -43,80 +43,67 @@ std::string WindowText(HWND window)
 // A message box's message (its static text control).
 const int kMessageTextId = 0xFFFF;
 
-// Notes the path a save dialog holds as it closes, so the host can say where the user told the
-// module to write.
-class SaveDialogWatcher {
+// Notes the file the module's save dialog returned to it: the module's own call of
+// GetSaveFileNameW, seen through its import table. The host then says which file the module was
+// given without asking the closing dialog which folder it shows, which depends on the system.
+class SaveDialogRecorder {
 public:
-    // The folder the dialog opens in stands for the folder it showed when the dialog no longer says
-    // which as it closes (a name typed there is in that folder).
-    SaveDialogWatcher(std::string extension, std::string openedIn)
-        : extension_(std::move(extension)), openedIn_(std::move(openedIn))
+    explicit SaveDialogRecorder(HMODULE module)
+        : patch_(module, "comdlg32.dll", "GetSaveFileNameW", reinterpret_cast<void*>(&Recorded))
     {
-        if (!active_) {
+        if (patch_.Installed() && !active_)
             active_ = this;
-            hook_ = SetWindowsHookExA(WH_CBT, &SaveDialogWatcher::HookProc, nullptr, GetCurrentThreadId());
-        }
     }
-    ~SaveDialogWatcher()
+    ~SaveDialogRecorder()
     {
-        if (hook_)
-            UnhookWindowsHookEx(hook_);
         if (active_ == this)
             active_ = nullptr;
     }
-    SaveDialogWatcher(const SaveDialogWatcher&) = delete;
-    SaveDialogWatcher& operator=(const SaveDialogWatcher&) = delete;
+    SaveDialogRecorder(const SaveDialogRecorder&) = delete;
+    SaveDialogRecorder& operator=(const SaveDialogRecorder&) = delete;
 
+    // The full path of the last file chosen, UTF-8; "" when none was.
     const std::string& LastPath() const { return lastPath_; }
 
 private:
-    static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam)
-    {
-        if (code == HCBT_DESTROYWND && active_)
-            active_->Closing(reinterpret_cast<HWND>(wParam));
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
+    using SaveFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
 
-    void Closing(HWND window)
+    static BOOL WINAPI Recorded(OPENFILENAMEW* dialog)
     {
-        char className[32] = {};
-        GetClassNameA(window, className, sizeof className);
-        if (std::string(className) != kDialogClass || (GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD))
-            return;
-        const HWND nameBox = FileNameBox(window);
-        if (!nameBox)
-            return;
-        // The name box holds a full path or a name in the folder the dialog shows.
-        std::string path = WindowText(nameBox);
-        const bool full = (path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
-                          path.compare(0, 2, "\\\\") == 0;
-        if (!full) {
-            wchar_t folder[MAX_PATH * 2] = {};
-            const LRESULT length =
-                SendMessageW(window, CDM_GETFOLDERPATH, MAX_PATH * 2 - 1, reinterpret_cast<LPARAM>(folder));
-            std::string prefix =
-                length > 0 && static_cast<size_t>(length) < MAX_PATH * 2 ? Utf8(folder) : std::string();
-            if (prefix.empty())
-                prefix = openedIn_;
-            if (!prefix.empty() && prefix.back() != '\\')
-                prefix += '\\';
-            path = prefix + path;
+        SaveDialogRecorder* self = active_;
+        const auto save = self ? reinterpret_cast<SaveFunction>(self->patch_.Original()) : &GetSaveFileNameW;
+        const BOOL chosen = save(dialog);
+        if (self) {
+            // Nothing may unwind into the module's frames.
+            try {
+                self->lastPath_ =
+                    chosen && dialog && dialog->lpstrFile
+                        ? Utf8(std::wstring(dialog->lpstrFile, wcsnlen(dialog->lpstrFile, dialog->nMaxFile)))
+                        : std::string();
+            } catch (...) {
+                self->lastPath_.clear();
+            }
         }
-        // The dialog adds the default extension to a name typed without one.
-        const size_t name = path.find_last_of("\\/");
-        if (!extension_.empty() && path.find('.', name == std::string::npos ? 0 : name) == std::string::npos)
-            path += "." + extension_;
-        lastPath_ = path;
+        return chosen;
     }
 
-    static thread_local SaveDialogWatcher* active_;
-    HHOOK hook_ = nullptr;
-    std::string extension_;
-    std::string openedIn_;
+    static thread_local SaveDialogRecorder* active_;
+    standin::ImportPatch patch_;
     std::string lastPath_;
 };
 
-thread_local SaveDialogWatcher* SaveDialogWatcher::active_ = nullptr;
+thread_local SaveDialogRecorder* SaveDialogRecorder::active_ = nullptr;
+
+// The module that serves an object: the one its interface table lives in.
+HMODULE ModuleOf(IUnknown* object)
+{
+    HMODULE module = nullptr;
+    if (!object ||
+        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(*reinterpret_cast<void**>(object)), &module))
+        return nullptr;
+    return module;
+}
 
 // Scripts for every window an export may show, in the order the driver is to match them: the
 // named ones first, so that the save dialog (whose caption is the system's own) and its question
@@ -225,13 +212,11 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
 
     std::map<HWND, std::string> given, messages;
     std::unique_ptr<modal::ModalDriver> driver;
-    std::unique_ptr<SaveDialogWatcher> watcher;
     if (request.Unattended) {
         driver = std::make_unique<modal::ModalDriver>();
         ScriptAnswers(*driver, request.Answers, given, messages);
-    } else {
-        watcher = std::make_unique<SaveDialogWatcher>(request.Extension, request.DefaultDirectory);
     }
+    const SaveDialogRecorder recorder(ModuleOf(service.Get()));
 
     SetErrorInfo(0, nullptr);
     outcome.Result = service->ExportPayments(batch.Get(), context ? context->Get() : nullptr);
@@ -240,8 +225,6 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
     long status = -1;
     if (SUCCEEDED(service->get_Status(&status)))
         outcome.Status = status;
-    if (watcher)
-        outcome.ChosenPath = watcher->LastPath();
 
     if (driver) {
         for (const modal::WindowRecord& record : driver->Windows()) {
@@ -275,6 +258,8 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
         if (!request.Answers.CancelSave)
             outcome.ChosenPath = Utf8(request.Answers.OutputPath);
     }
+    if (!recorder.LastPath().empty())
+        outcome.ChosenPath = recorder.LastPath();
 
     std::map<long, std::string> texts;
     const long count = static_cast<long>(request.Payments.size());

@@ -57,7 +57,7 @@ struct ExportOutcome {
     std::vector<long> Codes;          // per payment; -1 when the module put none
     std::vector<std::string> Texts;   // GetResultText of each code; "" when it gave none
     std::vector<SeenWindow> Windows;  // unattended runs only
-    std::string ChosenPath;           // what the save dialog confirmed, UTF-8 ("" when unknown)
+    std::string ChosenPath;           // the file the save dialog gave the module, UTF-8 ("" when none)
     std::string RedirectedTo;         // the VirtualStore path the redirect notice named, UTF-8
     int UnexpectedWindows = 0;
     int Problems = 0;  // answers that could not be given as asked

@@ -30,7 +30,9 @@ struct PaymentFileDefaults {
     }
 };
 
-// "BMBUseLWFmt" is followed by this: sort code digits, "_", account number.
+// "BMBUseLWFmt" is followed by this: sort code digits, "_", account number digits. Digits only:
+// the key is written into a settings file every user shares, where a bracket or a line end from
+// the host would start a section or a key of its own.
 CString AccountKeySuffix(ITolvarBankPaymentContext* context)
 {
     CString suffix;
@@ -45,7 +47,7 @@ CString AccountKeySuffix(ITolvarBankPaymentContext* context)
     suffix.Append("_");
     Bstr accountNumber;
     if (SUCCEEDED(account->get_AccountNumber(accountNumber.Put())))
-        suffix.Append(accountNumber.Text());
+        suffix.Append(ToDigitText(accountNumber.Text()));
     return suffix;
 }
 

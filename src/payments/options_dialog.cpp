@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
+#include <cwchar>
 #include <utility>
 
 #include "support/platform.h"
@@ -15,6 +16,20 @@ const char kChangesCaption[] = "Changes have been made";
 const char kChangesQuestion[] = "Do you wish to ignore these changes?";
 
 using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+
+// The common controls by their full path in the system folder: by bare name the loader would look
+// in the host program's own folder first.
+HMODULE LoadCommonControls()
+{
+    static const wchar_t kName[] = L"\\comctl32.dll";
+    constexpr UINT kNameLength = sizeof kName / sizeof kName[0];  // with its terminator
+    wchar_t path[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length + kNameLength > MAX_PATH)
+        return nullptr;
+    std::wmemcpy(path + length, kName, kNameLength);
+    return LoadLibraryW(path);
+}
 
 }  // namespace
 
@@ -30,7 +45,7 @@ CLintroveInfoDialog::CLintroveInfoDialog(DATE debitDate, int remittanceAdviceReq
 
     // The date picker's window class is registered by the common controls; without them the dialog
     // still shows, with whatever the system has registered.
-    commonControlsModule_ = LoadLibraryA("comctl32.dll");
+    commonControlsModule_ = LoadCommonControls();
     if (commonControlsModule_) {
         const auto initialise = reinterpret_cast<InitCommonControlsExFunction>(
             reinterpret_cast<void (*)()>(GetProcAddress(commonControlsModule_, "InitCommonControlsEx")));

@@ -504,44 +504,58 @@ TEST_F(HostProgramTest, GeneratedBatchesAreDeterministicAndKeepTheirShareThrough
 
 class InteractiveExportTest : public ComTest {};
 
+// The host reports the file the module's save dialog gave it, whatever the dialog shows as it
+// closes (a fresh Wine prefix reports its desktop there): a bare name, and a name that climbs out
+// of the folder the dialog opened in.
 TEST_F(InteractiveExportTest, TheHostReportsTheFileTheUserChose)
 {
     ASSERT_EQ(0u, RegisterBuiltModule());
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     const std::string folder = std::string(temp) + "bmhost-interactive-" + std::to_string(GetCurrentProcessId());
+    const std::string inner = folder + "\\inner";
     CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA(inner.c_str(), nullptr);
 
-    hostprogram::ExportRequest request;
-    request.Unattended = false;
-    hostprogram::BatchPayment payment;
-    payment.Line = 2;
-    payment.Data.PayeeSortCode = L"12-34-56";
-    payment.Data.PayeeAccountNumber = L"12345678";
-    payment.Data.PayeeAccountName = L"J. Smith";
-    payment.Data.PayeeBacsReference = L"7";
-    payment.Data.Amount = 3;
-    request.Payments.push_back(payment);
-    request.DefaultDirectory = folder;
-    request.DefaultFileName = "PAYMENTS.CSV";
-    request.Extension = "csv";
+    struct Case {
+        const char* Typed;
+        std::string Written;
+    };
+    const Case cases[] = {{"june", inner + "\\june.csv"},  // a name without its extension
+                          {"..\\july", folder + "\\july.csv"}};
+    for (const Case& c : cases) {
+        hostprogram::ExportRequest request;
+        request.Unattended = false;
+        hostprogram::BatchPayment payment;
+        payment.Line = 2;
+        payment.Data.PayeeSortCode = L"12-34-56";
+        payment.Data.PayeeAccountNumber = L"12345678";
+        payment.Data.PayeeAccountName = L"J. Smith";
+        payment.Data.PayeeBacsReference = L"7";
+        payment.Data.Amount = 3;
+        request.Payments.push_back(payment);
+        request.DefaultDirectory = inner;
+        request.DefaultFileName = "PAYMENTS.CSV";
+        request.Extension = "csv";
 
-    modal::ModalDriver user;
-    user.On(hostprogram::kOptionsCaption).Click(IDC_LINTROVE_LAYOUT).Press(IDOK);
-    user.On("Save As").Type(0x47C, "june").Press(IDOK);  // a name without its extension
-    hostprogram::ExportOutcome outcome;
-    {
-        hostprogram::HostSession session(BuildPath(L"generated"));
-        outcome = hostprogram::RunExport(session, request);
+        modal::ModalDriver user;
+        user.On(hostprogram::kOptionsCaption).Click(IDC_LINTROVE_LAYOUT).Press(IDOK);
+        user.On("Save As").Type(0x47C, c.Typed).Press(IDOK);
+        hostprogram::ExportOutcome outcome;
+        {
+            hostprogram::HostSession session(BuildPath(L"generated"));
+            outcome = hostprogram::RunExport(session, request);
+        }
+
+        EXPECT_EQ(S_OK, outcome.Result) << c.Typed << ": " << outcome.ErrorDescription;
+        EXPECT_EQ(0, outcome.Status) << c.Typed;
+        EXPECT_EQ(c.Written, outcome.ChosenPath) << c.Typed;
+        EXPECT_EQ("123456,12345678,J. SMITH,3.00,7,\r\n", ReadBytes(c.Written)) << c.Typed;
+        EXPECT_TRUE(outcome.Windows.empty()) << c.Typed;  // nothing of the host's answered them
+        EXPECT_EQ(0, user.UnexpectedCount()) << user.Summary();
+        DeleteFileA(c.Written.c_str());
     }
-
-    EXPECT_EQ(S_OK, outcome.Result) << outcome.ErrorDescription;
-    EXPECT_EQ(0, outcome.Status);
-    EXPECT_EQ(folder + "\\june.csv", outcome.ChosenPath);
-    EXPECT_EQ("123456,12345678,J. SMITH,3.00,7,\r\n", ReadBytes(folder + "\\june.csv"));
-    EXPECT_TRUE(outcome.Windows.empty());  // nothing of the host's answered them
-    EXPECT_EQ(0, user.UnexpectedCount()) << user.Summary();
-    DeleteFileA((folder + "\\june.csv").c_str());
+    RemoveDirectoryA(inner.c_str());
     RemoveDirectoryA(folder.c_str());
 }
 

@@ -141,6 +141,20 @@ TEST_F(ExportRunTest, LedgerwayBatchWithHeaderDateAndRemittance)
     EXPECT_EQ(1, stored);
 }
 
+// The account's layout choice is kept under a key of its digits only, whatever the host's text
+// holds: the settings file is shared by every user of the machine.
+TEST_F(ExportRunTest, TheLayoutChoiceIsKeptUnderTheAccountsDigitsOnly)
+{
+    batch_.Add(ValidPayment(L"J. Smith", 99.9));
+    standin::PaymentContext context(L"40-11-22", L"8765 4321]\r\n[MIGRATED]\r\nX=", log_);
+    ChooseLintrove();
+    SaveAtProposedPath();
+
+    EXPECT_EQ(S_OK, Export(context.Get()));
+    EXPECT_EQ("[MIGRATED]\r\nBMBUseLWFmt401122_87654321=FALSE\r\n",
+              ReadBytes(folder_ + "\\TOLVAR\\Tolvar EBanking\\BANKSERV.INI"));
+}
+
 TEST_F(ExportRunTest, HostCallsInTheirOrder)
 {
     batch_.Add(ValidPayment());
