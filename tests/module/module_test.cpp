@@ -59,8 +59,9 @@ const ClassKeys kRegisteredClasses[] = {
     {&CLSID_BankPaymentService, L"TolvarBrenmarkLintrove.BankPaymentService", L"BankPaymentService Class"},
 };
 
-void ExpectRegistered()
+void ExpectRegistered(const char* file = __builtin_FILE(), int line = __builtin_LINE())
 {
+    ::testing::ScopedTrace caller(file, line, "called from here");
     const std::wstring library = GuidText(LIBID_TOLVARBRENMARKLINTROVELib);
     for (const ClassKeys& item : kRegisteredClasses) {
         SCOPED_TRACE(Narrow(item.progId));

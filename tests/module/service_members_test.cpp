@@ -13,8 +13,9 @@ class ServiceMembersTest : public ComTest {};
 namespace {
 
 template <class Service, class Interface>
-void ExpectCommonMembers(const wchar_t* expectedName)
+void ExpectCommonMembers(const wchar_t* expectedName, const char* file = __builtin_FILE(), int line = __builtin_LINE())
 {
+    ::testing::ScopedTrace caller(file, line, "called from here");
     ComPtr<Service> service = MakeObject<Service>();
     Interface* face = static_cast<Interface*>(service.Get());
 
@@ -44,8 +45,9 @@ void ExpectCommonMembers(const wchar_t* expectedName)
 // QueryInterface answers exactly the listed interfaces, all on the same pointer except
 // ISupportErrorInfo, which answers S_OK only for the class's own interface.
 void ExpectInterfaces(IUnknown* object, std::vector<IID> answered, const IID& supportsErrorInfo,
-                      std::vector<IID> refused)
+                      std::vector<IID> refused, const char* file = __builtin_FILE(), int line = __builtin_LINE())
 {
+    ::testing::ScopedTrace caller(file, line, "called from here");
     ComPtr<IUnknown> identity;
     ASSERT_EQ(S_OK, object->QueryInterface(IID_IUnknown, identity.PutVoid()));
     for (const IID& iid : answered) {
@@ -74,38 +76,37 @@ void ExpectInterfaces(IUnknown* object, std::vector<IID> answered, const IID& su
 
 TEST_F(ServiceMembersTest, PaymentServiceCommonMembers)
 {
-    CHECK_FROM_HERE(ExpectCommonMembers<CBankPaymentService, IBankPaymentService>(L"Bank Payment Service"));
+    ExpectCommonMembers<CBankPaymentService, IBankPaymentService>(L"Bank Payment Service");
 }
 
 TEST_F(ServiceMembersTest, StatementServiceCommonMembers)
 {
-    CHECK_FROM_HERE(ExpectCommonMembers<CBankStatementService, IBankStatementService>(L"Bank Reconciliation Service"));
+    ExpectCommonMembers<CBankStatementService, IBankStatementService>(L"Bank Reconciliation Service");
 }
 
 TEST_F(ServiceMembersTest, InterfaceAnswersOfEveryClass)
 {
     ComPtr<CBankPaymentService> payments = MakeObject<CBankPaymentService>();
-    CHECK_FROM_HERE(ExpectInterfaces(
+    ExpectInterfaces(
         static_cast<IBankPaymentService*>(payments.Get()),
         {IID_IUnknown, IID_IBankPaymentService, IID_ITolvarBankPaymentService, IID_IDispatch, IID_ISupportErrorInfo},
-        IID_IBankPaymentService, {IID_ITolvarBankService, IID_IBankStatementService, IID_IClassFactory}));
+        IID_IBankPaymentService, {IID_ITolvarBankService, IID_IBankStatementService, IID_IClassFactory});
 
     ComPtr<CBankStatementService> statements = MakeObject<CBankStatementService>();
-    CHECK_FROM_HERE(ExpectInterfaces(static_cast<IBankStatementService*>(statements.Get()),
-                                     {IID_IUnknown, IID_IBankStatementService, IID_ITolvarBankStatementService,
-                                      IID_IDispatch, IID_ISupportErrorInfo},
-                                     IID_IBankStatementService, {IID_ITolvarBankService, IID_IBankPaymentService}));
+    ExpectInterfaces(static_cast<IBankStatementService*>(statements.Get()),
+                     {IID_IUnknown, IID_IBankStatementService, IID_ITolvarBankStatementService, IID_IDispatch,
+                      IID_ISupportErrorInfo},
+                     IID_IBankStatementService, {IID_ITolvarBankService, IID_IBankPaymentService});
 
     ComPtr<CBank> bank = MakeObject<CBank>();
-    CHECK_FROM_HERE(ExpectInterfaces(static_cast<IBank*>(bank.Get()),
-                                     {IID_IUnknown, IID_IBank, IID_ITolvarBank, IID_IDispatch, IID_ISupportErrorInfo},
-                                     IID_IBank, {IID_IBankServices, IID_IEnumVARIANT}));
+    ExpectInterfaces(static_cast<IBank*>(bank.Get()),
+                     {IID_IUnknown, IID_IBank, IID_ITolvarBank, IID_IDispatch, IID_ISupportErrorInfo}, IID_IBank,
+                     {IID_IBankServices, IID_IEnumVARIANT});
 
     ComPtr<CBankServices> services = MakeObject<CBankServices>();
-    CHECK_FROM_HERE(ExpectInterfaces(
-        static_cast<IBankServices*>(services.Get()),
-        {IID_IUnknown, IID_IDispatch, IID_IBankServices, IID_ITolvarBankServices, IID_ISupportErrorInfo},
-        IID_IBankServices, {IID_IBank, IID_ITolvarBankService}));
+    ExpectInterfaces(static_cast<IBankServices*>(services.Get()),
+                     {IID_IUnknown, IID_IDispatch, IID_IBankServices, IID_ITolvarBankServices, IID_ISupportErrorInfo},
+                     IID_IBankServices, {IID_IBank, IID_ITolvarBankService});
 }
 
 TEST_F(ServiceMembersTest, DispatchServedFromModuleTypeLibrary)

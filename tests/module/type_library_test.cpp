@@ -65,8 +65,9 @@ std::wstring BaseName(ITypeInfo* info)
 }
 
 void ExpectSlots(ITypeLib* library, const wchar_t* interfaceName, const wchar_t* baseName,
-                 const std::vector<Member>& members)
+                 const std::vector<Member>& members, const char* file = __builtin_FILE(), int line = __builtin_LINE())
 {
+    ::testing::ScopedTrace caller(file, line, "called from here");
     SCOPED_TRACE(Narrow(interfaceName));
     ComPtr<ITypeInfo> info = VtableInfo(library, interfaceName);
     ASSERT_TRUE(info);
@@ -100,22 +101,22 @@ TEST_F(TypeLibraryTest, EBankingContract)
 {
     ComPtr<ITypeLib> library = LoadLibrary(L"TolvarEBanking.tlb");
     ASSERT_TRUE(library);
-    CHECK_FROM_HERE(ExpectSlots(library.Get(), L"ITolvarBank", L"IDispatch",
-                                {{L"Name", Get, 7},
-                                 {L"Services", Get, 8},
-                                 {L"Version", Get, 9},
-                                 {L"Configure", Call, 10},
-                                 {L"Status", Get, 11}}));
-    CHECK_FROM_HERE(ExpectSlots(library.Get(), L"ITolvarBankServices", L"IDispatch",
-                                {{L"Item", Call, 7}, {L"Count", Get, 8}, {L"_NewEnum", Get, 9}}));
-    CHECK_FROM_HERE(ExpectSlots(
+    ExpectSlots(library.Get(), L"ITolvarBank", L"IDispatch",
+                {{L"Name", Get, 7},
+                 {L"Services", Get, 8},
+                 {L"Version", Get, 9},
+                 {L"Configure", Call, 10},
+                 {L"Status", Get, 11}});
+    ExpectSlots(library.Get(), L"ITolvarBankServices", L"IDispatch",
+                {{L"Item", Call, 7}, {L"Count", Get, 8}, {L"_NewEnum", Get, 9}});
+    ExpectSlots(
         library.Get(), L"ITolvarBankService", L"IDispatch",
-        {{L"Name", Get, 7}, {L"Status", Get, 8}, {L"Status", Put, 9}, {L"Prepare", Call, 10}, {L"Query", Call, 11}}));
-    CHECK_FROM_HERE(ExpectSlots(
+        {{L"Name", Get, 7}, {L"Status", Get, 8}, {L"Status", Put, 9}, {L"Prepare", Call, 10}, {L"Query", Call, 11}});
+    ExpectSlots(
         library.Get(), L"ITolvarBankSettings", L"IDispatch",
-        {{L"ConfigureBank", Call, 7}, {L"GetFileChooserSettings", Call, 8}, {L"GetPaymentFileDefaults", Call, 9}}));
-    CHECK_FROM_HERE(ExpectSlots(library.Get(), L"ITolvarFileChooser", L"IDispatch",
-                                {{L"SetSettings", Call, 7}, {L"FileName", Get, 10}, {L"Show", Call, 11}}));
+        {{L"ConfigureBank", Call, 7}, {L"GetFileChooserSettings", Call, 8}, {L"GetPaymentFileDefaults", Call, 9}});
+    ExpectSlots(library.Get(), L"ITolvarFileChooser", L"IDispatch",
+                {{L"SetSettings", Call, 7}, {L"FileName", Get, 10}, {L"Show", Call, 11}});
 
     TLIBATTR* attributes = nullptr;
     ASSERT_EQ(S_OK, library->GetLibAttr(&attributes));
@@ -133,45 +134,45 @@ TEST_F(TypeLibraryTest, BankPaymentsContract)
 {
     ComPtr<ITypeLib> library = LoadLibrary(L"TolvarBankPayments.tlb");
     ASSERT_TRUE(library);
-    CHECK_FROM_HERE(ExpectSlots(library.Get(), L"ITolvarBankPaymentService", L"ITolvarBankService",
-                                {{L"GetResultText", Call, 12}, {L"ExportPayments", Call, 13}}));
-    CHECK_FROM_HERE(
-        ExpectSlots(library.Get(), L"ITolvarBankPayments", L"IDispatch", {{L"Item", Call, 7}, {L"Count", Get, 8}}));
-    CHECK_FROM_HERE(ExpectSlots(library.Get(), L"ITolvarBankPayment", L"IDispatch",
-                                {{L"Amount", Get, 7},
-                                 {L"PayerSortCode", Get, 11},
-                                 {L"PayerAccountNumber", Get, 13},
-                                 {L"PayerAccountName", Get, 15},
-                                 {L"PayeeBacsReference", Get, 19},
-                                 {L"PayeeSortCode", Get, 21},
-                                 {L"PayeeAccountNumber", Get, 23},
-                                 {L"PayeeAccountName", Get, 25},
-                                 {L"PayeeRollNumber", Get, 27},
-                                 {L"Details", Get, 31},
-                                 {L"ResultCode", Put, 38}}));
-    CHECK_FROM_HERE(ExpectSlots(library.Get(), L"ITolvarBankPayment2", L"ITolvarBankPayment",
-                                {{L"RtiReference", Get, 41}, {L"IsRti", Get, 43}}));
-    CHECK_FROM_HERE(ExpectSlots(library.Get(), L"ITolvarBankPaymentContext", L"IDispatch", {{L"BankAccount", Get, 7}}));
-    CHECK_FROM_HERE(ExpectSlots(library.Get(), L"ITolvarBankAccount", L"IDispatch",
-                                {{L"SortCode", Get, 7}, {L"AccountNumber", Get, 11}}));
+    ExpectSlots(library.Get(), L"ITolvarBankPaymentService", L"ITolvarBankService",
+                {{L"GetResultText", Call, 12}, {L"ExportPayments", Call, 13}});
+
+    ExpectSlots(library.Get(), L"ITolvarBankPayments", L"IDispatch", {{L"Item", Call, 7}, {L"Count", Get, 8}});
+    ExpectSlots(library.Get(), L"ITolvarBankPayment", L"IDispatch",
+                {{L"Amount", Get, 7},
+                 {L"PayerSortCode", Get, 11},
+                 {L"PayerAccountNumber", Get, 13},
+                 {L"PayerAccountName", Get, 15},
+                 {L"PayeeBacsReference", Get, 19},
+                 {L"PayeeSortCode", Get, 21},
+                 {L"PayeeAccountNumber", Get, 23},
+                 {L"PayeeAccountName", Get, 25},
+                 {L"PayeeRollNumber", Get, 27},
+                 {L"Details", Get, 31},
+                 {L"ResultCode", Put, 38}});
+    ExpectSlots(library.Get(), L"ITolvarBankPayment2", L"ITolvarBankPayment",
+                {{L"RtiReference", Get, 41}, {L"IsRti", Get, 43}});
+    ExpectSlots(library.Get(), L"ITolvarBankPaymentContext", L"IDispatch", {{L"BankAccount", Get, 7}});
+    ExpectSlots(library.Get(), L"ITolvarBankAccount", L"IDispatch",
+                {{L"SortCode", Get, 7}, {L"AccountNumber", Get, 11}});
 }
 
 TEST_F(TypeLibraryTest, BankReconciliationContract)
 {
     ComPtr<ITypeLib> library = LoadLibrary(L"TolvarBankReconciliation.tlb");
     ASSERT_TRUE(library);
-    CHECK_FROM_HERE(ExpectSlots(library.Get(), L"ITolvarBankStatementService", L"ITolvarBankService",
-                                {{L"GetResultText", Call, 12}, {L"ImportStatement", Call, 13}}));
-    CHECK_FROM_HERE(ExpectSlots(library.Get(), L"ITolvarBankStatement", L"IDispatch",
-                                {{L"AddTransaction", Call, 9}, {L"Reset", Call, 10}, {L"Balance", Put, 13}}));
-    CHECK_FROM_HERE(ExpectSlots(library.Get(), L"ITolvarBankTransaction", L"IDispatch",
-                                {{L"Sequence", Put, 9},
-                                 {L"Date", Put, 11},
-                                 {L"ChequeNumber", Put, 13},
-                                 {L"Reference", Put, 15},
-                                 {L"Receipt", Put, 17},
-                                 {L"Details", Put, 37},
-                                 {L"Amount", Put, 43}}));
+    ExpectSlots(library.Get(), L"ITolvarBankStatementService", L"ITolvarBankService",
+                {{L"GetResultText", Call, 12}, {L"ImportStatement", Call, 13}});
+    ExpectSlots(library.Get(), L"ITolvarBankStatement", L"IDispatch",
+                {{L"AddTransaction", Call, 9}, {L"Reset", Call, 10}, {L"Balance", Put, 13}});
+    ExpectSlots(library.Get(), L"ITolvarBankTransaction", L"IDispatch",
+                {{L"Sequence", Put, 9},
+                 {L"Date", Put, 11},
+                 {L"ChequeNumber", Put, 13},
+                 {L"Reference", Put, 15},
+                 {L"Receipt", Put, 17},
+                 {L"Details", Put, 37},
+                 {L"Amount", Put, 43}});
 }
 
 TEST_F(TypeLibraryTest, ModuleLibraryDescribesFourClassesAndDualInterfaces)

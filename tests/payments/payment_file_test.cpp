@@ -162,8 +162,9 @@ protected:
 
     // Exports `count` good payments (over the file at the chosen path when `replaces`) and expects
     // the whole batch there and nothing else in the folder.
-    void ExpectAWholeRun(long count, bool replaces)
+    void ExpectAWholeRun(long count, bool replaces, const char* file = __builtin_FILE(), int line = __builtin_LINE())
     {
+        ::testing::ScopedTrace caller(file, line, "called from here");
         standin::PaymentBatch batch(log_);
         FillBatch(batch, count);
         const ModuleRun run = ExportKeeping(batch, L"", replaces);

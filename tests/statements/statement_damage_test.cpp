@@ -116,8 +116,10 @@ protected:
     // The file is refused: one message naming the file, the line and the text found, Status 2 and
     // not one call on the statement.
     void ExpectRefused(const std::string& contents, long line, const std::string& found,
-                       const std::string& column = std::string())
+                       const std::string& column = std::string(), const char* file = __builtin_FILE(),
+                       int callerLine = __builtin_LINE())
     {
+        ::testing::ScopedTrace caller(file, callerLine, "called from here");
         SCOPED_TRACE(contents.substr(0, 200));
         log_->Clear();
         const std::vector<std::string> messages = Import(contents);

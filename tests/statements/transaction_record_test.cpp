@@ -61,8 +61,10 @@ double Amount(const char* text)
     return ReadStatementAmount(text, &amount) ? amount : 0;
 }
 
-void ExpectExampleRecord(const CBMLWTransactionRecord& record)
+void ExpectExampleRecord(const CBMLWTransactionRecord& record, const char* file = __builtin_FILE(),
+                         int line = __builtin_LINE())
 {
+    ::testing::ScopedTrace caller(file, line, "called from here");
     EXPECT_EQ(k31March2019, record.GetTransDate());
     EXPECT_EQ(k1April2019, record.GetValueDate());
     EXPECT_STREQ("Y", record.GetInToday());

@@ -32,13 +32,6 @@ ULONG RefCount(IUnknown* object);
 #define EXPECT_REF(object, expected)                                                                                   \
     EXPECT_EQ(static_cast<ULONG>(expected), RefCount(object)) << "references to " #object
 
-// Runs a helper that checks a table, so that its failures name the caller's file and line too.
-#define CHECK_FROM_HERE(...)                                                                                           \
-    do {                                                                                                               \
-        SCOPED_TRACE("checked from here");                                                                             \
-        __VA_ARGS__;                                                                                                   \
-    } while (0)
-
 class ComTest : public ::testing::Test {
 protected:
     void SetUp() override;
