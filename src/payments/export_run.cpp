@@ -1,6 +1,5 @@
 #include "payments/export_run.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "TolvarEBanking.h"
@@ -8,6 +7,7 @@
 #include "core/bank_identity.h"
 #include "payments/options_dialog.h"
 #include "payments/output_file.h"
+#include "payments/payment_file_writer.h"
 #include "payments/payment_format.h"
 #include "payments/host_payment.h"
 #include "settings/host_text.h"
@@ -75,102 +75,121 @@ struct RunOptions {
     int UseLedgerwayLayout = 0;
 };
 
+// The host's defaults for the payment file, and the path the save dialog starts from.
+struct FileDefaults {
+    PaymentFileDefaults Host;
+    char InitialPath[MAX_PATH] = {};
+};
+
+void AskFileDefaults(FileDefaults& defaults)
+{
+    auto settings = CreateHostSettings<100>();
+    HostCall(settings.Host, [&](ITolvarBankSettings* host) {
+        return host->GetPaymentFileDefaults(settings.BankName, defaults.Host.FileName, defaults.Host.Extension,
+                                            defaults.Host.Directory);
+    });
+    defaults.Host.Terminate();
+    ResolvePaymentFilePath(defaults.Host.FileName, defaults.Host.Directory, defaults.InitialPath);
+}
+
+// Hosts whose payments carry RTI references choose nothing: the Lintrove layout, today, no advice.
+// The first payment stays referenced (in firstPayment) until the run ends.
+void AskOptions(ITolvarBankPayments* payments, const CString& keySuffix, const SettingsLocation& settingsLocation,
+                ComPtr<ITolvarBankPayment>& firstPayment, RunOptions& options)
+{
+    if (FAILED(payments->Item(0, firstPayment.Put())) || !firstPayment || firstPayment.As<ITolvarBankPayment2>())
+        return;
+    CLintroveInfoDialog dialog(options.DebitDate, options.RemittanceAdviceRequired, keySuffix, 1, settingsLocation);
+    if (dialog.DoModal(GetActiveWindow()) != IDOK)
+        return;
+    options.DebitDate = dialog.DebitDate();
+    options.RemittanceAdviceRequired = dialog.RemittanceAdviceRequired();
+    options.UseLedgerwayLayout = dialog.UseLedgerwayLayout();
+}
+
+// Writes every payment of the batch, in the chosen layout, through the writer. False when the host
+// could not give a payment (the file is then unfinished).
+bool WriteRecords(PaymentFileWriter& writer, ITolvarBankPayments* payments, const RunOptions& options)
+{
+    const CString debitDateText = FormatDebitDate(options.DebitDate);
+    const char remittanceCharacter = options.RemittanceAdviceRequired ? 'Y' : 'N';
+    if (options.UseLedgerwayLayout)
+        WriteLedgerwayHeader(writer);
+    const long count = CountOf(payments);
+    for (long index = 0; index < count && !writer.Failed(); ++index) {
+        ComPtr<ITolvarBankPayment> payment;
+        if (FAILED(payments->Item(index, payment.Put())) || !payment)
+            return false;
+        if (options.UseLedgerwayLayout)
+            WriteLedgerwayRecord(writer, payment.Get(), debitDateText, remittanceCharacter);
+        else
+            WriteLintroveRecord(writer, payment.Get());
+    }
+    return true;
+}
+
+// Opens the unfinished copy, writes the records and moves the whole file over the chosen path. The
+// run's outcome goes to status; the result is S_FALSE when a payment failed a check.
+HRESULT WriteAndCommit(long& status, ITolvarBankPayments* payments, const RunOptions& options,
+                       OutputPlacement& placement)
+{
+    PaymentFile file = placement.Open();
+    if (!file) {
+        status = ExportNotWritten;
+        placement.ShowWriteFailure();
+        return S_OK;
+    }
+    PaymentFileWriter writer(file.Get());
+    const bool wholeBatch = WriteRecords(writer, payments, options);
+    const HRESULT result = writer.Totals().FailedRecords > 0 ? S_FALSE : S_OK;
+    status = result == S_FALSE ? ExportWrittenSomeFailed : ExportWrittenAllPassed;
+    // A payment the host could not give leaves the file unfinished: the host knows why, and the run
+    // says nothing of its own.
+    if (!wholeBatch) {
+        status = ExportNotWritten;
+        placement.Discard(file);
+        return result;
+    }
+    if (!writer.Finish())
+        placement.NoteWriteFailure(writer.Error());
+    if (!placement.Commit(file)) {
+        status = ExportNotWritten;
+        placement.ShowWriteFailure();
+        return result;
+    }
+    placement.NotifyRedirect();
+    return result;
+}
+
 }  // namespace
 
 HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBankPaymentContext* context,
                          PlacementPlatform& platform, const SettingsLocation& settingsLocation)
 {
-    HRESULT runResult = S_OK;
-
-    auto settings = CreateHostSettings<100>();
-    PaymentFileDefaults defaults;
-    HostCall(settings.Host, [&](ITolvarBankSettings* host) {
-        return host->GetPaymentFileDefaults(settings.BankName, defaults.FileName, defaults.Extension,
-                                            defaults.Directory);
-    });
-    defaults.Terminate();
-
-    char initialPath[MAX_PATH] = {};
-    ResolvePaymentFilePath(defaults.FileName, defaults.Directory, initialPath);
+    FileDefaults defaults;
+    AskFileDefaults(defaults);
     status = ExportWrittenAllPassed;
 
     // Until Commit moves it over the chosen path, the file is an unfinished copy beside it, which
     // goes with the placement whatever ends the run (a payment the host cannot give, a failed
     // write, anything raised): the chosen path keeps what it held.
     OutputPlacement placement(platform);
-    placement.BuildFilter(defaults.Extension);
+    placement.BuildFilter(defaults.Host.Extension);
 
     RequirePointer(payments);
     const CString keySuffix = AccountKeySuffix(context);
-
     RunOptions options;
     options.DebitDate = Now();
     if (CountOf(payments) < 1) {
         status = ExportNothingToWrite;
-        return runResult;
+        return S_OK;
     }
+    ComPtr<ITolvarBankPayment> firstPayment;
+    AskOptions(payments, keySuffix, settingsLocation, firstPayment, options);
 
-    // Hosts whose payments carry RTI references choose nothing: the Lintrove layout, today, no advice.
-    ComPtr<ITolvarBankPayment> firstPayment;  // stays referenced until the run ends
-    if (SUCCEEDED(payments->Item(0, firstPayment.Put())) && firstPayment && !firstPayment.As<ITolvarBankPayment2>()) {
-        CLintroveInfoDialog dialog(options.DebitDate, options.RemittanceAdviceRequired, keySuffix, 1, settingsLocation);
-        if (dialog.DoModal(GetActiveWindow()) == IDOK) {
-            options.DebitDate = dialog.DebitDate();
-            options.RemittanceAdviceRequired = dialog.RemittanceAdviceRequired();
-            options.UseLedgerwayLayout = dialog.UseLedgerwayLayout();
-        }
-    }
-    const CString debitDateText = FormatDebitDate(options.DebitDate);
-    const char remittanceCharacter = options.RemittanceAdviceRequired ? 'Y' : 'N';
-
-    if (!placement.ShowSaveDialog(defaults.Extension, initialPath)) {
+    if (!placement.ShowSaveDialog(defaults.Host.Extension, defaults.InitialPath)) {
         status = ExportNothingToWrite;
-        return runResult;
+        return S_OK;
     }
-    const long count = CountOf(payments);
-
-    PaymentFile file = placement.Open();
-    if (!file) {
-        status = ExportNotWritten;
-        placement.ShowWriteFailure();
-        return runResult;
-    }
-    if (options.UseLedgerwayLayout)
-        WriteLedgerwayHeader(file.Get());
-
-    bool writeFailed = std::ferror(file.Get()) != 0;
-    for (long index = 0; index < count && !writeFailed; ++index) {
-        ComPtr<ITolvarBankPayment> payment;
-        if (FAILED(payments->Item(index, payment.Put())) || !payment) {
-            status = ExportNotWritten;
-            break;
-        }
-        const bool valid = options.UseLedgerwayLayout
-                               ? WriteLedgerwayRecord(file.Get(), payment.Get(), debitDateText, remittanceCharacter)
-                               : WriteLintroveRecord(file.Get(), payment.Get());
-        if (!valid) {
-            status = ExportWrittenSomeFailed;
-            runResult = S_FALSE;
-        }
-        // fwrite, not fputs: the compiler turns a one-character fputs into fputc, which some C
-        // runtimes (Wine's among them) flush at every line end, one system call per record.
-        std::fwrite("\n", 1, 1, file.Get());
-        writeFailed = std::ferror(file.Get()) != 0;
-    }
-
-    // A payment the host could not give leaves the file unfinished: the host knows why, and
-    // the run says nothing of its own.
-    if (status == ExportNotWritten) {
-        placement.Discard(file);
-        return runResult;
-    }
-    if (writeFailed)
-        placement.NoteWriteFailure();
-    if (!placement.Commit(file)) {
-        status = ExportNotWritten;
-        placement.ShowWriteFailure();
-        return runResult;
-    }
-    placement.NotifyRedirect();
-    return runResult;
+    return WriteAndCommit(status, payments, options, placement);
 }

@@ -85,13 +85,13 @@ private:
 
 }  // namespace
 
-bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment)
+bool WriteLintroveRecord(PaymentFileWriter& file, ITolvarBankPayment* payment)
 {
     HostPaymentValues values(payment);
     return WriteLintroveRecord(file, values);
 }
 
-bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, const CString& debitDateText,
+bool WriteLedgerwayRecord(PaymentFileWriter& file, ITolvarBankPayment* payment, const CString& debitDateText,
                           char remittanceCharacter)
 {
     HostPaymentValues values(payment);

@@ -2,12 +2,10 @@
 // object. A getter that fails counts as an empty text or an amount of 0.
 #pragma once
 
-#include <cstdio>
-
 #include "TolvarBankPayments.h"
 #include "payments/payment_records.h"
 #include "support/cstring.h"
 
-bool WriteLintroveRecord(FILE* file, ITolvarBankPayment* payment);
-bool WriteLedgerwayRecord(FILE* file, ITolvarBankPayment* payment, const CString& debitDateText,
+bool WriteLintroveRecord(PaymentFileWriter& file, ITolvarBankPayment* payment);
+bool WriteLedgerwayRecord(PaymentFileWriter& file, ITolvarBankPayment* payment, const CString& debitDateText,
                           char remittanceCharacter);

@@ -61,9 +61,9 @@ bool KnowsLongDialogDescription()
 }
 
 // The C runtime's reason for a failed write or close, as a system error code.
-DWORD RuntimeError()
+DWORD RuntimeError(int error = errno)
 {
-    switch (errno) {
+    switch (error) {
     case ENOSPC:
         return ERROR_DISK_FULL;
     case EACCES:
@@ -258,12 +258,13 @@ DWORD PlacementPlatform::Create(const wchar_t* path, std::FILE** file)
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return GetLastError();
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+    // Binary: the payment file's writer ends its lines itself, so its bytes are the file's.
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (descriptor < 0) {
         CloseHandle(handle);
         return ERROR_TOO_MANY_OPEN_FILES;
     }
-    *file = _fdopen(descriptor, "w");
+    *file = _fdopen(descriptor, "wb");
     if (!*file) {
         _close(descriptor);
         return ERROR_TOO_MANY_OPEN_FILES;
@@ -406,14 +407,6 @@ bool OutputPlacement::ShowSaveDialog(const char* extension, const char* initialP
     return true;
 }
 
-bool OutputPlacement::Choose(const wchar_t* path)
-{
-    if (!path || std::wcslen(path) >= MAX_PATH)
-        return false;
-    CopyText(chosenPath_, path);
-    return true;
-}
-
 void OutputPlacement::BuildVirtualStorePath()
 {
     std::wmemset(virtualStorePath_, 0, MAX_PATH);
@@ -524,9 +517,9 @@ PaymentFile OutputPlacement::Open()
     return PaymentFile(file);
 }
 
-void OutputPlacement::NoteWriteFailure()
+void OutputPlacement::NoteWriteFailure(int runtimeError)
 {
-    Fail(openedInVirtualStore_ ? virtualStorePath_ : chosenPath_, RuntimeError());
+    Fail(openedInVirtualStore_ ? virtualStorePath_ : chosenPath_, RuntimeError(runtimeError));
 }
 
 void OutputPlacement::Discard(PaymentFile& file)

@@ -20,7 +20,7 @@
 //     if (!placement.ShowSaveDialog(extension, initialPath)) ... cancelled
 //     PaymentFile file = placement.Open();
 //     if (!file) ... could not be made: placement.ShowWriteFailure()
-//     ... write; placement.NoteWriteFailure(file) after a failed write
+//     ... write (PaymentFileWriter); placement.NoteWriteFailure(writer.Error()) after a failed write
 //     if (!placement.Commit(file)) ... not written: placement.ShowWriteFailure()
 //     placement.NotifyRedirect();
 #pragma once
@@ -46,7 +46,7 @@ public:
     virtual bool Random(unsigned char* bytes, unsigned long size);
 
     // The steps of writing a file. Each gives ERROR_SUCCESS or the system's error code.
-    // Creates a new file for writing in text mode, others may read it: never one that exists,
+    // Creates a new file for writing in binary mode, others may read it: never one that exists,
     // never through a reparse point, with the permissions the folder gives its new files.
     virtual DWORD Create(const wchar_t* path, std::FILE** file);
     // Sends what is written to the disk: the C runtime's buffers, then the system's.
@@ -100,25 +100,19 @@ public:
     // The save dialog's list of file types for the extension (without the dot): pairs of zero-
     // terminated description and pattern, ending in two zero characters.
     void BuildFilter(const char* extension);
-    const wchar_t* Filter() const { return filter_; }
 
     // Shows the save dialog, owned by the active window, starting from initialPath (the host's
     // ANSI text) and adding the extension to a name typed without one. True when the user
     // confirmed a name (ChosenPath), in any script.
     bool ShowSaveDialog(const char* extension, const char* initialPath);
-    // Takes a path chosen some other way (an unattended run); false when it does not fit MAX_PATH.
-    bool Choose(const wchar_t* path);
-    const wchar_t* ChosenPath() const { return chosenPath_; }
 
     // Creates the unfinished copy beside the chosen path; for a non-elevated user whose chosen
     // folder refuses to create it (access denied), beside the chosen path's place in the
     // VirtualStore. Copies left there by runs that died go first. Empty when none could be made, or
     // the one made has another name too (see Failure).
     PaymentFile Open();
-    // The unfinished copy Open made ("" when none is kept).
-    const wchar_t* UnfinishedPath() const { return unfinishedPath_; }
-    // Records that writing to the file failed, with the C runtime's reason.
-    void NoteWriteFailure();
+    // Records that writing to the file failed, with the C runtime's reason (an errno value).
+    void NoteWriteFailure(int runtimeError);
     // Flushes the file to the disk, closes it and moves it over its place. False, with the
     // unfinished copy gone and the place as it was, when a write failed before or any step fails
     // (a file at the place that cannot be replaced among them: the new one goes nowhere else).
@@ -126,17 +120,6 @@ public:
     // Closes the file and deletes the unfinished copy: the place stays as it was.
     void Discard(PaymentFile& file);
 
-    // Where Commit put the file ("" until it did), and whether that is the VirtualStore.
-    const wchar_t* WrittenPath() const { return writtenPath_; }
-    bool OpenedInVirtualStore() const { return openedInVirtualStore_; }
-    // The chosen path's place in the user's VirtualStore; "" when it has none (no local
-    // application data folder, a path without a drive letter, or a result longer than MAX_PATH).
-    const wchar_t* VirtualStorePath() const { return virtualStorePath_; }
-
-    // Why the file could not be written: the path concerned and the system's error code
-    // (ERROR_SUCCESS when nothing failed).
-    const wchar_t* FailedPath() const { return failedPath_; }
-    DWORD Failure() const { return failure_; }
     // Tells the user, in one message owned by the active window, which file could not be written
     // and why. Nothing when nothing failed.
     void ShowWriteFailure() const;
@@ -146,6 +129,9 @@ public:
     bool NotifyRedirect();
 
 private:
+    // The tests' view of what a run keeps to itself.
+    friend class PlacementProbe;
+
     void BuildVirtualStorePath();
     bool VirtualStoreWrittenThisRun() const;
     void Fail(const wchar_t* path, DWORD error);
@@ -154,11 +140,17 @@ private:
     DWORD CreateUnfinished(const wchar_t* place, std::FILE** file);
 
     PlacementPlatform& platform_;
+    // The save dialog's list of file types (see BuildFilter) and the path the user chose.
     wchar_t filter_[FilterSize] = {};
     wchar_t chosenPath_[MAX_PATH] = {};
+    // The chosen path's place in the user's VirtualStore; "" when it has none (no local
+    // application data folder, a path without a drive letter, or a result longer than MAX_PATH).
     wchar_t virtualStorePath_[MAX_PATH] = {};
+    // The unfinished copy Open made ("" when none is kept), and where Commit put the file.
     wchar_t unfinishedPath_[MAX_PATH] = {};
     wchar_t writtenPath_[MAX_PATH] = {};
+    // Why the file could not be written: the path concerned and the system's error code
+    // (ERROR_SUCCESS when nothing failed).
     wchar_t failedPath_[MAX_PATH] = {};
     DWORD failure_ = ERROR_SUCCESS;
     bool elevated_ = false;

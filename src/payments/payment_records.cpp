@@ -78,7 +78,7 @@ private:
 // longer than the buffer (only an RTI reference has no bound) goes out in pieces.
 class RecordWriter {
 public:
-    explicit RecordWriter(FILE* file) : file_(file) {}
+    explicit RecordWriter(PaymentFileWriter& file) : file_(file) {}
     RecordWriter(const RecordWriter&) = delete;
     RecordWriter& operator=(const RecordWriter&) = delete;
 
@@ -113,18 +113,27 @@ public:
         }
         Add(text, length);
     }
-    // Writes what is left of the record.
-    void Finish() { Flush(); }
+    // The amount field: written, and noted for the file's total as written.
+    void AddAmount(const char* text, std::size_t length)
+    {
+        Add(text, length);
+        file_.NoteAmount(text, length);
+    }
+    // Writes what is left of the record and ends its line.
+    void Finish(bool valid)
+    {
+        Flush();
+        file_.EndRecord(valid);
+    }
 
 private:
     void Flush()
     {
-        if (used_)
-            std::fwrite(buffer_, 1, used_, file_);
+        file_.Write(buffer_, used_);
         used_ = 0;
     }
 
-    FILE* file_;
+    PaymentFileWriter& file_;
     // Every field but an RTI reference is bounded: twelve converted texts of 255 bytes at most.
     char buffer_[4096];
     std::size_t used_ = 0;
@@ -162,12 +171,6 @@ private:
 void Trace(const char* text)
 {
     platform::DebugOutput(text);
-}
-
-void RequireFile(FILE* file)
-{
-    if (!file)
-        Raise(E_INVALIDARG);
 }
 
 // Lintrove field 6: the RTI reference when the payment is an RTI payment, else the details.
@@ -235,17 +238,14 @@ void AddLedgerwayAccount(RecordWriter& record, PaymentValues& payment, ResultKee
 
 }  // namespace
 
-void WriteLedgerwayHeader(FILE* file)
+void WriteLedgerwayHeader(PaymentFileWriter& file)
 {
-    RequireFile(file);
-    std::fputs(kLedgerwayHeader, file);
-    // Not fputs: a one-character fputs becomes fputc, which some runtimes flush at a line end.
-    std::fwrite("\n", 1, 1, file);
+    file.Write(kLedgerwayHeader, sizeof kLedgerwayHeader - 1);
+    file.EndLine();
 }
 
-bool WriteLintroveRecord(FILE* file, PaymentValues& payment)
+bool WriteLintroveRecord(PaymentFileWriter& file, PaymentValues& payment)
 {
-    RequireFile(file);
     ResultKeeper result(payment);
     RecordWriter record(file);
 
@@ -276,7 +276,7 @@ bool WriteLintroveRecord(FILE* file, PaymentValues& payment)
     const int amountLength = FormatAmountInto(amount, amountText);
     result.Require(IsPayableAmount(amount, amountText), kInvalidAmount);
     result.Require(FitsLintroveAmountField(amountText), kInvalidAmount);
-    record.Add(amountText, static_cast<std::size_t>(amountLength < 11 ? amountLength : 11));
+    record.AddAmount(amountText, static_cast<std::size_t>(amountLength < 11 ? amountLength : 11));
     record.Add(",", 1);
 
     // The roll number when there is one, else the payee's BACS reference.
@@ -293,13 +293,13 @@ bool WriteLintroveRecord(FILE* file, PaymentValues& payment)
         Trace("Bacs Reference not valid");
 
     AddLintroveLastField(record, payment, result);
-    record.Finish();
+    record.Finish(result.Valid());
     return result.Valid();
 }
 
-bool WriteLedgerwayRecord(FILE* file, PaymentValues& payment, const CString& debitDateText, char remittanceCharacter)
+bool WriteLedgerwayRecord(PaymentFileWriter& file, PaymentValues& payment, const CString& debitDateText,
+                          char remittanceCharacter)
 {
-    RequireFile(file);
     ResultKeeper result(payment);
     RecordWriter record(file);
     record.Add(debitDateText);
@@ -343,12 +343,12 @@ bool WriteLedgerwayRecord(FILE* file, PaymentValues& payment, const CString& deb
     char amountText[kAmountTextSize];
     const int amountLength = FormatAmountInto(amount, amountText);
     result.Require(IsPayableAmount(amount, amountText), kInvalidAmount);
-    record.Add(amountText, static_cast<std::size_t>(amountLength));
+    record.AddAmount(amountText, static_cast<std::size_t>(amountLength));
     record.Add(",", 1);
 
     // A zero character ends the record's text, as it would end any other text.
     if (remittanceCharacter != '\0')
         record.Add(&remittanceCharacter, 1);
-    record.Finish();
+    record.Finish(result.Valid());
     return result.Valid();
 }

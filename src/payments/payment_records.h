@@ -1,11 +1,11 @@
 // One payment as one record of a payment file, checked on the way. The writers write the record
-// without its line end; the run ends each line with "\n" in a text-mode file (CR LF). They read the
+// through the file's writer, which ends its line (CR LF) and counts it with its amount. They read the
 // payment through PaymentValues, so they serve the host's payments and any other source alike.
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 
+#include "payments/payment_file_writer.h"
 #include "support/cstring.h"
 #include "support/platform.h"
 
@@ -51,10 +51,11 @@ public:
 extern const char kLedgerwayHeader[];
 
 // Writes the Ledgerway header and its line end.
-void WriteLedgerwayHeader(FILE* file);
+void WriteLedgerwayHeader(PaymentFileWriter& file);
 
 // Both writers first put result code 0 on the payment, then read each value once, check it, put
-// the code of every failed check at once, and write the field whatever the checks said. They
-// return whether every check passed.
-bool WriteLintroveRecord(FILE* file, PaymentValues& payment);
-bool WriteLedgerwayRecord(FILE* file, PaymentValues& payment, const CString& debitDateText, char remittanceCharacter);
+// the code of every failed check at once, and write the field whatever the checks said; the
+// record's line is ended and counted. They return whether every check passed.
+bool WriteLintroveRecord(PaymentFileWriter& file, PaymentValues& payment);
+bool WriteLedgerwayRecord(PaymentFileWriter& file, PaymentValues& payment, const CString& debitDateText,
+                          char remittanceCharacter);

@@ -79,15 +79,22 @@ std::string WriteRecord(FuzzPayment& payment, int layout, bool* valid)
     std::FILE* file = std::tmpfile();
     if (!file)
         std::abort();
-    *valid = layout == 0 ? WriteLintroveRecord(file, payment)
-                         : WriteLedgerwayRecord(file, payment, CString("07/12/2026"), 'Y');
+    {
+        PaymentFileWriter writer(file);
+        *valid = layout == 0 ? WriteLintroveRecord(writer, payment)
+                             : WriteLedgerwayRecord(writer, payment, CString("07/12/2026"), 'Y');
+        writer.Finish();
+    }
     std::string bytes;
     std::rewind(file);
     char buffer[4096];
     for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
         bytes.append(buffer, got);
     std::fclose(file);
-    return bytes;
+    // Each record is exactly one line, ended with CR LF.
+    if (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0)
+        std::abort();
+    return bytes.substr(0, bytes.size() - 2);
 }
 
 std::vector<std::string> Fields(const std::string& record)

@@ -30,17 +30,24 @@ public:
     void PutRtiResultCode(long code) override { Codes.push_back(code); }
 };
 
+// The record the writer wrote, without the CR LF that ends its line ("<no CR LF>" when none does).
 template <class Writer>
 std::string Written(Writer&& write, bool* valid)
 {
     std::FILE* file = std::tmpfile();
-    *valid = write(file);
+    {
+        PaymentFileWriter writer(file);
+        *valid = write(writer);
+        writer.Finish();
+    }
     std::string bytes;
     std::rewind(file);
     for (int c; (c = std::fgetc(file)) != EOF;)
         bytes += static_cast<char>(c);
     std::fclose(file);
-    return bytes;
+    if (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0)
+        return "<no CR LF>" + bytes;
+    return bytes.substr(0, bytes.size() - 2);
 }
 
 PlainPayment LintroveExample()
@@ -57,7 +64,7 @@ PlainPayment LintroveExample()
 
 std::string Lintrove(PlainPayment& payment, bool* valid)
 {
-    return Written([&](std::FILE* file) { return WriteLintroveRecord(file, payment); }, valid);
+    return Written([&](PaymentFileWriter& file) { return WriteLintroveRecord(file, payment); }, valid);
 }
 
 }  // namespace
@@ -83,9 +90,11 @@ TEST(NativePaymentRecordTest, LedgerwayRecordAsInTheModule)
     payment.Texts[PaymentText::PayerAccountName] = u"Acme Ltd";
     payment.Amount = 99.9;
     bool valid = false;
-    EXPECT_EQ("07/12/2026,0012,87654321,00,401122,J. Smith,12345678,00,123456,Acme Ltd,99.90,Y",
-              Written([&](std::FILE* file) { return WriteLedgerwayRecord(file, payment, CString("07/12/2026"), 'Y'); },
-                      &valid));
+    EXPECT_EQ(
+        "07/12/2026,0012,87654321,00,401122,J. Smith,12345678,00,123456,Acme Ltd,99.90,Y",
+        Written(
+            [&](PaymentFileWriter& file) { return WriteLedgerwayRecord(file, payment, CString("07/12/2026"), 'Y'); },
+            &valid));
     EXPECT_TRUE(valid);
 }
 

@@ -348,7 +348,7 @@ public:
     {
         const DWORD error = PlacementPlatform::Create(path, file);
         if (error == ERROR_SUCCESS && !LinkOnCreate.empty())
-            CreateHardLinkW(LinkOnCreate.c_str(), path, nullptr);
+            Linked = CreateHardLinkW(LinkOnCreate.c_str(), path, nullptr) != FALSE;
         if (error == ERROR_SUCCESS && FailWrites) {
             // The same file, open for reading only: every write to it fails.
             std::fclose(*file);
@@ -364,6 +364,7 @@ public:
     bool FailWrites = false;
     DWORD MoveError = 0;
     std::wstring LinkOnCreate;  // a second name someone gives the new copy as it is made
+    bool Linked = false;
 };
 
 const char kEarlierFile[] = "123456,12345678,LAST MONTH,10.00,12,Invoice\r\n";
@@ -501,10 +502,12 @@ TEST_F(ExportRunFailureTest, ACopyGivenASecondNameEndsTheRunWithTheMessageAndNot
     driver_.On(kFailureCaption).Press(IDOK);
     FailingPlatform platform;
     const std::string theirs = folder_ + "\\theirs.txt";
+    DeleteFileA(theirs.c_str());
     platform.LinkOnCreate = Wide(theirs);
 
     EXPECT_EQ(S_OK, ExportThrough(platform));
 
+    ASSERT_TRUE(platform.Linked) << "CreateHardLinkW: " << GetLastError();
     EXPECT_EQ(2, status_);
     EXPECT_EQ(kEarlierFile, ReadBytes(OutputPath()));
     EXPECT_TRUE(FileExists(theirs));
@@ -515,6 +518,7 @@ TEST_F(ExportRunFailureTest, ACopyGivenASecondNameEndsTheRunWithTheMessageAndNot
     EXPECT_EQ(0u, messages[0]->Text.find("The payment file could not be written to\n" + OutputPath() + "\n\nReason: "))
         << messages[0]->Text;
     EXPECT_EQ(0, driver_.UnexpectedCount()) << driver_.Summary();
+    DeleteFileA(theirs.c_str());
 }
 
 TEST_F(ExportRunFailureTest, MemoryRunningOutInTheOptionsDialogEndsTheRunAsAFailureWithoutAFile)

@@ -22,10 +22,33 @@
 #include <vector>
 
 #include "payments/output_file.h"
+#include "payments/payment_file_writer.h"
 #include "modal/modal_driver.h"
 
 using modal::ModalDriver;
 using modal::WindowRecord;
+
+// What a placement keeps to itself, as the tests read it; Choose stands for the save dialog.
+class PlacementProbe {
+public:
+    // The path the user would have chosen; false when it does not fit MAX_PATH.
+    static bool Choose(OutputPlacement& placement, const wchar_t* path)
+    {
+        if (!path || std::wcslen(path) >= MAX_PATH)
+            return false;
+        std::wmemset(placement.chosenPath_, 0, MAX_PATH);
+        std::wmemcpy(placement.chosenPath_, path, std::wcslen(path));
+        return true;
+    }
+    static const wchar_t* Filter(const OutputPlacement& placement) { return placement.filter_; }
+    static const wchar_t* ChosenPath(const OutputPlacement& placement) { return placement.chosenPath_; }
+    static const wchar_t* UnfinishedPath(const OutputPlacement& placement) { return placement.unfinishedPath_; }
+    static const wchar_t* WrittenPath(const OutputPlacement& placement) { return placement.writtenPath_; }
+    static bool OpenedInVirtualStore(const OutputPlacement& placement) { return placement.openedInVirtualStore_; }
+    static const wchar_t* VirtualStorePath(const OutputPlacement& placement) { return placement.virtualStorePath_; }
+    static const wchar_t* FailedPath(const OutputPlacement& placement) { return placement.failedPath_; }
+    static DWORD Failure(const OutputPlacement& placement) { return placement.failure_; }
+};
 
 namespace {
 
@@ -210,7 +233,7 @@ std::wstring Chars(const wchar_t (&literal)[N])
 std::wstring FilterChars(const OutputPlacement& placement)
 {
     // Up to and including the two zeros that end the list.
-    const wchar_t* filter = placement.Filter();
+    const wchar_t* filter = PlacementProbe::Filter(placement);
     size_t length = 0;
     while (filter[length] || filter[length + 1])
         ++length;
@@ -243,7 +266,7 @@ TEST_F(OutputFileTest, AnExtensionTooLongForTheListFallsBackToAllFiles)
 
     EXPECT_EQ(Chars(L"All Files (*.*)\0*.*\0\0"), FilterChars(placement));
     // Nothing of the long text is left behind in the list.
-    const wchar_t* filter = placement.Filter();
+    const wchar_t* filter = PlacementProbe::Filter(placement);
     for (size_t i = 21; i < OutputPlacement::FilterSize; ++i)
         ASSERT_EQ(L'\0', filter[i]) << "character " << i;
 }
@@ -269,7 +292,7 @@ TEST_F(OutputFileTest, SaveDialogProposesTheInitialPathAndReturnsItOnSave)
     GetCurrentDirectoryA(MAX_PATH, after);
     DestroyWindow(owner);
     ASSERT_TRUE(saved) << driver.Summary();
-    EXPECT_EQ(Wide(initial), placement.ChosenPath());
+    EXPECT_EQ(Wide(initial), PlacementProbe::ChosenPath(placement));
     ASSERT_EQ(1u, driver.Windows().size()) << driver.Summary();
     const WindowRecord& dialog = driver.Windows()[0];
     EXPECT_EQ(owner, dialog.Owner);
@@ -289,7 +312,7 @@ TEST_F(OutputFileTest, ANameTypedWithoutExtensionGetsTheDefaultExtension)
 
     ASSERT_TRUE(placement.ShowSaveDialog("txt", (root_ + "\\out\\PAYMENTS.TXT").c_str())) << driver.Summary();
 
-    EXPECT_EQ(Wide(root_ + "\\out\\june.txt"), placement.ChosenPath());
+    EXPECT_EQ(Wide(root_ + "\\out\\june.txt"), PlacementProbe::ChosenPath(placement));
     EXPECT_TRUE(driver.Windows()[0].Problems.empty()) << driver.Summary();
 }
 
@@ -298,11 +321,11 @@ TEST_F(OutputFileTest, CancellingTheSaveDialogChoosesNothing)
     ModalDriver driver;
     driver.On(kSaveCaption).Press(IDCANCEL);
     OutputPlacement placement(platform_);
-    placement.Choose(L"C:\\earlier.csv");
+    PlacementProbe::Choose(placement, L"C:\\earlier.csv");
 
     EXPECT_FALSE(placement.ShowSaveDialog("csv", (root_ + "\\out\\PAYMENTS.CSV").c_str()));
 
-    EXPECT_STREQ(L"", placement.ChosenPath());
+    EXPECT_STREQ(L"", PlacementProbe::ChosenPath(placement));
     EXPECT_EQ(0, driver.UnexpectedCount()) << driver.Summary();
 }
 
@@ -319,7 +342,7 @@ TEST_F(OutputFileTest, AnExistingFileIsOnlyReplacedAfterConfirmation)
 
     ASSERT_TRUE(placement.ShowSaveDialog("csv", existing.c_str())) << driver.Summary();
 
-    EXPECT_EQ(Wide(existing), placement.ChosenPath());
+    EXPECT_EQ(Wide(existing), PlacementProbe::ChosenPath(placement));
     ASSERT_EQ(3u, driver.Windows().size()) << driver.Summary();
     EXPECT_EQ(driver.Windows()[0].Window, driver.Windows()[1].Owner);
     EXPECT_NE(std::string::npos, driver.Windows()[1].Text.find("exists")) << driver.Windows()[1].Text;
@@ -330,15 +353,29 @@ TEST_F(OutputFileTest, AnExistingFileIsOnlyReplacedAfterConfirmation)
 // ---------------------------------------------------------------------------------------------
 // Writing the file and the redirect notice.
 
+// Writes the text through the payment file's writer, each "\n" as the writer's line end; the
+// writer's error (0 when every write succeeded).
+int WriteLines(PaymentFile& file, const std::string& text)
+{
+    PaymentFileWriter writer(file.Get());
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        writer.Write(text.data() + start, end - start);
+        writer.EndLine();
+    }
+    writer.Write(text.data() + start, text.size() - start);
+    writer.Finish();
+    return writer.Error();
+}
+
 // Opens, writes the bytes and commits, as a run does.
 bool WriteWhole(OutputPlacement& placement, const char* bytes)
 {
     PaymentFile file = placement.Open();
     if (!file)
         return false;
-    std::fputs(bytes, file.Get());
-    if (std::ferror(file.Get()))
-        placement.NoteWriteFailure();
+    if (const int error = WriteLines(file, bytes))
+        placement.NoteWriteFailure(error);
     return placement.Commit(file);
 }
 
@@ -348,32 +385,33 @@ TEST_F(OutputFileTest, AWritableFolderIsWrittenDirectlyWithoutNotice)
     OutputPlacement placement(platform_);
     const std::string path = root_ + "\\out\\PAY.CSV";
     WriteBytes(path, "an older, longer file");
-    ASSERT_TRUE(placement.Choose(Wide(path).c_str()));
+    ASSERT_TRUE(PlacementProbe::Choose(placement, Wide(path).c_str()));
 
     PaymentFile file = placement.Open();
     ASSERT_TRUE(file);
-    std::fputs("1,2,3\n", file.Get());
+    WriteLines(file, "1,2,3\n");
     // Until the commit the earlier file is all there is at the chosen path.
     EXPECT_EQ("an older, longer file", ReadBytes(path));
-    EXPECT_TRUE(IsUnfinishedCopyOf(Wide(path), placement.UnfinishedPath())) << placement.UnfinishedPath();
+    EXPECT_TRUE(IsUnfinishedCopyOf(Wide(path), PlacementProbe::UnfinishedPath(placement)))
+        << PlacementProbe::UnfinishedPath(placement);
     EXPECT_TRUE(placement.Commit(file));
 
-    EXPECT_EQ(Wide(path), placement.WrittenPath());
-    EXPECT_FALSE(placement.OpenedInVirtualStore());
-    EXPECT_EQ(Wide(root_ + "\\local\\virtualstore" + path.substr(2)), placement.VirtualStorePath());
+    EXPECT_EQ(Wide(path), PlacementProbe::WrittenPath(placement));
+    EXPECT_FALSE(PlacementProbe::OpenedInVirtualStore(placement));
+    EXPECT_EQ(Wide(root_ + "\\local\\virtualstore" + path.substr(2)), PlacementProbe::VirtualStorePath(placement));
     EXPECT_EQ("1,2,3\r\n", ReadBytes(path));  // replaced whole, text mode
     EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
-    EXPECT_EQ(ERROR_SUCCESS, placement.Failure());
+    EXPECT_EQ(ERROR_SUCCESS, PlacementProbe::Failure(placement));
     EXPECT_FALSE(placement.NotifyRedirect());
     EXPECT_TRUE(driver.Windows().empty()) << driver.Summary();
-    EXPECT_FALSE(FileExists(std::wstring(placement.VirtualStorePath())));
+    EXPECT_FALSE(FileExists(std::wstring(PlacementProbe::VirtualStorePath(placement))));
 }
 
 TEST_F(OutputFileTest, TheFileIsFlushedClosedAndOnlyThenMovedOverTheChosenPath)
 {
     OutputPlacement placement(platform_);
     const std::wstring path = Wide(root_ + "\\out\\PAY.CSV");
-    placement.Choose(path.c_str());
+    PlacementProbe::Choose(placement, path.c_str());
 
     ASSERT_TRUE(WriteWhole(placement, "x\n"));
 
@@ -390,10 +428,10 @@ TEST_F(OutputFileTest, EachRunsCopyHasANewRandomName)
     std::vector<std::wstring> copies;
     for (int run = 0; run < 3; ++run) {
         OutputPlacement placement(platform_);
-        placement.Choose(path.c_str());
+        PlacementProbe::Choose(placement, path.c_str());
         PaymentFile file = placement.Open();
         ASSERT_TRUE(file);
-        copies.push_back(placement.UnfinishedPath());
+        copies.push_back(PlacementProbe::UnfinishedPath(placement));
         placement.Discard(file);
     }
     EXPECT_NE(copies[0], copies[1]);
@@ -429,7 +467,7 @@ TEST_F(OutputFileTest, OnlyPlainCopiesOfTheModulesOwnFormThatDeadRunsLeftAreDele
     for (const std::string& name : kept)
         WriteBytes(folder + name, "not the module's");
     OutputPlacement placement(platform_);
-    placement.Choose(Wide(path).c_str());
+    PlacementProbe::Choose(placement, Wide(path).c_str());
 
     ASSERT_TRUE(WriteWhole(placement, "new\n"));
 
@@ -456,7 +494,7 @@ TEST_F(OutputFileTest, ACopyIsNeverAFileThatExists)
         CreateHardLinkA((path + ".partial-0101010101010101").c_str(), (folder + "victim.txt").c_str(), nullptr));
     platform_.RandomBytes = {std::string(8, '\x01'), std::string(8, '\x02')};
     OutputPlacement placement(platform_);
-    placement.Choose(Wide(path).c_str());
+    PlacementProbe::Choose(placement, Wide(path).c_str());
 
     ASSERT_TRUE(WriteWhole(placement, "new\n"));
 
@@ -471,9 +509,9 @@ TEST_F(OutputFileTest, ACopyIsNeverAFileThatExists)
     platform_.Elevated = true;
     WriteBytes(path, "earlier");
     OutputPlacement again(platform_);
-    again.Choose(Wide(path).c_str());
+    PlacementProbe::Choose(again, Wide(path).c_str());
     EXPECT_FALSE(again.Open());
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), again.Failure());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), PlacementProbe::Failure(again));
     EXPECT_EQ("someone else's file", ReadBytes(folder + "victim.txt"));
     EXPECT_EQ("earlier", ReadBytes(path));
 }
@@ -498,13 +536,13 @@ TEST_F(OutputFileTest, ACopyThatHasASecondNameIsRefusedAndNothingIsWritten)
         platform_.Steps.clear();
         WriteBytes(path, "earlier");
         OutputPlacement placement(platform_);
-        placement.Choose(Wide(path).c_str());
+        PlacementProbe::Choose(placement, Wide(path).c_str());
 
         EXPECT_FALSE(WriteWhole(placement, "123456,12345678,NEW,20.00,12,Invoice\n"));
 
         ASSERT_TRUE(platform_.Linked) << "CreateHardLinkW: " << GetLastError();
-        EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), placement.Failure());
-        EXPECT_EQ(Wide(path), placement.FailedPath());
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), PlacementProbe::Failure(placement));
+        EXPECT_EQ(Wide(path), PlacementProbe::FailedPath(placement));
         EXPECT_EQ("earlier", ReadBytes(path));
         EXPECT_EQ("", ReadBytes(link));
         EXPECT_TRUE(FileExists(link));
@@ -541,13 +579,13 @@ TEST_F(OutputFileTest, AFailureAtAnyStepLeavesTheEarlierFileAndNoCopy)
         platform_.MoveError = c.MoveError;
         platform_.Elevated = true;  // no VirtualStore to fall back on
         OutputPlacement placement(platform_);
-        placement.Choose(Wide(path).c_str());
+        PlacementProbe::Choose(placement, Wide(path).c_str());
 
         EXPECT_FALSE(WriteWhole(placement, "123456,12345678,NEW,20.00,12,Invoice\n"));
 
-        EXPECT_EQ(c.Reported, placement.Failure());
-        EXPECT_EQ(Wide(path), placement.FailedPath());
-        EXPECT_STREQ(L"", placement.WrittenPath());
+        EXPECT_EQ(c.Reported, PlacementProbe::Failure(placement));
+        EXPECT_EQ(Wide(path), PlacementProbe::FailedPath(placement));
+        EXPECT_STREQ(L"", PlacementProbe::WrittenPath(placement));
         EXPECT_EQ(earlier, ReadBytes(path));
         EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
     }
@@ -558,7 +596,7 @@ TEST_F(OutputFileTest, WithoutAnEarlierFileAFailedRunLeavesNothing)
     platform_.MoveError = ERROR_ACCESS_DENIED;
     platform_.Elevated = true;
     OutputPlacement placement(platform_);
-    placement.Choose(Wide(root_ + "\\out\\PAY.CSV").c_str());
+    PlacementProbe::Choose(placement, Wide(root_ + "\\out\\PAY.CSV").c_str());
 
     EXPECT_FALSE(WriteWhole(placement, "x\n"));
 
@@ -571,18 +609,18 @@ TEST_F(OutputFileTest, ADiscardedFileLeavesTheChosenPathAsItWas)
     WriteBytes(path, "earlier");
     {
         OutputPlacement placement(platform_);
-        placement.Choose(Wide(path).c_str());
+        PlacementProbe::Choose(placement, Wide(path).c_str());
         PaymentFile file = placement.Open();
-        std::fputs("part of a batch\n", file.Get());
+        WriteLines(file, "part of a batch\n");
         placement.Discard(file);
         EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
     }
     {
         // A run that ends without a word (something raised) loses its copy with the placement.
         OutputPlacement placement(platform_);
-        placement.Choose(Wide(path).c_str());
+        PlacementProbe::Choose(placement, Wide(path).c_str());
         PaymentFile file = placement.Open();
-        std::fputs("part of a batch\n", file.Get());
+        WriteLines(file, "part of a batch\n");
     }
     EXPECT_EQ("earlier", ReadBytes(path));
     EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
@@ -599,7 +637,7 @@ TEST_F(OutputFileTest, TheUserIsToldWhichFileCouldNotBeWrittenAndWhy)
     driver.On("Payment Export").Press(IDOK);
     OutputPlacement placement(platform_);
     const std::string path = root_ + "\\out\\PAY.CSV";
-    placement.Choose(Wide(path).c_str());
+    PlacementProbe::Choose(placement, Wide(path).c_str());
     ASSERT_FALSE(WriteWhole(placement, "x\n"));
 
     placement.ShowWriteFailure();
@@ -627,7 +665,7 @@ TEST_F(OutputFileTest, NothingFailedNothingIsSaid)
 {
     ModalDriver driver;
     OutputPlacement placement(platform_);
-    placement.Choose(Wide(root_ + "\\out\\PAY.CSV").c_str());
+    PlacementProbe::Choose(placement, Wide(root_ + "\\out\\PAY.CSV").c_str());
     ASSERT_TRUE(WriteWhole(placement, "x\n"));
 
     placement.ShowWriteFailure();
@@ -641,21 +679,22 @@ TEST_F(OutputFileTest, AFailedOpenForANonElevatedUserLandsInTheVirtualStoreAndYe
     ModalDriver driver;
     driver.On(kNoticeCaption).Press(IDYES);
     OutputPlacement placement(platform_);
-    ASSERT_TRUE(placement.Choose(Wide(protectedPath_).c_str()));
+    ASSERT_TRUE(PlacementProbe::Choose(placement, Wide(protectedPath_).c_str()));
 
     PaymentFile file = placement.Open();
     ASSERT_TRUE(file);
-    EXPECT_TRUE(IsUnfinishedCopyOf(Wide(virtualStorePath_), placement.UnfinishedPath())) << placement.UnfinishedPath();
-    std::fputs("A,B\n", file.Get());
+    EXPECT_TRUE(IsUnfinishedCopyOf(Wide(virtualStorePath_), PlacementProbe::UnfinishedPath(placement)))
+        << PlacementProbe::UnfinishedPath(placement);
+    WriteLines(file, "A,B\n");
     ASSERT_TRUE(placement.Commit(file));
 
-    EXPECT_TRUE(placement.OpenedInVirtualStore());
-    EXPECT_EQ(Wide(virtualStorePath_), placement.WrittenPath());
+    EXPECT_TRUE(PlacementProbe::OpenedInVirtualStore(placement));
+    EXPECT_EQ(Wide(virtualStorePath_), PlacementProbe::WrittenPath(placement));
     EXPECT_EQ("A,B\r\n", ReadBytes(virtualStorePath_));
     EXPECT_FALSE(FileExists(protectedPath_));
     EXPECT_EQ(std::vector<std::wstring>{L"pay.csv"},
               FolderEntries(Wide(virtualStorePath_.substr(0, virtualStorePath_.rfind('\\')))));
-    EXPECT_EQ(ERROR_SUCCESS, placement.Failure());
+    EXPECT_EQ(ERROR_SUCCESS, PlacementProbe::Failure(placement));
 
     EXPECT_TRUE(placement.NotifyRedirect());
 
@@ -685,14 +724,14 @@ TEST_F(OutputFileTest, AChosenFileThatCannotBeReplacedFailsAndNothingGoesElsewhe
     platform_.MoveError = ERROR_SHARING_VIOLATION;
     ModalDriver driver;
     OutputPlacement placement(platform_);
-    placement.Choose(Wide(chosen).c_str());
+    PlacementProbe::Choose(placement, Wide(chosen).c_str());
 
     EXPECT_FALSE(WriteWhole(placement, "A,B\n"));
 
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), placement.Failure());
-    EXPECT_EQ(Wide(chosen), placement.FailedPath());
-    EXPECT_STREQ(L"", placement.WrittenPath());
-    EXPECT_FALSE(placement.OpenedInVirtualStore());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), PlacementProbe::Failure(placement));
+    EXPECT_EQ(Wide(chosen), PlacementProbe::FailedPath(placement));
+    EXPECT_STREQ(L"", PlacementProbe::WrittenPath(placement));
+    EXPECT_FALSE(PlacementProbe::OpenedInVirtualStore(placement));
     EXPECT_EQ("last week's batch", ReadBytes(chosen));
     EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(Wide(root_ + "\\out")));
     EXPECT_TRUE(FolderEntries(Wide(redirected.substr(0, redirected.rfind('\\')))).empty());
@@ -712,14 +751,14 @@ TEST_F(OutputFileTest, OnlyAFolderThatRefusesToCreateTheFileSendsItToTheVirtualS
     for (const std::string& chosen : {missing, root_ + "\\out\\pay?.csv"}) {
         SCOPED_TRACE(chosen);
         OutputPlacement placement(platform_);
-        placement.Choose(Wide(chosen).c_str());
+        PlacementProbe::Choose(placement, Wide(chosen).c_str());
 
         EXPECT_FALSE(placement.Open());
 
-        EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), placement.Failure());
-        EXPECT_NE(static_cast<DWORD>(ERROR_ACCESS_DENIED), placement.Failure());
-        EXPECT_EQ(Wide(chosen), placement.FailedPath());
-        EXPECT_FALSE(placement.OpenedInVirtualStore());
+        EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), PlacementProbe::Failure(placement));
+        EXPECT_NE(static_cast<DWORD>(ERROR_ACCESS_DENIED), PlacementProbe::Failure(placement));
+        EXPECT_EQ(Wide(chosen), PlacementProbe::FailedPath(placement));
+        EXPECT_FALSE(PlacementProbe::OpenedInVirtualStore(placement));
         EXPECT_TRUE(FolderEntries(Wide(root_ + "\\local\\virtualstore" + root_.substr(2) + "\\missing")).empty());
     }
 }
@@ -730,7 +769,7 @@ TEST_F(OutputFileTest, NoToTheNoticeOpensNothing)
     ModalDriver driver;
     driver.On(kNoticeCaption).Press(IDNO);
     OutputPlacement placement(platform_);
-    placement.Choose(Wide(protectedPath_).c_str());
+    PlacementProbe::Choose(placement, Wide(protectedPath_).c_str());
     ASSERT_TRUE(WriteWhole(placement, ""));
 
     EXPECT_TRUE(placement.NotifyRedirect());
@@ -749,14 +788,14 @@ TEST_F(OutputFileTest, AFileTheSystemRedirectedDuringThisRunBringsTheNotice)
     ModalDriver driver;
     driver.On(kNoticeCaption).Press(IDNO);
     OutputPlacement placement(platform_);
-    placement.Choose(Wide(direct).c_str());
+    PlacementProbe::Choose(placement, Wide(direct).c_str());
 
     PaymentFile file = placement.Open();
     ASSERT_TRUE(file);
     WriteBytes(redirected, "x\r\n");
     ASSERT_TRUE(placement.Commit(file));
 
-    EXPECT_FALSE(placement.OpenedInVirtualStore());
+    EXPECT_FALSE(PlacementProbe::OpenedInVirtualStore(placement));
     EXPECT_TRUE(placement.NotifyRedirect());
     ASSERT_EQ(1u, driver.Windows().size()) << driver.Summary();
     EXPECT_EQ(Notice(redirected), driver.Windows()[0].Text);
@@ -773,7 +812,7 @@ TEST_F(OutputFileTest, AVirtualStoreFileFromAnEarlierRunBringsNoNotice)
     WriteBytes(stale + ".partial-00000000DEADBEEF", "half");
     ModalDriver driver;
     OutputPlacement placement(platform_);
-    placement.Choose(Wide(direct).c_str());
+    PlacementProbe::Choose(placement, Wide(direct).c_str());
 
     ASSERT_TRUE(WriteWhole(placement, ""));
 
@@ -789,19 +828,19 @@ TEST_F(OutputFileTest, AnElevatedUserNeverUsesTheVirtualStore)
     platform_.Elevated = true;
     ModalDriver driver;
     OutputPlacement placement(platform_);
-    placement.Choose(Wide(protectedPath_).c_str());
+    PlacementProbe::Choose(placement, Wide(protectedPath_).c_str());
 
     EXPECT_FALSE(placement.Open());
     EXPECT_TRUE(FolderEntries(Wide(virtualStorePath_.substr(0, virtualStorePath_.rfind('\\')))).empty());
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), placement.Failure());
-    EXPECT_EQ(Wide(protectedPath_), placement.FailedPath());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), PlacementProbe::Failure(placement));
+    EXPECT_EQ(Wide(protectedPath_), PlacementProbe::FailedPath(placement));
 
     // Even a file that appeared there just now brings no notice.
     WriteBytes(virtualStorePath_, "x");
     const std::string direct = root_ + "\\out\\PAY.CSV";
     const std::string redirected = root_ + "\\local\\virtualstore" + direct.substr(2);
     MakeFolder(redirected.substr(0, redirected.rfind('\\')));
-    placement.Choose(Wide(direct).c_str());
+    PlacementProbe::Choose(placement, Wide(direct).c_str());
     PaymentFile file = placement.Open();
     ASSERT_TRUE(file);
     WriteBytes(redirected, "x");
@@ -815,16 +854,16 @@ TEST_F(OutputFileTest, WhenBothPlacesRefuseThereIsNoFileAndNoNotice)
     // No VirtualStore folder was prepared, so the second place refuses too.
     ModalDriver driver;
     OutputPlacement placement(platform_);
-    placement.Choose(Wide(protectedPath_).c_str());
+    PlacementProbe::Choose(placement, Wide(protectedPath_).c_str());
 
     PaymentFile file = placement.Open();
 
     EXPECT_FALSE(file);
-    EXPECT_STREQ(L"", placement.WrittenPath());
-    EXPECT_EQ(Wide(virtualStorePath_), placement.VirtualStorePath());
+    EXPECT_STREQ(L"", PlacementProbe::WrittenPath(placement));
+    EXPECT_EQ(Wide(virtualStorePath_), PlacementProbe::VirtualStorePath(placement));
     // The user hears of the place they chose.
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), placement.Failure());
-    EXPECT_EQ(Wide(protectedPath_), placement.FailedPath());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), PlacementProbe::Failure(placement));
+    EXPECT_EQ(Wide(protectedPath_), PlacementProbe::FailedPath(placement));
     EXPECT_FALSE(placement.NotifyRedirect());
     EXPECT_TRUE(driver.Windows().empty()) << driver.Summary();
 }
@@ -833,14 +872,14 @@ TEST_F(OutputFileTest, ANetworkPathHasNoVirtualStorePath)
 {
     ModalDriver driver;
     OutputPlacement placement(platform_);
-    placement.Choose(L"\\\\server\\share\\pay.csv");
+    PlacementProbe::Choose(placement, L"\\\\server\\share\\pay.csv");
     // Where the dropped first two characters would have led.
     MakeFolder(root_ + "\\local\\virtualstoreerver\\share");
 
     PaymentFile file = placement.Open();
 
     EXPECT_FALSE(file);
-    EXPECT_STREQ(L"", placement.VirtualStorePath());
+    EXPECT_STREQ(L"", PlacementProbe::VirtualStorePath(placement));
     EXPECT_TRUE(FolderEntries(Wide(root_ + "\\local\\virtualstoreerver\\share")).empty());
     EXPECT_FALSE(placement.NotifyRedirect());
 }
@@ -851,19 +890,19 @@ TEST_F(OutputFileTest, AVirtualStorePathLongerThanMaxPathIsNotBuilt)
     platform_.LocalFolder = Wide(root_ + "\\local\\" + std::string(150, 'l'));
     const std::string chosen = "C:\\" + std::string(120, 'p') + "\\pay.csv";
     OutputPlacement placement(platform_);
-    ASSERT_TRUE(placement.Choose(Wide(chosen).c_str()));
+    ASSERT_TRUE(PlacementProbe::Choose(placement, Wide(chosen).c_str()));
 
     EXPECT_FALSE(placement.Open());
-    EXPECT_STREQ(L"", placement.VirtualStorePath());
+    EXPECT_STREQ(L"", PlacementProbe::VirtualStorePath(placement));
 
     // "C:\L" + "\virtualstore" + "\" is 18 characters: MAX_PATH - 1 in all still fits, one more does not.
     platform_.LocalFolder = L"C:\\L";
-    ASSERT_TRUE(placement.Choose(Wide("C:\\" + std::string(MAX_PATH - 1 - 18, 'f')).c_str()));
+    ASSERT_TRUE(PlacementProbe::Choose(placement, Wide("C:\\" + std::string(MAX_PATH - 1 - 18, 'f')).c_str()));
     placement.Open();
-    EXPECT_EQ(size_t{MAX_PATH - 1}, std::wcslen(placement.VirtualStorePath()));
-    ASSERT_TRUE(placement.Choose(Wide("C:\\" + std::string(MAX_PATH - 18, 'f')).c_str()));
+    EXPECT_EQ(size_t{MAX_PATH - 1}, std::wcslen(PlacementProbe::VirtualStorePath(placement)));
+    ASSERT_TRUE(PlacementProbe::Choose(placement, Wide("C:\\" + std::string(MAX_PATH - 18, 'f')).c_str()));
     placement.Open();
-    EXPECT_STREQ(L"", placement.VirtualStorePath());
+    EXPECT_STREQ(L"", PlacementProbe::VirtualStorePath(placement));
 }
 
 TEST_F(OutputFileTest, ALongNameGivesItsCopyACutNameThatStillFits)
@@ -872,14 +911,14 @@ TEST_F(OutputFileTest, ALongNameGivesItsCopyACutNameThatStillFits)
     const std::string name(MAX_PATH - 1 - folder.size(), 'n');
     const std::wstring chosen = Wide(folder + name);
     OutputPlacement placement(platform_);
-    ASSERT_TRUE(placement.Choose(chosen.c_str()));
+    ASSERT_TRUE(PlacementProbe::Choose(placement, chosen.c_str()));
 
     PaymentFile file = placement.Open();
-    ASSERT_TRUE(file) << placement.Failure();
-    const std::wstring unfinished = placement.UnfinishedPath();
+    ASSERT_TRUE(file) << PlacementProbe::Failure(placement);
+    const std::wstring unfinished = PlacementProbe::UnfinishedPath(placement);
     EXPECT_EQ(size_t{MAX_PATH - 1}, unfinished.size());
     EXPECT_TRUE(IsUnfinishedCopyOf(chosen.substr(0, MAX_PATH - 1 - 25), unfinished)) << unfinished;
-    std::fputs("x\n", file.Get());
+    WriteLines(file, "x\n");
     ASSERT_TRUE(placement.Commit(file));
     EXPECT_EQ("x\r\n", ReadBytes(chosen));
     EXPECT_FALSE(FileExists(unfinished));
@@ -888,11 +927,11 @@ TEST_F(OutputFileTest, ALongNameGivesItsCopyACutNameThatStillFits)
 TEST_F(OutputFileTest, ChosenPathsLongerThanMaxPathAreRefused)
 {
     OutputPlacement placement(platform_);
-    ASSERT_TRUE(placement.Choose(L"C:\\a.csv"));
+    ASSERT_TRUE(PlacementProbe::Choose(placement, L"C:\\a.csv"));
 
-    EXPECT_FALSE(placement.Choose(std::wstring(MAX_PATH, L'a').c_str()));
-    EXPECT_FALSE(placement.Choose(nullptr));
-    EXPECT_STREQ(L"C:\\a.csv", placement.ChosenPath());
+    EXPECT_FALSE(PlacementProbe::Choose(placement, std::wstring(MAX_PATH, L'a').c_str()));
+    EXPECT_FALSE(PlacementProbe::Choose(placement, nullptr));
+    EXPECT_STREQ(L"C:\\a.csv", PlacementProbe::ChosenPath(placement));
 }
 
 TEST_F(OutputFileTest, WithoutALocalApplicationDataFolderThereIsNoSecondPlace)
@@ -900,10 +939,10 @@ TEST_F(OutputFileTest, WithoutALocalApplicationDataFolderThereIsNoSecondPlace)
     PrepareVirtualStore();
     platform_.HasLocalFolder = false;
     OutputPlacement placement(platform_);
-    placement.Choose(Wide(protectedPath_).c_str());
+    PlacementProbe::Choose(placement, Wide(protectedPath_).c_str());
 
     EXPECT_FALSE(placement.Open());
-    EXPECT_STREQ(L"", placement.VirtualStorePath());
+    EXPECT_STREQ(L"", PlacementProbe::VirtualStorePath(placement));
     EXPECT_FALSE(FileExists(virtualStorePath_));
 }
 
@@ -916,10 +955,11 @@ TEST_F(OutputFileTest, TheSystemVirtualStoreIsUnderTheUsersLocalApplicationData)
     EXPECT_STREQ(local, real);
 
     OutputPlacement placement(PlacementPlatform::System());
-    placement.Choose(L"C:\\Program Files\\Acme\\pay.txt");
+    PlacementProbe::Choose(placement, L"C:\\Program Files\\Acme\\pay.txt");
     // Under this test the folder does not exist, so neither place takes it and nothing is written.
     EXPECT_FALSE(placement.Open());
-    EXPECT_EQ(std::wstring(local) + L"\\virtualstore\\Program Files\\Acme\\pay.txt", placement.VirtualStorePath());
+    EXPECT_EQ(std::wstring(local) + L"\\virtualstore\\Program Files\\Acme\\pay.txt",
+              PlacementProbe::VirtualStorePath(placement));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -946,11 +986,11 @@ TEST_F(OutputFileTest, FoldersNamedInPolishAndChineseAreChosenAndWritten)
         OutputPlacement placement(platform_);
         placement.BuildFilter("csv");
         ASSERT_TRUE(placement.ShowSaveDialog("csv", (root_ + "\\out\\PAY.CSV").c_str())) << driver.Summary();
-        EXPECT_EQ(path, placement.ChosenPath());
+        EXPECT_EQ(path, PlacementProbe::ChosenPath(placement));
 
         ASSERT_TRUE(WriteWhole(placement, "123456,12345678,J. SMITH,10.50,12,Invoice\n"));
 
-        EXPECT_EQ(path, placement.WrittenPath());
+        EXPECT_EQ(path, PlacementProbe::WrittenPath(placement));
         EXPECT_EQ("123456,12345678,J. SMITH,10.50,12,Invoice\r\n", ReadBytes(path));
         EXPECT_EQ(std::vector<std::wstring>{L"PAY.CSV"}, FolderEntries(folder));
     }
@@ -965,11 +1005,11 @@ TEST_F(OutputFileTest, TheVirtualStorePlaceKeepsAFolderNamedInChinese)
     ModalDriver driver;
     driver.On(kNoticeCaption).Press(IDYES);
     OutputPlacement placement(platform_);
-    placement.Choose(chosen.c_str());
+    PlacementProbe::Choose(placement, chosen.c_str());
 
     ASSERT_TRUE(WriteWhole(placement, "A\n"));
 
-    EXPECT_EQ(redirected + L"\\pay.csv", placement.WrittenPath());
+    EXPECT_EQ(redirected + L"\\pay.csv", PlacementProbe::WrittenPath(placement));
     EXPECT_EQ("A\r\n", ReadBytes(redirected + L"\\pay.csv"));
     EXPECT_TRUE(placement.NotifyRedirect());
     EXPECT_EQ(std::vector<std::wstring>{redirected}, platform_.Opened);

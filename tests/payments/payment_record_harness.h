@@ -1,6 +1,7 @@
-// Writes one stand-in host payment as a payment-file record, as the export run does: into a file
-// opened with mode "w+", followed by the run's "\n", and reads back the file's bytes, the calls the
-// payment received, the result code left on it and the lines sent to the debugger output.
+// Writes one stand-in host payment as a payment-file record, as the export run does: through the
+// payment file's writer into a binary file, and reads back the file's bytes, what the writer
+// counted, the calls the payment received, the result code left on it and the lines sent to the
+// debugger output.
 #pragma once
 
 #include <windows.h>
@@ -25,8 +26,9 @@ struct WrittenRecord {
     std::vector<std::string> Calls;   // the payment's calls, in order
     std::vector<long> PutCodes;       // the codes put, in order
     std::vector<std::string> Traces;  // debugger output lines
+    PaymentFileTotals Totals;         // what the writer counted
 
-    // The record without the line end that the run adds.
+    // The record without the line end that the writer adds.
     std::string Record() const
     {
         return Bytes.size() >= 2 && Bytes.compare(Bytes.size() - 2, 2, "\r\n") == 0
@@ -52,14 +54,15 @@ protected:
 
     WrittenRecord Lintrove(const standin::PaymentData& data, const Prepare& prepare = {})
     {
-        return Write(data, prepare, false,
-                     [](FILE* file, ITolvarBankPayment* payment) { return WriteLintroveRecord(file, payment); });
+        return Write(data, prepare, false, [](PaymentFileWriter& file, ITolvarBankPayment* payment) {
+            return WriteLintroveRecord(file, payment);
+        });
     }
 
     WrittenRecord Ledgerway(const standin::PaymentData& data, const Prepare& prepare = {}, bool withHeader = false,
                             const char* debitDate = "07/12/2026", char remittance = 'Y')
     {
-        return Write(data, prepare, withHeader, [&](FILE* file, ITolvarBankPayment* payment) {
+        return Write(data, prepare, withHeader, [&](PaymentFileWriter& file, ITolvarBankPayment* payment) {
             return WriteLedgerwayRecord(file, payment, CString(debitDate), remittance);
         });
     }
@@ -79,18 +82,20 @@ private:
         log->Clear();
 
         TemporaryFile path;
-        FILE* file = std::fopen(path.Path().c_str(), "w+");
+        FILE* file = std::fopen(path.Path().c_str(), "wb");
         EXPECT_NE(nullptr, file);
         if (!file)
             return written;
         {
+            PaymentFileWriter fileWriter(file);
             DebugOutputCapture capture;
             if (withHeader)
-                WriteLedgerwayHeader(file);
-            written.Valid = writer(file, payment.Get());
+                WriteLedgerwayHeader(fileWriter);
+            written.Valid = writer(fileWriter, payment.Get());
             written.Traces = capture.Texts();
+            EXPECT_TRUE(fileWriter.Finish());
+            written.Totals = fileWriter.Totals();
         }
-        std::fputs("\n", file);
         std::fclose(file);
 
         written.Bytes = path.Bytes();

@@ -328,12 +328,35 @@ TEST_F(LedgerwayRecordTest, AmountIsWrittenWhole)
     }
 }
 
+TEST_F(LintroveRecordTest, TheFilesWriterCountsTheRecordWithItsAmountAsWritten)
+{
+    PaymentData payment = LintroveExample();
+    payment.Amount = 123456789.99;  // written cut: "123456789.9"
+    const WrittenRecord written = Lintrove(payment);
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,123456789.9,INV 1001,March invoice", written.Record());
+    EXPECT_FALSE(written.Valid);
+    EXPECT_EQ(1, written.Totals.Records);
+    EXPECT_EQ(1, written.Totals.FailedRecords);
+    EXPECT_EQ(12345678990LL, written.Totals.TotalPence);
+
+    const WrittenRecord ledgerway = Ledgerway(LedgerwayExample(), {}, true);
+    EXPECT_TRUE(ledgerway.Valid);
+    EXPECT_EQ(1, ledgerway.Totals.Records);  // the header is no record
+    EXPECT_EQ(0, ledgerway.Totals.FailedRecords);
+    EXPECT_EQ(9990LL, ledgerway.Totals.TotalPence);
+}
+
 TEST_F(LedgerwayRecordTest, HeaderWithoutRecords)
 {
     TemporaryFile path;
-    FILE* file = std::fopen(path.Path().c_str(), "w+");
+    FILE* file = std::fopen(path.Path().c_str(), "wb");
     ASSERT_NE(nullptr, file);
-    WriteLedgerwayHeader(file);
+    {
+        PaymentFileWriter writer(file);
+        WriteLedgerwayHeader(writer);
+        EXPECT_TRUE(writer.Finish());
+        EXPECT_EQ(0, writer.Totals().Records);  // a header is no record
+    }
     std::fclose(file);
     EXPECT_EQ("DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,BenRef,Amount,RemAdvReq\r\n",
               path.Bytes());
@@ -371,9 +394,8 @@ TEST_F(LintroveRecordTest, NoFileIsRefusedBeforeAnyCallOnThePayment)
     ComPtr<ITolvarBankPayment> payment;
     ASSERT_EQ(S_OK, batch.Get()->Item(0, payment.Put()));
     log->Clear();
-    EXPECT_THROW(WriteLintroveRecord(nullptr, payment.Get()), HRESULT);
-    EXPECT_THROW(WriteLedgerwayRecord(nullptr, payment.Get(), CString("07/12/2026"), 'N'), HRESULT);
-    EXPECT_THROW(WriteLedgerwayHeader(nullptr), HRESULT);
+    // The records and the header are written through the file's writer, which refuses no file.
+    EXPECT_THROW(PaymentFileWriter(nullptr), HRESULT);
     EXPECT_TRUE(log->Calls().empty()) << log->Text();
 }
 

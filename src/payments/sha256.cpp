@@ -1,0 +1,62 @@
+#include "payments/sha256.h"
+
+#include <climits>
+
+#include "support/hresult.h"
+
+namespace {
+
+void Check(NTSTATUS status)
+{
+    if (!BCRYPT_SUCCESS(status))
+        Raise(HRESULT_FROM_NT(status));
+}
+
+}  // namespace
+
+Sha256::Sha256()
+{
+    Check(BCryptOpenAlgorithmProvider(&algorithm_, BCRYPT_SHA256_ALGORITHM, nullptr, 0));
+    const NTSTATUS created = BCryptCreateHash(algorithm_, &hash_, nullptr, 0, nullptr, 0, 0);
+    if (!BCRYPT_SUCCESS(created)) {
+        BCryptCloseAlgorithmProvider(algorithm_, 0);
+        Raise(HRESULT_FROM_NT(created));
+    }
+}
+
+Sha256::~Sha256()
+{
+    BCryptDestroyHash(hash_);
+    BCryptCloseAlgorithmProvider(algorithm_, 0);
+}
+
+void Sha256::Add(const void* bytes, std::size_t count)
+{
+    // BCrypt takes a ULONG count: a larger block goes in pieces.
+    auto* at = static_cast<unsigned char*>(const_cast<void*>(bytes));
+    while (count > 0) {
+        const ULONG piece = count > ULONG_MAX ? ULONG_MAX : static_cast<ULONG>(count);
+        Check(BCryptHashData(hash_, at, piece, 0));
+        at += piece;
+        count -= piece;
+    }
+}
+
+Sha256::Digest Sha256::Finish()
+{
+    Digest digest{};
+    Check(BCryptFinishHash(hash_, digest.data(), static_cast<ULONG>(digest.size()), 0));
+    return digest;
+}
+
+std::string Sha256::Hex(const Digest& digest)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(digest.size() * 2);
+    for (const unsigned char byte : digest) {
+        text.push_back(kDigits[byte >> 4]);
+        text.push_back(kDigits[byte & 0x0F]);
+    }
+    return text;
+}

@@ -1,0 +1,33 @@
+// A running SHA-256 from the system's cryptography (BCrypt), fed with the payment file's bytes as the
+// writer hands them to the file.
+#pragma once
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "payments/payment_file_writer.h"
+
+class Sha256 : public WrittenBytesObserver {
+public:
+    using Digest = std::array<unsigned char, 32>;
+
+    // Raises the system's failure as an HRESULT when the algorithm is not available.
+    Sha256();
+    ~Sha256() override;
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+
+    void Add(const void* bytes, std::size_t count) override;
+    // The digest of everything added; the hash is spent afterwards (nothing more may be added).
+    Digest Finish();
+    // 64 lower-case hexadecimal digits.
+    static std::string Hex(const Digest& digest);
+
+private:
+    BCRYPT_ALG_HANDLE algorithm_ = nullptr;
+    BCRYPT_HASH_HANDLE hash_ = nullptr;
+};
