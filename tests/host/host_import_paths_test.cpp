@@ -7,21 +7,11 @@
 
 #include <string>
 
+#include "support/text_conversion.h"
 #include "tests/support/com_test.h"
 #include "tests/support/process.h"
 
 namespace {
-
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return std::string();
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size, nullptr, nullptr);
-    return result;
-}
 
 void WriteWide(const std::wstring& path, const std::string& bytes)
 {
@@ -60,7 +50,8 @@ TEST_F(HostImportPathsTest, StatementInAFolderNamedInPolishOrChineseIsImported)
         RemoveDirectoryW(folder.c_str());
 
         EXPECT_EQ(0u, result.ExitCode) << result.Output;
-        EXPECT_NE(std::string::npos, result.Output.find("Statement file: " + Utf8(statement) + "\n")) << result.Output;
+        EXPECT_NE(std::string::npos, result.Output.find("Statement file: " + Utf8FromWide(statement) + "\n"))
+            << result.Output;
         // Asked by the short name, the filter knows the file.
         EXPECT_NE(std::string::npos,
                   result.Output.find("File filter: accepts it as \"Statement Transaction file (CSV format)\"\n"))

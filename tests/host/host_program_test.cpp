@@ -13,6 +13,7 @@
 #include "hostprogram/host_export.h"
 #include "modal/modal_driver.h"
 #include "payments/payment_resources.h"
+#include "support/text_conversion.h"
 #include "tests/support/com_test.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
@@ -299,15 +300,6 @@ TEST_F(HostProgramTest, EmptyBatchShowsNoDialogAndPasses)
               run.Output);
 }
 
-std::string Utf8Of(const std::wstring& text)
-{
-    std::string utf8(text.size() * 3 + 1, '\0');
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0],
-                                           static_cast<int>(utf8.size()), nullptr, nullptr);
-    utf8.resize(length > 0 ? static_cast<size_t>(length) : 0);
-    return utf8;
-}
-
 TEST_F(HostProgramTest, ExportsIntoFoldersNamedInPolishAndChinese)
 {
     for (const std::wstring name : {L"P\u0142atno\u015bci \u017b\u00f3\u0142\u0107", L"\u4ed8\u6b3e\u6587\u4ef6"}) {
@@ -325,8 +317,8 @@ TEST_F(HostProgramTest, ExportsIntoFoldersNamedInPolishAndChinese)
         RemoveDirectoryW(folder.c_str());
         EXPECT_EQ(1u, result.ExitCode) << printed;
         EXPECT_EQ(kLintroveBytes, bytes);
-        EXPECT_NE(std::string::npos, printed.find("  \"Save As\": " + Utf8Of(output) +
-                                                  ": Save\nOutput file: " + Utf8Of(output) + "\nResult: S_FALSE\n"))
+        EXPECT_NE(std::string::npos, printed.find("  \"Save As\": " + Utf8FromWide(output) + ": Save\nOutput file: " +
+                                                  Utf8FromWide(output) + "\nResult: S_FALSE\n"))
             << printed;
     }
 }

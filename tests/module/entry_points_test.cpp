@@ -300,6 +300,30 @@ TEST_F(EntryPointTest, ClassObjectOutOfMemoryIsEOutOfMemory)
     EXPECT_EQ(S_OK, DllCanUnloadNow());
 }
 
+// The module's cache holds one reference on each class object, the caller one more; what the class
+// object makes starts with the caller's one reference.
+TEST_F(EntryPointTest, ClassObjectAndWhatItMakesCarryExactCounts)
+{
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(S_OK, DllGetClassObject(CLSID_Bank, IID_IClassFactory, factory.PutVoid()));
+    EXPECT_REF(factory.Get(), 2);
+    {
+        ComPtr<IClassFactory> again;
+        ASSERT_EQ(S_OK, DllGetClassObject(CLSID_Bank, IID_IClassFactory, again.PutVoid()));
+        EXPECT_EQ(factory.Get(), again.Get());
+        EXPECT_REF(factory.Get(), 3);
+    }
+    EXPECT_REF(factory.Get(), 2);
+
+    for (REFIID iid : {IID_IBank, IID_IUnknown, IID_IDispatch, IID_ISupportErrorInfo}) {
+        ComPtr<IUnknown> made;
+        ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, iid, made.PutVoid()));
+        EXPECT_REF(made.Get(), 1);
+    }
+    factory.Reset();
+    EXPECT_EQ(startLock_, module_lock::Count()) << "the cache's own reference holds no lock";
+}
+
 TEST_F(EntryPointTest, DispatchMembersOutOfMemoryAreAnswers)
 {
     ComPtr<IBank> bank;

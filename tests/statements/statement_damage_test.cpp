@@ -14,6 +14,7 @@
 #include "modal/modal_driver.h"
 #include "standin/standin_host.h"
 #include "tests/statements/statement_test_support.h"
+#include "support/text_conversion.h"
 #include "tests/support/com_test.h"
 #include "tests/support/process.h"
 
@@ -30,15 +31,6 @@ const char kCaption[] = "Statement Import";
 std::string Line(const std::string& details, const std::string& amount = "1.00")
 {
     return "2019-03-31,2019-04-01,Y," + amount + "," + details + ",DEB,REF,";
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &result[0], size, nullptr, nullptr);
-    return result;
 }
 
 }  // namespace
@@ -139,7 +131,7 @@ protected:
     {
         std::vector<std::string> details;
         for (const standin::TransactionData& transaction : statement.Transactions())
-            details.push_back(Utf8(transaction.Details));
+            details.push_back(Utf8FromWide(transaction.Details));
         return details;
     }
 
