@@ -5,6 +5,12 @@
 namespace modal {
 
 const char kOptionsCaption[] = "Brenmark Ledgerway/Lintrove Payment Processing";
+const char kDebitDateCaption[] = "Debit Date";
+
+Script& AnswerDebitDateQuestion(ModalDriver& driver, int answer)
+{
+    return driver.On(kDebitDateCaption).Press(answer);
+}
 
 bool Checked(HWND dialog, int id)
 {
