@@ -6,6 +6,7 @@ namespace modal {
 
 const char kOptionsCaption[] = "Brenmark Ledgerway/Lintrove Payment Processing";
 const char kDebitDateCaption[] = "Debit Date";
+const char kHolidayListCaption[] = "Bank Holidays";
 
 Script& AnswerDebitDateQuestion(ModalDriver& driver, int answer)
 {

@@ -15,6 +15,8 @@ namespace modal {
 extern const char kOptionsCaption[];
 // The caption of the question OK asks about a debit date the bank cannot use.
 extern const char kDebitDateCaption[];
+// The caption of the message about a bank holiday list that cannot be used.
+extern const char kHolidayListCaption[];
 
 enum class OptionsLayout { AsOffered, Ledgerway, Lintrove };
 
