@@ -5,6 +5,13 @@
 namespace modal {
 
 const char kOptionsCaption[] = "Brenmark Ledgerway/Lintrove Payment Processing";
+const char kDebitDateCaption[] = "Debit Date";
+const char kHolidayListCaption[] = "Bank Holidays";
+
+Script& AnswerDebitDateQuestion(ModalDriver& driver, int answer)
+{
+    return driver.On(kDebitDateCaption).Press(answer);
+}
 
 bool Checked(HWND dialog, int id)
 {

@@ -13,6 +13,10 @@ namespace modal {
 
 // The options dialog's caption.
 extern const char kOptionsCaption[];
+// The caption of the question OK asks about a debit date the bank cannot use.
+extern const char kDebitDateCaption[];
+// The caption of the message about a bank holiday list that cannot be used.
+extern const char kHolidayListCaption[];
 
 enum class OptionsLayout { AsOffered, Ledgerway, Lintrove };
 
@@ -27,6 +31,10 @@ struct OptionsAnswers {
 // the remittance box belong to the Ledgerway layout: the dialog only lets them change while it is
 // chosen, so they are left alone otherwise. A date the picker refuses is a problem of the record.
 void AnswerOptions(Script& script, const OptionsAnswers& answers);
+
+// The answer to the "Debit Date" question: IDYES takes the date offered, IDNO keeps the chosen one,
+// IDCANCEL goes back to the options dialog. Adds the script for the next such question.
+Script& AnswerDebitDateQuestion(ModalDriver& driver, int answer);
 
 // Whether the dialog's check box or radio button id is checked.
 bool Checked(HWND dialog, int id);

@@ -152,6 +152,8 @@ ExportCall ExportThroughModule(ITolvarBankPayments* payments, Layout layout, con
     standin::HostClassRegistration served(&settings, nullptr);
     ComPtr<ITolvarBankPaymentService> service = CreatePaymentService();
 
+    // The module takes this for today, so the fixed debit date is one the bank can use.
+    SetEnvironmentVariableA("BRENMARK_TODAY", "2026-12-01");
     modal::ModalDriver driver;
     modal::OptionsAnswers answers;
     answers.Layout = layout == Layout::Ledgerway ? modal::OptionsLayout::Ledgerway : modal::OptionsLayout::Lintrove;

@@ -20,6 +20,9 @@ const char kUsage[] =
     "  --rti                      the payments offer the host's RTI interface\n"
     "  --layout ledgerway|lintrove  the layout to choose in the options dialog\n"
     "  --debit-date YYYY-MM-DD    the debit date to set in the options dialog (Ledgerway)\n"
+    "  --debit-date-answer yes|no  the answer when the module asks \"Debit Date\" about a date the bank\n"
+    "                             cannot use: yes takes the date it offers, no keeps the date (default no)\n"
+    "  --today YYYY-MM-DD         the day the module takes for today (its opening debit date follows)\n"
     "  --remittance yes|no        remittance advice in the options dialog (Ledgerway)\n"
     "  --output FILE              the payment file to name in the save dialog\n"
     "  --cancel-options           press Cancel in the options dialog\n"
@@ -48,11 +51,22 @@ struct KnownOption {
     bool TakesValue;
 };
 
-const KnownOption kExportOptions[] = {{"sort-code", true},    {"account", true},         {"rti", false},
-                                      {"layout", true},       {"debit-date", true},      {"remittance", true},
-                                      {"output", true},       {"cancel-options", false}, {"cancel-save", false},
-                                      {"redirect", true},     {"no-table", false},       {"unattended", false},
-                                      {"interactive", false}, {"type-libraries", true}};
+const KnownOption kExportOptions[] = {{"sort-code", true},
+                                      {"account", true},
+                                      {"rti", false},
+                                      {"layout", true},
+                                      {"debit-date", true},
+                                      {"remittance", true},
+                                      {"debit-date-answer", true},
+                                      {"today", true},
+                                      {"output", true},
+                                      {"cancel-options", false},
+                                      {"cancel-save", false},
+                                      {"redirect", true},
+                                      {"no-table", false},
+                                      {"unattended", false},
+                                      {"interactive", false},
+                                      {"type-libraries", true}};
 const KnownOption kImportOptions[] = {{"unattended", false}, {"interactive", false}, {"type-libraries", true}};
 const KnownOption kGenerateOptions[] = {
     {"invalid", true}, {"seed", true}, {"output", true}, {"sort-code", true}, {"account", true}};

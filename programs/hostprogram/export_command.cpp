@@ -32,6 +32,16 @@ ExportRequest ReadExportRequest(const Arguments& arguments, std::ostream& err)
         answers.DebitDate = ParseDate(arguments.Value("debit-date"));
         answers.HasDebitDate = true;
     }
+    if (arguments.Has("debit-date-answer"))
+        answers.TakeOfferedDebitDate = ParseYesNo(arguments.Value("debit-date-answer"), "debit-date-answer");
+    if (arguments.Has("today")) {
+        request.Today = arguments.Value("today");
+        try {
+            ParseDate(request.Today);
+        } catch (const UsageError&) {
+            throw UsageError("--today is a date written YYYY-MM-DD, not \"" + request.Today + "\"");
+        }
+    }
     if (arguments.Has("remittance"))
         answers.Remittance = ParseYesNo(arguments.Value("remittance"), "remittance") ? 1 : 0;
     if (arguments.Has("redirect"))

@@ -125,6 +125,14 @@ void ScriptAnswers(modal::ModalDriver& driver, const DialogAnswers& answers, std
         })
         .Press(IDOK);
 
+    // A holiday list that cannot be used is named before the options dialog.
+    driver.On(modal::kHolidayListCaption)
+        .Run([&given, &messages](HWND window, modal::WindowRecord&) {
+            given[window] = "OK";
+            messages[window] = WindowText(GetDlgItem(window, kMessageTextId));
+        })
+        .Press(IDOK);
+
     modal::Script& options = driver.On(kOptionsCaption);
     if (answers.CancelOptions) {
         options.Run([&given](HWND window, modal::WindowRecord&) { given[window] = "Cancel"; }).Press(IDCANCEL);
@@ -135,6 +143,12 @@ void ScriptAnswers(modal::ModalDriver& driver, const DialogAnswers& answers, std
         options.Press(IDOK);
     }
 
+    driver.On(modal::kDebitDateCaption)
+        .Run([&given, &messages, answers](HWND window, modal::WindowRecord&) {
+            given[window] = answers.TakeOfferedDebitDate ? "Yes" : "No";
+            messages[window] = WindowText(GetDlgItem(window, kMessageTextId));
+        })
+        .Press(answers.TakeOfferedDebitDate ? IDYES : IDNO);
     driver.On(kRedirectCaption)
         .Run([&given, &messages, answers](HWND window, modal::WindowRecord&) {
             given[window] = answers.OpenRedirectFolder ? "Yes" : "No";
@@ -209,6 +223,9 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
         context = std::make_unique<standin::PaymentContext>(request.SortCode, request.AccountNumber);
 
     ComPtr<ITolvarBankPaymentService> service = session.PaymentService();
+    // The module reads today from the process's environment, so a pinned day shows a chosen date's questions.
+    if (!request.Today.empty())
+        SetEnvironmentVariableA("BRENMARK_TODAY", request.Today.c_str());
 
     std::map<HWND, std::string> given, messages;
     std::unique_ptr<modal::ModalDriver> driver;

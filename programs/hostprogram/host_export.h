@@ -26,9 +26,10 @@ using Layout = modal::OptionsLayout;
 struct DialogAnswers : modal::OptionsAnswers {
     bool CancelOptions = false;
     bool CancelSave = false;
-    bool OpenRedirectFolder = false;  // the answer to the "Windows Redirect" notice
-    std::wstring OutputPath;          // full path, in any script, typed into the save dialog
-    bool OutputExists = false;        // the save dialog will ask before replacing it
+    bool OpenRedirectFolder = false;    // the answer to the "Windows Redirect" notice
+    bool TakeOfferedDebitDate = false;  // the answer to the "Debit Date" question
+    std::wstring OutputPath;            // full path, in any script, typed into the save dialog
+    bool OutputExists = false;          // the save dialog will ask before replacing it
 };
 
 struct ExportRequest {
@@ -36,6 +37,8 @@ struct ExportRequest {
     bool HasAccount = false;  // without one the run gets no payment context
     std::wstring SortCode, AccountNumber;
     bool Unattended = true;
+    // The day the module takes for today (YYYY-MM-DD); empty for the machine's.
+    std::string Today;
     DialogAnswers Answers;
     // What the host settings object proposes (ANSI).
     std::string DefaultFileName = "PAYMENTS.CSV", Extension = "csv", DefaultDirectory = "C:\\";

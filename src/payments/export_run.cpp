@@ -5,6 +5,8 @@
 #include "TolvarEBanking.h"
 #include "core/method_frame.h"
 #include "core/bank_identity.h"
+#include "payments/debit_date_rules.h"
+#include "payments/holiday_sources.h"
 #include "payments/options_dialog.h"
 #include "payments/output_file.h"
 #include "payments/payment_file_writer.h"
@@ -13,6 +15,7 @@
 #include "settings/host_text.h"
 #include "settings/payment_directory.h"
 #include "support/cstring.h"
+#include "support/platform.h"
 
 namespace {
 
@@ -69,6 +72,23 @@ long CountOf(ITolvarBankPayments* payments)
     return count;
 }
 
+// The administrator's number of processing days after the day the file goes in; the usual cycle's
+// when none or no number is set.
+int DebitDaysAfterInput(const SettingsLocation& settings)
+{
+    char text[16] = {};
+    const DWORD size = sizeof text;
+    if (!ReadSetting(settings, kDebitDaysSetting, text, &size))
+        return DebitDateRules::UsualDaysAfterInput;
+    int days = 0;
+    for (const char* digit = text; *digit; ++digit) {
+        if (*digit < '0' || *digit > '9' || days > DebitDateRules::MostDaysAfterInput)
+            return DebitDateRules::UsualDaysAfterInput;
+        days = days * 10 + (*digit - '0');
+    }
+    return days;
+}
+
 struct RunOptions {
     DATE DebitDate = 0;
     int RemittanceAdviceRequired = 0;
@@ -94,12 +114,17 @@ void AskFileDefaults(FileDefaults& defaults)
 
 // Hosts whose payments carry RTI references choose nothing: the Lintrove layout, today, no advice.
 // The first payment stays referenced (in firstPayment) until the run ends.
+// The dialog opens on the earliest date the bank can debit, and questions a date it cannot use.
 void AskOptions(ITolvarBankPayments* payments, const CString& keySuffix, const SettingsLocation& settingsLocation,
-                ComPtr<ITolvarBankPayment>& firstPayment, RunOptions& options)
+                const DebitDateInputs& dates, ComPtr<ITolvarBankPayment>& firstPayment, RunOptions& options)
 {
     if (FAILED(payments->Item(0, firstPayment.Put())) || !firstPayment || firstPayment.As<ITolvarBankPayment2>())
         return;
-    CLintroveInfoDialog dialog(options.DebitDate, options.RemittanceAdviceRequired, keySuffix, 1, settingsLocation);
+    LoadedHolidays holidays = LoadHolidays({dates.InstalledFolder, settingsLocation});
+    ShowHolidayTrouble(holidays);
+    const DebitDateRules rules(std::move(holidays.List), dates.Today, DebitDaysAfterInput(settingsLocation));
+    CLintroveInfoDialog dialog(static_cast<DATE>(rules.OpeningDate()), options.RemittanceAdviceRequired, keySuffix, 1,
+                               settingsLocation, &rules);
     if (dialog.DoModal(GetActiveWindow()) != IDOK)
         return;
     options.DebitDate = dialog.DebitDate();
@@ -163,8 +188,21 @@ HRESULT WriteAndCommit(long& status, ITolvarBankPayments* payments, const RunOpt
 
 }  // namespace
 
+const char kDebitDaysSetting[] = "DebitDaysAfterInput";
+
+DebitDateInputs DebitDateInputs::System()
+{
+    int year = 0, month = 0, day = 0;
+    platform::LocalToday(&year, &month, &day);
+    DebitDateInputs inputs;
+    inputs.Today = SerialOf(year, month, day);
+    inputs.InstalledFolder = InstalledHolidayFolder();
+    return inputs;
+}
+
 HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBankPaymentContext* context,
-                         PlacementPlatform& platform, const SettingsLocation& settingsLocation)
+                         PlacementPlatform& platform, const SettingsLocation& settingsLocation,
+                         const DebitDateInputs& dates)
 {
     FileDefaults defaults;
     AskFileDefaults(defaults);
@@ -185,7 +223,7 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
         return S_OK;
     }
     ComPtr<ITolvarBankPayment> firstPayment;
-    AskOptions(payments, keySuffix, settingsLocation, firstPayment, options);
+    AskOptions(payments, keySuffix, settingsLocation, dates, firstPayment, options);
 
     if (!placement.ShowSaveDialog(defaults.Host.Extension, defaults.InitialPath)) {
         status = ExportNothingToWrite;

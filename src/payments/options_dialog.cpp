@@ -3,10 +3,14 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
+#include <cmath>
 #include <cwchar>
+#include <string>
 #include <utility>
 
 #include "support/platform.h"
+
+const wchar_t kDebitDateCaption[] = L"Debit Date";
 
 namespace {
 
@@ -34,12 +38,13 @@ HMODULE LoadCommonControls()
 }  // namespace
 
 CLintroveInfoDialog::CLintroveInfoDialog(DATE debitDate, int remittanceAdviceRequired, const CString& accountKeySuffix,
-                                         int useLedgerwayLayout, SettingsLocation settings)
+                                         int useLedgerwayLayout, SettingsLocation settings, const DebitDateRules* rules)
     : debitDate_(debitDate),
       remittanceAdviceRequired_(remittanceAdviceRequired),
       useLedgerwayLayout_(useLedgerwayLayout),
       settingsKey_(kSettingsKeyPrefix),
-      settings_(std::move(settings))
+      settings_(std::move(settings)),
+      rules_(rules)
 {
     settingsKey_ += accountKeySuffix;
 
@@ -209,9 +214,42 @@ void CLintroveInfoDialog::OnRemittanceClicked()
 
 void CLintroveInfoDialog::OnOk()
 {
+    if (!ConfirmDebitDate())
+        return;
     // A failed write only means the choice is not remembered; this run still uses it.
     WriteSettingFlag(settings_, settingsKey_, useLedgerwayLayout_);
     ::EndDialog(m_hWnd, IDOK);
+}
+
+bool CLintroveInfoDialog::ConfirmDebitDate()
+{
+    // The Lintrove layout carries no date.
+    if (!rules_ || !useLedgerwayLayout_)
+        return true;
+    const DebitDateVerdict verdict = rules_->Check(static_cast<DaySerial>(std::floor(debitDate_)));
+    if (verdict.What == DebitDateVerdict::None)
+        return true;
+
+    const std::string question = rules_->Question(verdict);
+    std::wstring text(question.size() + 1, L'\0');
+    const int length = platform::Utf8ToWide(question.data(), static_cast<int>(question.size()), &text[0],
+                                            static_cast<int>(text.size()));
+    text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    switch (MessageBoxW(m_hWnd, text.c_str(), kDebitDateCaption, MB_ICONQUESTION | MB_YESNOCANCEL)) {
+    case IDYES: {
+        debitDate_ = static_cast<DATE>(verdict.Offered);
+        // The picker shows what the run will write.
+        SYSTEMTIME date{};
+        if (VariantTimeToSystemTime(debitDate_, &date))
+            datePicker_.SendMessage(DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&date));
+        return true;
+    }
+    case IDNO:
+        // The user may know their bank better.
+        return true;
+    default:
+        return false;
+    }
 }
 
 void CLintroveInfoDialog::OnCancel()

@@ -1,7 +1,9 @@
 // The payment options dialog: the user picks the payment file layout (Ledgerway or Lintrove) and,
 // for the Ledgerway layout, the debit date and whether remittance advice is required. The layout
 // choice is remembered per paying account ("BMBUseLWFmt" followed by the account key suffix) and
-// stored only when the user presses OK.
+// stored only when the user presses OK. Given the debit date rules, OK with a Ledgerway debit date
+// the bank cannot use asks "Debit Date" first: Yes takes the date offered, No keeps the chosen one,
+// Cancel goes back to the dialog.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +12,7 @@
 
 #include <exception>
 
+#include "payments/debit_date_rules.h"
 #include "payments/payment_resources.h"
 #include "settings/settings_store.h"
 #include "support/cstring.h"
@@ -37,9 +40,11 @@ class CLintroveInfoDialog : public CWindow {
 public:
     // The debit date and flags the dialog starts from; useLedgerwayLayout gives way to a choice
     // stored for the account.
-    // The account's choice is read from and stored in the settings at that location.
+    // The account's choice is read from and stored in the settings at that location. Without
+    // rules (they must outlive the dialog) the debit date is taken as it is.
     CLintroveInfoDialog(DATE debitDate, int remittanceAdviceRequired, const CString& accountKeySuffix,
-                        int useLedgerwayLayout, SettingsLocation settings = SettingsLocation());
+                        int useLedgerwayLayout, SettingsLocation settings = SettingsLocation(),
+                        const DebitDateRules* rules = nullptr);
     ~CLintroveInfoDialog();
     CLintroveInfoDialog(const CLintroveInfoDialog&) = delete;
     CLintroveInfoDialog& operator=(const CLintroveInfoDialog&) = delete;
@@ -68,6 +73,8 @@ private:
     void OnLayoutChosen(int id);
     void OnRemittanceClicked();
     void OnOk();
+    // False when the user wants to go back to the dialog.
+    bool ConfirmDebitDate();
     void OnCancel();
     void OnDateTimeChange(const NMDATETIMECHANGE& change);
     void EnableLedgerwayOptions();
@@ -83,4 +90,8 @@ private:
     SettingsLocation settings_;
     // What a message's handling raised, kept until DoModal raises it again.
     std::exception_ptr failure_;
+    const DebitDateRules* rules_;
 };
+
+// The question's caption.
+extern const wchar_t kDebitDateCaption[];

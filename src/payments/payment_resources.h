@@ -1,4 +1,5 @@
-// Resource identifiers of the payment side: the result texts and the payment options dialog.
+// Resource identifiers of the payment side: the result texts, the payment options dialog and the
+// bank holidays the module was built with.
 // The resources themselves are in payments/payment_resources.rc, which the module's script includes.
 #pragma once
 
@@ -13,3 +14,6 @@
 #define IDC_DEBIT_DATE 221
 #define IDC_REMITTANCE_ADVICE 223
 #define IDC_LEDGERWAY_OPTIONS 224
+
+// The England and Wales bank holiday list (data/bank-holidays.json), as RCDATA.
+#define IDR_BANK_HOLIDAYS 400

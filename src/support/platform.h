@@ -35,6 +35,11 @@ int Utf8ToWide(const char* text, int len, WideChar* out, int outSize, bool stric
 // Wide to UTF-8; a lone surrogate becomes U+FFFD.
 int WideToUtf8(const WideChar* text, int len, char* out, int outSize);
 
+// Today's local date. A process pins it by setting BRENMARK_TODAY to a date written YYYY-MM-DD in
+// its environment (tests and demonstrations of dates the machine's clock is not on); any other value
+// there is ignored. Read at each call: nothing of it is kept in the module.
+void LocalToday(int* year, int* month, int* day);
+
 // One line of developer diagnostics to the debugger output channel.
 void DebugOutput(const char* text);
 

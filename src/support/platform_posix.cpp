@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+
+#include "support/pinned_date.h"
 
 static_assert(sizeof(platform::WideChar) == 2, "build the native core with -fshort-wchar");
 
@@ -226,6 +229,19 @@ bool CalendarDateToOleDate(int year, int month, int day, double* date)
         return false;
     *date = static_cast<double>(DaysFromOleEpoch(year, month, day));
     return true;
+}
+
+void LocalToday(int* year, int* month, int* day)
+{
+    const char* pinned = std::getenv("BRENMARK_TODAY");
+    if (pinned && ParsePinnedDate(pinned, year, month, day))
+        return;
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    *year = local.tm_year + 1900;
+    *month = local.tm_mon + 1;
+    *day = local.tm_mday;
 }
 
 void DebugOutput(const char* text)

@@ -4,6 +4,8 @@
 #include <mbstring.h>
 #include <oleauto.h>
 
+#include "support/pinned_date.h"
+
 namespace platform {
 
 // CP_ACP, not CP_THREAD_ACP: the narrow system calls (files, registry, window texts, resources)
@@ -59,6 +61,19 @@ bool CalendarDateToOleDate(int year, int month, int day, double* date)
     time.wMonth = static_cast<WORD>(month);
     time.wDay = static_cast<WORD>(day);
     return SystemTimeToVariantTime(&time, date) != FALSE;
+}
+
+void LocalToday(int* year, int* month, int* day)
+{
+    char pinned[16] = {};
+    const DWORD length = GetEnvironmentVariableA("BRENMARK_TODAY", pinned, sizeof pinned);
+    if (length > 0 && length < sizeof pinned && ParsePinnedDate(pinned, year, month, day))
+        return;
+    SYSTEMTIME local = {};
+    GetLocalTime(&local);
+    *year = local.wYear;
+    *month = local.wMonth;
+    *day = local.wDay;
 }
 
 void DebugOutput(const char* text)

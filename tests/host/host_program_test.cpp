@@ -149,7 +149,7 @@ TEST_F(HostProgramTest, ExportsTheSampleBatchInTheLedgerwayLayoutWithDateAndRemi
 
     const HostRun run = Host("export " + Quoted(Sample(L"payments.csv")) +
                              " --sort-code 40-11-22 --account 87654321 --layout ledgerway --debit-date 2026-12-07"
-                             " --remittance yes --output " +
+                             " --today 2026-12-01 --remittance yes --output " +
                              Quoted(output));
 
     EXPECT_EQ(1u, run.Code) << run.Output;
@@ -173,6 +173,49 @@ TEST_F(HostProgramTest, ExportsTheSampleBatchInTheLedgerwayLayoutWithDateAndRemi
                                                  "Payments: 7, 3 passed, 4 failed\n\n" +
                                                  table))
         << run.Output;
+}
+
+TEST_F(HostProgramTest, TheOptionsDialogOpensOnTheEarliestDebitDateForThePinnedToday)
+{
+    const std::string output = Path("earliest.csv");
+
+    // Made on Christmas Eve 2026: Christmas Day and Boxing Day's substitute put the date at the 30th.
+    const HostRun run = Host("export " + Quoted(Sample(L"payments.csv")) +
+                             " --sort-code 40-11-22 --account 87654321 --layout ledgerway --today 2026-12-24"
+                             " --output " +
+                             Quoted(output));
+
+    EXPECT_EQ(1u, run.Code) << run.Output;
+    EXPECT_NE(std::string::npos, run.Output.find("  \"Brenmark Ledgerway/Lintrove Payment Processing\": Ledgerway "
+                                                 "layout, debit date 30/12/2026, remittance advice no: OK\n"))
+        << run.Output;
+    EXPECT_EQ(std::string::npos, run.Output.find("Debit Date")) << run.Output;
+    EXPECT_EQ(0u, ReadBytes(output).find("DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,"
+                                         "BenRef,Amount,RemAdvReq\r\n30/12/2026,"));
+}
+
+TEST_F(HostProgramTest, TheDebitDateQuestionIsAnsweredAndReported)
+{
+    const std::string output = Path("question.csv");
+    const std::string question =
+        "  \"Debit Date\" \"Friday 25/12/2026 is Christmas Day, a bank holiday in England and Wales: Bacs does not "
+        "process payments on it. Use Tuesday 29/12/2026, the next date the bank can debit, instead?\": ";
+    const std::string command = "export " + Quoted(Sample(L"payments.csv")) +
+                                " --layout ledgerway --today 2026-12-10 --debit-date 2026-12-25 --output " +
+                                Quoted(output);
+
+    const HostRun offered = Host(command + " --debit-date-answer yes");
+    EXPECT_EQ(1u, offered.Code) << offered.Output;
+    EXPECT_NE(std::string::npos, offered.Output.find(question + "Yes\n")) << offered.Output;
+    EXPECT_EQ(0u, ReadBytes(output).find("DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,"
+                                         "BenRef,Amount,RemAdvReq\r\n29/12/2026,"));
+
+    // Without an answer the date given is kept, as the user who knows their bank may.
+    const HostRun kept = Host(command);
+    EXPECT_EQ(1u, kept.Code) << kept.Output;
+    EXPECT_NE(std::string::npos, kept.Output.find(question + "No\n")) << kept.Output;
+    EXPECT_EQ(0u, ReadBytes(output).find("DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,"
+                                         "BenRef,Amount,RemAdvReq\r\n25/12/2026,"));
 }
 
 TEST_F(HostProgramTest, RtiPaymentsGetNoOptionsDialogAndTheLintroveLayout)

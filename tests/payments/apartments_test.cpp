@@ -145,6 +145,13 @@ protected:
         GetTempPathA(MAX_PATH, temp);
         root_ = std::string(temp) + "apartments-" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(root_.c_str(), nullptr);
+        // 7 December 2026 is a date the bank can use for a file made on 1 December.
+        SetEnvironmentVariableA("BRENMARK_TODAY", "2026-12-01");
+    }
+    void TearDown() override
+    {
+        SetEnvironmentVariableA("BRENMARK_TODAY", nullptr);
+        ComTest::TearDown();
     }
     std::string root_;
 };

@@ -51,9 +51,12 @@ protected:
         settings_.DefaultFileName = "PAY.CSV";
         settings_.FileExtension = "csv";
         service_ = MakePaymentServiceAt(SettingsLocation(folder_));
+        // The debit dates these runs choose are ones the bank can use when the file is made that day.
+        SetEnvironmentVariableA("BRENMARK_TODAY", "2026-12-01");
     }
     void TearDown() override
     {
+        SetEnvironmentVariableA("BRENMARK_TODAY", nullptr);
         service_.Reset();
         DeleteFileA(OutputPath().c_str());
         ComTest::TearDown();
