@@ -183,6 +183,8 @@ void PaymentRun(hostprogram::HostSession& session)
     batch.Add(Payment(L"20-45-77", L"31926819", L"Alder Timber Supplies", 1250, L"4471"));
     batch.Add(Payment(L"30-96-26", L"44170621", L"M. Okafor", 86.4, L"2211"));
 
+    // Made on 10 December 2026, so that 14 December is a date the bank can use.
+    SetEnvironmentVariableA("BRENMARK_TODAY", "2026-12-10");
     SYSTEMTIME debitDate{2026, 12, 1, 14, 0, 0, 0, 0};
     modal::ModalDriver driver;
     modal::Script& options = driver.On(modal::kOptionsCaption);
@@ -232,6 +234,29 @@ void RedirectRun(hostprogram::HostSession& session)
     CheckRun(driver, "redirect run", status, 0);
     if (!Exists(store + "\\payments.csv"))
         Problem("redirect run: no payment file in " + store);
+}
+
+// Made on Thursday 10 December 2026, the file is to be debited on Christmas Day: the module names
+// the day and offers Tuesday 29 December, which the user takes.
+void DebitDateRun(hostprogram::HostSession& session)
+{
+    SetEnvironmentVariableA("BRENMARK_TODAY", "2026-12-10");
+    const std::string folder = "C:\\Christmas Payments";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    DeleteFileA((folder + "\\payments.csv").c_str());
+    ProposePaymentFile(session, folder);
+    standin::PaymentBatch batch;
+    batch.Add(Payment(L"20-45-77", L"31926819", L"Alder Timber Supplies", 1250, L"4471"));
+
+    const SYSTEMTIME christmas{2026, 12, 5, 25, 0, 0, 0, 0};
+    modal::ModalDriver driver;
+    driver.On(modal::kOptionsCaption).Click(IDC_LEDGERWAY_LAYOUT).SetDate(IDC_DEBIT_DATE, christmas).Press(IDOK);
+    Picture(driver.On(modal::kDebitDateCaption), "debit-date-question").Press(IDYES);
+    driver.OnNext().Press(IDOK);
+
+    const long status = ExportStatus(session, batch);
+    CheckRun(driver, "debit date run", status, 0);
+    SetEnvironmentVariableA("BRENMARK_TODAY", nullptr);
 }
 
 // The host's default payment folder is gone: the module says so and proposes its root folder.
@@ -325,6 +350,7 @@ int main(int argc, char** argv)
         DeleteFileA((KnownFolder(CSIDL_COMMON_APPDATA) + "\\TOLVAR\\Tolvar EBanking\\BANKSERV.INI").c_str());
         PaymentRun(session);
         RedirectRun(session);
+        DebitDateRun(session);
         MissingFolderRun(session);
         NotWrittenRun(session);
         StatementRun(session, argv[2]);
