@@ -46,7 +46,7 @@ CString AccountKeySuffix(ITolvarBankPaymentContext* context)
         return suffix;
     Bstr sortCode;
     if (SUCCEEDED(account->get_SortCode(sortCode.Put())))
-        suffix = ToDigitText(sortCode.Text());
+        suffix = ToDigitText(sortCode.Text(), sortCode.Length());
     suffix.Append("_");
     Bstr accountNumber;
     if (SUCCEEDED(account->get_AccountNumber(accountNumber.Put())))
