@@ -50,7 +50,7 @@ CString AccountKeySuffix(ITolvarBankPaymentContext* context)
     suffix.Append("_");
     Bstr accountNumber;
     if (SUCCEEDED(account->get_AccountNumber(accountNumber.Put())))
-        suffix.Append(ToDigitText(accountNumber.Text()));
+        suffix.Append(ToDigitText(accountNumber.Text(), accountNumber.Length()));
     return suffix;
 }
 
