@@ -46,11 +46,11 @@ CString AccountKeySuffix(ITolvarBankPaymentContext* context)
         return suffix;
     Bstr sortCode;
     if (SUCCEEDED(account->get_SortCode(sortCode.Put())))
-        suffix = ToDigitText(sortCode.Text());
+        suffix = ToDigitText(sortCode.Text(), sortCode.Length());
     suffix.Append("_");
     Bstr accountNumber;
     if (SUCCEEDED(account->get_AccountNumber(accountNumber.Put())))
-        suffix.Append(ToDigitText(accountNumber.Text()));
+        suffix.Append(ToDigitText(accountNumber.Text(), accountNumber.Length()));
     return suffix;
 }
 

@@ -29,8 +29,10 @@ constexpr long kLastResultCode = 36;
 bool IsAllowedCharacter(char character);
 bool IsAllowedText(const char* text);
 
-// Whether text holds a comma, carriage return or line feed: any of them would move or split the
-// fields of an unquoted comma-separated record.
+// A comma, carriage return or line feed: any of them would move or split the fields of an unquoted
+// comma-separated record.
+bool IsFieldBreak(char character);
+// Whether text holds a field break.
 bool HoldsFieldBreak(const char* text);
 
 // A digit text (of a sort code) of exactly six digits.

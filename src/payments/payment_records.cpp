@@ -12,21 +12,24 @@ const char kLedgerwayHeader[] =
 
 namespace {
 
-// One text of the payment as read once from its source.
-class HostText {
+// One text as the payment gave it, read once: its whole length, whatever units it holds.
+class GivenText {
 public:
-    HostText() = default;
-    HostText(PaymentValues& payment, PaymentText which) : view_(payment.Read(which)) {}
+    GivenText() = default;
+    GivenText(PaymentValues& payment, PaymentText which) : view_(payment.Read(which)) {}
     const platform::WideChar* Text() const { return view_.Text; }
     std::size_t Length() const { return view_.Length; }
     bool IsEmpty() const { return Length() == 0; }
-    // Characters above U+00FF would be lost in the narrow text.
-    bool LosesCharacters() const { return HoldsCharacterAboveNarrowRange(Text(), Length()); }
+    // A NUL would end the narrow text early and hide what follows it from the checks, wherever it
+    // stands.
+    bool HoldsNul() const { return ::HoldsNul(Text(), Length()); }
+    // Characters above U+00FF would be lost in the narrow text; so would anything after a NUL.
+    bool LosesCharacters() const { return HoldsNul() || HoldsCharacterAboveNarrowRange(Text(), Length()); }
     // The same for the part of the text that goes into the file, its first count characters: the
     // narrow text holds one byte for each character the check lets through.
     bool LosesCharactersInFirst(std::size_t count) const
     {
-        return HoldsCharacterAboveNarrowRange(Text(), Length() < count ? Length() : count);
+        return HoldsNul() || HoldsCharacterAboveNarrowRange(Text(), Length() < count ? Length() : count);
     }
 
 private:
@@ -36,16 +39,16 @@ private:
 // A converted host text of the record's own, so that the next conversion cannot overwrite it.
 class FieldText {
 public:
-    static FieldText Narrow(const HostText& text)
+    static FieldText Narrow(const GivenText& text)
     {
         FieldText field;
-        field.length_ = ToNarrowTextInto(text.Text(), field.text_);
+        field.length_ = ToNarrowTextInto(text.Text(), text.Length(), field.text_);
         return field;
     }
-    static FieldText Digits(const HostText& text)
+    static FieldText Digits(const GivenText& text)
     {
         FieldText field;
-        field.length_ = ToDigitTextInto(text.Text(), field.text_);
+        field.length_ = ToDigitTextInto(text.Text(), text.Length(), field.text_);
         return field;
     }
 
@@ -75,32 +78,25 @@ private:
 };
 
 // One record on its way to the file: gathered in a fixed buffer and written with one call. A record
-// longer than the buffer (only an RTI reference has no bound) goes out in pieces.
+// longer than the buffer (only an RTI reference has no bound) goes out in pieces. The host's texts
+// go in as fields: each comma, CR and LF in them becomes a space, so that whatever a text holds the
+// record stays one line of its layout's fields (the checks have already seen the text as it came).
 class RecordWriter {
 public:
     explicit RecordWriter(PaymentFileWriter& file) : file_(file) {}
     RecordWriter(const RecordWriter&) = delete;
     RecordWriter& operator=(const RecordWriter&) = delete;
 
-    void Add(const char* text, std::size_t length)
-    {
-        while (length > 0) {
-            if (used_ == sizeof buffer_)
-                Flush();
-            const std::size_t room = sizeof buffer_ - used_;
-            const std::size_t piece = length < room ? length : room;
-            std::memcpy(buffer_ + used_, text, piece);
-            used_ += piece;
-            text += piece;
-            length -= piece;
-        }
-    }
+    // The record's own text: separators, constants, the amount.
+    void Add(const char* text, std::size_t length) { Put(text, length, false); }
     void Add(const char* text) { Add(text, std::strlen(text)); }
-    void Add(const FieldText& text) { Add(text.Text(), text.Length()); }
+    // A field's text from the host.
+    void AddField(const char* text, std::size_t length) { Put(text, length, true); }
+    void AddField(const FieldText& text) { AddField(text.Text(), text.Length()); }
     // The first count characters of the text (all of a shorter one).
     void AddFirst(const FieldText& text, std::size_t count)
     {
-        Add(text.Text(), text.Length() < count ? text.Length() : count);
+        AddField(text.Text(), text.Length() < count ? text.Length() : count);
     }
     // Zeros in front of text up to width characters; a longer text goes whole.
     void AddZeroPadded(const char* text, std::size_t length, std::size_t width)
@@ -111,7 +107,7 @@ public:
             Add(kZeros, piece);
             missing -= piece;
         }
-        Add(text, length);
+        AddField(text, length);
     }
     // The amount field: written, and noted for the file's total as written.
     void AddAmount(const char* text, std::size_t length)
@@ -127,6 +123,25 @@ public:
     }
 
 private:
+    void Put(const char* text, std::size_t length, bool field)
+    {
+        while (length > 0) {
+            if (used_ == sizeof buffer_)
+                Flush();
+            const std::size_t room = sizeof buffer_ - used_;
+            const std::size_t piece = length < room ? length : room;
+            std::memcpy(buffer_ + used_, text, piece);
+            if (field) {
+                for (std::size_t i = used_; i < used_ + piece; ++i) {
+                    if (IsFieldBreak(buffer_[i]))
+                        buffer_[i] = ' ';
+                }
+            }
+            used_ += piece;
+            text += piece;
+            length -= piece;
+        }
+    }
     void Flush()
     {
         file_.Write(buffer_, used_);
@@ -176,7 +191,7 @@ void Trace(const char* text)
 // Lintrove field 6: the RTI reference when the payment is an RTI payment, else the details.
 // Whether the ANSI text holds exactly the host's characters, so that the code page replaced or lost
 // none of them (a character it cannot hold would go into the file as another one).
-bool KeepsEveryCharacter(const HostText& host, const CString& ansi)
+bool KeepsEveryCharacter(const GivenText& host, const CString& ansi)
 {
     constexpr int kMostUnits = 16;  // more than any reference that can pass
     platform::WideChar back[kMostUnits];
@@ -190,22 +205,23 @@ bool KeepsEveryCharacter(const HostText& host, const CString& ansi)
 void AddLintroveLastField(RecordWriter& record, PaymentValues& payment, ResultKeeper& result)
 {
     if (payment.IsRtiPayment()) {
-        const HostText reference(payment, PaymentText::RtiReference);
+        const GivenText reference(payment, PaymentText::RtiReference);
         const CString rti(reference.Text());
-        result.RequireRti(IsValidRtiReference(rti) && KeepsEveryCharacter(reference, rti), kInvalidRtiReference);
+        result.RequireRti(IsValidRtiReference(rti) && !reference.HoldsNul() && KeepsEveryCharacter(reference, rti),
+                          kInvalidRtiReference);
         // Left-justified in at least four characters.
-        record.Add(rti, static_cast<std::size_t>(rti.GetLength()));
+        record.AddField(rti, static_cast<std::size_t>(rti.GetLength()));
         for (int length = rti.GetLength(); length < 4; ++length)
             record.Add(" ", 1);
         return;
     }
 
-    const HostText details(payment, PaymentText::Details);
+    const GivenText details(payment, PaymentText::Details);
     FieldText field = FieldText::Narrow(details);
     constexpr std::size_t kDetailsLength = 80;
     field.Cut(kDetailsLength);
     result.Require(!HoldsFieldBreak(field.Text()) && !details.LosesCharactersInFirst(kDetailsLength), kInvalidDetails);
-    record.Add(field);
+    record.AddField(field);
 }
 
 // A Ledgerway account: its number, the account type "00" and its sort code, each field followed
@@ -224,15 +240,15 @@ constexpr LedgerwayAccount kLedgerwayPayee{PaymentText::PayeeAccountNumber, Paym
 void AddLedgerwayAccount(RecordWriter& record, PaymentValues& payment, ResultKeeper& result,
                          const LedgerwayAccount& account)
 {
-    const HostText number(payment, account.Number);
+    const GivenText number(payment, account.Number);
     result.Require(IsValidLedgerwayAccountNumber(number.Text(), number.Length()), account.InvalidNumber);
-    record.Add(FieldText::Narrow(number));
+    record.AddField(FieldText::Narrow(number));
     record.Add(",00,", 4);
 
-    const HostText sortCode(payment, account.SortCode);
+    const GivenText sortCode(payment, account.SortCode);
     const FieldText sortDigits = FieldText::Digits(sortCode);
-    result.Require(IsValidSortCode(sortDigits.Text()), account.InvalidSortCode);
-    record.Add(sortDigits);
+    result.Require(IsValidSortCode(sortDigits.Text()) && !sortCode.HoldsNul(), account.InvalidSortCode);
+    record.AddField(sortDigits);
     record.Add(",", 1);
 }
 
@@ -249,21 +265,22 @@ bool WriteLintroveRecord(PaymentFileWriter& file, PaymentValues& payment)
     ResultKeeper result(payment);
     RecordWriter record(file);
 
-    const HostText sortCode(payment, PaymentText::PayeeSortCode);
+    const GivenText sortCode(payment, PaymentText::PayeeSortCode);
     const FieldText sortDigits = FieldText::Digits(sortCode);
-    result.Require(IsValidSortCode(sortDigits.Text()), kInvalidPayeeSortCode);
-    record.Add(sortDigits);
+    result.Require(IsValidSortCode(sortDigits.Text()) && !sortCode.HoldsNul(), kInvalidPayeeSortCode);
+    record.AddField(sortDigits);
     record.Add(",", 1);
 
-    const HostText account(payment, PaymentText::PayeeAccountNumber);
+    const GivenText account(payment, PaymentText::PayeeAccountNumber);
     const FieldText accountText = FieldText::Narrow(account);
-    if (!result.Require(IsValidLintroveAccountNumber(accountText.Text()), kInvalidPayeeAccountNumber))
+    if (!result.Require(IsValidLintroveAccountNumber(accountText.Text()) && !account.LosesCharacters(),
+                        kInvalidPayeeAccountNumber))
         Trace("Invalid Account Number Length or Invalid Characters");
     // Trailing spaces dropped, zeros in front up to 8 characters.
     record.AddZeroPadded(accountText.Text(), LengthWithoutTrailingSpaces(accountText.Text()), 8);
     record.Add(",", 1);
 
-    const HostText name(payment, PaymentText::PayeeAccountName);
+    const GivenText name(payment, PaymentText::PayeeAccountName);
     FieldText nameText = FieldText::Narrow(name);
     nameText.UpperCase();
     record.AddFirst(nameText, 18);
@@ -280,10 +297,10 @@ bool WriteLintroveRecord(PaymentFileWriter& file, PaymentValues& payment)
     record.Add(",", 1);
 
     // The roll number when there is one, else the payee's BACS reference.
-    const HostText rollNumber(payment, PaymentText::PayeeRollNumber);
+    const GivenText rollNumber(payment, PaymentText::PayeeRollNumber);
     const bool fromRollNumber = !rollNumber.IsEmpty();
-    const HostText bacsReference = fromRollNumber ? HostText() : HostText(payment, PaymentText::PayeeBacsReference);
-    const HostText& reference = fromRollNumber ? rollNumber : bacsReference;
+    const GivenText bacsReference = fromRollNumber ? GivenText() : GivenText(payment, PaymentText::PayeeBacsReference);
+    const GivenText& reference = fromRollNumber ? rollNumber : bacsReference;
     FieldText referenceText = FieldText::Narrow(reference);
     referenceText.UpperCase();
     record.AddFirst(referenceText, 18);
@@ -305,30 +322,30 @@ bool WriteLedgerwayRecord(PaymentFileWriter& file, PaymentValues& payment, const
     record.Add(debitDateText);
     record.Add(",", 1);
 
-    const HostText bankRef(payment, PaymentText::PayeeBacsReference);
+    const GivenText bankRef(payment, PaymentText::PayeeBacsReference);
     result.Require(IsValidLedgerwayBankReference(bankRef.Text(), bankRef.Length()), kInvalidPayeeBacsReference);
     const FieldText bankRefText = FieldText::Narrow(bankRef);
     if (bankRef.Length() <= 4)
         record.AddZeroPadded(bankRefText.Text(), bankRefText.Length(), 4);
     else
-        record.Add(bankRefText);
+        record.AddField(bankRefText);
     record.Add(",", 1);
 
     AddLedgerwayAccount(record, payment, result, kLedgerwayPayer);
 
-    const HostText name(payment, PaymentText::PayeeAccountName);
+    const GivenText name(payment, PaymentText::PayeeAccountName);
     const FieldText nameText = FieldText::Narrow(name);
     result.Require(!HoldsFieldBreak(nameText.Text()) && !name.LosesCharacters(), kInvalidPayeeAccountName);
-    record.Add(nameText);
+    record.AddField(nameText);
     record.Add(",", 1);
 
     AddLedgerwayAccount(record, payment, result, kLedgerwayPayee);
 
     // The roll number, upper-cased, when there is one; else the payer's account name as it is.
-    const HostText rollNumber(payment, PaymentText::PayeeRollNumber);
+    const GivenText rollNumber(payment, PaymentText::PayeeRollNumber);
     const bool fromRollNumber = !rollNumber.IsEmpty();
-    const HostText payerName = fromRollNumber ? HostText() : HostText(payment, PaymentText::PayerAccountName);
-    const HostText& benRefSource = fromRollNumber ? rollNumber : payerName;
+    const GivenText payerName = fromRollNumber ? GivenText() : GivenText(payment, PaymentText::PayerAccountName);
+    const GivenText& benRefSource = fromRollNumber ? rollNumber : payerName;
     FieldText benRef = FieldText::Narrow(benRefSource);
     if (fromRollNumber)
         benRef.UpperCase();
@@ -336,7 +353,7 @@ bool WriteLedgerwayRecord(PaymentFileWriter& file, PaymentValues& payment, const
     benRef.Cut(kBenRefLength);
     result.Require(!HoldsFieldBreak(benRef.Text()) && !benRefSource.LosesCharactersInFirst(kBenRefLength),
                    fromRollNumber ? kInvalidPayeeRollNumber : kInvalidPayerAccountName);
-    record.Add(benRef);
+    record.AddField(benRef);
     record.Add(",", 1);
 
     const double amount = payment.ReadAmount();

@@ -1,42 +1,51 @@
 #include "settings/host_text.h"
 
-// The classic-locale wide-to-narrow conversion: one byte per character up to U+00FF. Written out
-// rather than left to the C library, whose result depends on the process's locale.
-std::size_t ToNarrowTextInto(const platform::WideChar* text, char (&out)[kHostTextMaxChars + 1])
+namespace {
+
+// How many of the first length units the narrow text carries: it stops at a NUL, at a character
+// above U+00FF and at its greatest length.
+std::size_t CarriedUnits(const platform::WideChar* text, std::size_t length)
 {
-    std::size_t length = 0;
+    std::size_t carried = 0;
     if (text) {
-        for (; length < kHostTextMaxChars && text[length] != 0; ++length) {
-            const unsigned long unit = static_cast<unsigned long>(text[length]);
-            if (unit > 0xFF)
+        for (; carried < length && carried < kHostTextMaxChars; ++carried) {
+            const unsigned long unit = static_cast<unsigned long>(text[carried]);
+            if (unit == 0 || unit > 0xFF)
                 break;
-            out[length] = static_cast<char>(static_cast<unsigned char>(unit));
         }
     }
-    out[length] = '\0';
-    return length;
+    return carried;
 }
 
-std::size_t ToDigitTextInto(const platform::WideChar* text, char (&out)[kHostTextMaxChars + 1])
+}  // namespace
+
+// The classic-locale wide-to-narrow conversion: one byte per character up to U+00FF. Written out
+// rather than left to the C library, whose result depends on the process's locale.
+std::size_t ToNarrowTextInto(const platform::WideChar* text, std::size_t length, char (&out)[kHostTextMaxChars + 1])
 {
+    const std::size_t carried = CarriedUnits(text, length);
+    for (std::size_t i = 0; i < carried; ++i)
+        out[i] = static_cast<char>(static_cast<unsigned char>(text[i]));
+    out[carried] = '\0';
+    return carried;
+}
+
+std::size_t ToDigitTextInto(const platform::WideChar* text, std::size_t length, char (&out)[kHostTextMaxChars + 1])
+{
+    const std::size_t carried = CarriedUnits(text, length);
     std::size_t kept = 0;
-    if (text) {
-        for (std::size_t i = 0; i < kHostTextMaxChars && text[i] != 0; ++i) {
-            const unsigned long unit = static_cast<unsigned long>(text[i]);
-            if (unit > 0xFF)
-                break;
-            if (unit >= '0' && unit <= '9')
-                out[kept++] = static_cast<char>(unit);
-        }
+    for (std::size_t i = 0; i < carried; ++i) {
+        if (text[i] >= '0' && text[i] <= '9')
+            out[kept++] = static_cast<char>(text[i]);
     }
     out[kept] = '\0';
     return kept;
 }
 
-HostTextCopy ToDigitText(const platform::WideChar* text)
+HostTextCopy ToDigitText(const platform::WideChar* text, std::size_t length)
 {
     HostTextCopy copy;
-    copy.Length = ToDigitTextInto(text, copy.Text);
+    copy.Length = ToDigitTextInto(text, length, copy.Text);
     return copy;
 }
 
@@ -46,6 +55,17 @@ bool HoldsCharacterAboveNarrowRange(const platform::WideChar* text, std::size_t 
         return false;
     for (std::size_t i = 0; i < length; ++i) {
         if (static_cast<unsigned long>(text[i]) > 0xFF)
+            return true;
+    }
+    return false;
+}
+
+bool HoldsNul(const platform::WideChar* text, std::size_t length)
+{
+    if (!text)
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] == 0)
             return true;
     }
     return false;

@@ -35,15 +35,26 @@ std::wstring ToWide(std::string_view text, StatementEncoding encoding = Statemen
     return encoding == StatementEncoding::Utf8 ? WideFromUtf8(text) : WideFromAnsi(text);
 }
 
+// Characters that make a text read differently from what it holds, in the host's statement and
+// wherever the host shows it: the control characters (C0, DEL and C1, as Unicode code points, so
+// after the file's encoding is read) and the bidirectional embeddings, overrides and isolates.
+bool IsUntrustedCharacter(wchar_t character)
+{
+    const unsigned long code = static_cast<unsigned long>(character);
+    return code <= 0x1F || (code >= 0x7F && code <= 0x9F) || (code >= 0x202A && code <= 0x202E) ||
+           (code >= 0x2066 && code <= 0x2069);
+}
+
+// A text of the file as the host gets it: read in the file's encoding, each untrusted character
+// one space.
 Bstr ToBstr(const CString& text, StatementEncoding encoding)
 {
-    Bstr result;
-    if (encoding == StatementEncoding::Ansi) {
-        result = Bstr::Attach(text.AllocSysString());
-    } else {
-        const std::wstring wide = ToWide({text, static_cast<size_t>(text.GetLength())}, encoding);
-        result = Bstr::Attach(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
+    std::wstring wide = ToWide({text, static_cast<size_t>(text.GetLength())}, encoding);
+    for (wchar_t& character : wide) {
+        if (IsUntrustedCharacter(character))
+            character = L' ';
     }
+    Bstr result = Bstr::Attach(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
     if (!result.Get())
         Raise(E_OUTOFMEMORY);
     return result;

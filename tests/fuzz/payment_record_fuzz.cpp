@@ -1,6 +1,7 @@
 // One payment's field set through the checks and the record text of both layouts. What must hold
-// of a record that passes the checks: it is one line with the layout's field count (so no comma,
-// carriage return or line feed inside a field), every byte is a character the module may write
+// of every record, whatever the checks say: it is one line with the layout's field count (so no
+// comma, carriage return or line feed inside a field) and no zero byte. Of a record that passes
+// the checks: every byte is a character the module may write
 // (printable ASCII, or a character of the payment's own texts, as its own byte or in the ANSI code
 // page, never one made up by a conversion), and the amount field reads back to the amount rounded to pence. Any record:
 // the writer returns, the result codes it puts are the layout's, a passing record puts only 0.
@@ -134,15 +135,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
     if (valid != (payment.Codes.size() == 1 && payment.RtiCodes.empty()))
         std::abort();
-    if (!valid)
-        return 0;
 
     const std::vector<std::string> fields = Fields(record);
     if (fields.size() != (layout == 0 ? 6u : 12u))
         std::abort();
+    if (record.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+        std::abort();
+    if (!valid)
+        return 0;
+
     for (unsigned char c : record) {
-        if (c == '\r' || c == '\n' || c == '\0')
-            std::abort();
         if (c >= 0x20 && c < 0x7F && c != '?')
             continue;
         // The byte's own value (the narrow texts), or the ANSI code page's character for it (the

@@ -48,7 +48,7 @@ const char kLintroveBytes[] = "123456,12345678,J. SMITH & CO,1234.50,12,March in
                               "12345,11223344,NORTHGATE MOTORS,410.00,88,Van service\r\n"
                               "601613,31926819,BRIGHT BUILDING SO,75.00,AB/12-3,Mortgage top-up\r\n"
                               "404784,70872490,M. KOWALSKI,-5.00,19,Refund reversal\r\n"
-                              "204577,43218765,SMITH, JONES & CO,1200.00,INV#77,Consultancy\r\n";
+                              "204577,43218765,SMITH  JONES & CO,1200.00,INV#77,Consultancy\r\n";
 
 const char kLedgerwayBytes[] =
     "DebitDate,BankRef,DBAcNo,DBAcType,DBSC,BenName,BenAcNo,BenAcType,BenSC,BenRef,Amount,RemAdvReq\r\n"
@@ -58,7 +58,7 @@ const char kLedgerwayBytes[] =
     "07/12/2026,0088,87654321,00,401122,Northgate Motors,11223344,00,12345,Acme Ltd,410.00,Y\r\n"
     "07/12/2026,0000,87654321,00,401122,Bright Building Society,31926819,00,601613,AB/12-3,75.00,Y\r\n"
     "07/12/2026,0019,87654321,00,401122,M. Kowalski,70872490,00,404784,Acme Ltd,-5.00,Y\r\n"
-    "07/12/2026,inv#77,87654321,00,401122,Smith, Jones & Co,43218765,00,204577,Acme Ltd,1200.00,Y\r\n";
+    "07/12/2026,inv#77,87654321,00,401122,Smith  Jones & Co,43218765,00,204577,Acme Ltd,1200.00,Y\r\n";
 
 class HostProgramTest : public ::testing::Test {
 protected:

@@ -329,7 +329,7 @@ TEST_F(PaymentCheckTest, LintroveReference)
         {"roll number with comma",
          [](PaymentData& p) { p.PayeeRollNumber = L"AB,12"; },
          31,
-         LintroveWith(4, "AB,12"),
+         LintroveWith(4, "AB 12"),
          {kReferenceTrace}},
         {"BACS reference",
          [](PaymentData& p) { p.PayeeBacsReference = L"ref#1"; },
@@ -341,7 +341,7 @@ TEST_F(PaymentCheckTest, LintroveReference)
         {"line break in roll number",
          [](PaymentData& p) { p.PayeeRollNumber = L"AB\r\n12"; },
          31,
-         LintroveWith(4, "AB\r\r\n12"),
+         LintroveWith(4, "AB  12"),
          {kReferenceTrace}},
         {"roll number above U+00FF",
          [](PaymentData& p) { p.PayeeRollNumber = L"ab\u014112"; },
@@ -362,10 +362,11 @@ TEST_F(PaymentCheckTest, LintroveDetails)
         {"any other character", [](PaymentData& p) { p.Details = L"O'Brien (#1); caf\u00e9"; }, 0,
          LintroveWith(5, "O'Brien (#1); caf\xE9")},
         {"empty", [](PaymentData& p) { p.Details = L""; }, 0, LintroveWith(5, "")},
-        // Sound behaviour: a comma or line break would shift or split the record.
-        {"comma", [](PaymentData& p) { p.Details = L"March, April"; }, 33, LintroveWith(5, "March, April")},
-        {"line feed", [](PaymentData& p) { p.Details = L"March\nApril"; }, 33, LintroveWith(5, "March\r\nApril")},
-        {"carriage return", [](PaymentData& p) { p.Details = L"March\rApril"; }, 33, LintroveWith(5, "March\rApril")},
+        // Sound behaviour: a comma or line break would shift or split the record; it is written as a
+        // space and fails the check.
+        {"comma", [](PaymentData& p) { p.Details = L"March, April"; }, 33, LintroveWith(5, "March  April")},
+        {"line feed", [](PaymentData& p) { p.Details = L"March\nApril"; }, 33, LintroveWith(5, "March April")},
+        {"carriage return", [](PaymentData& p) { p.Details = L"March\rApril"; }, 33, LintroveWith(5, "March April")},
         {"comma past the cut", [](PaymentData& p) { p.Details = std::wstring(80, L'd') + L",x"; }, 0,
          LintroveWith(5, std::string(80, 'd'))},
         {"character above U+00FF", [](PaymentData& p) { p.Details = L"Fee \u20ac5"; }, 33, LintroveWith(5, "Fee ")},
@@ -390,9 +391,10 @@ TEST_F(PaymentCheckTest, LintroveRtiReference)
         {"no slash", rti(L"A123"), 36, LintroveWith(5, "A123")},
         {"three characters", rti(L"/AB"), 36, LintroveWith(5, "/AB ")},
         {"five characters", rti(L"/ABCD"), 36, LintroveWith(5, "/ABCD")},
-        // Sound behaviour: a comma or line break would shift or split the record.
-        {"comma", rti(L"/A,B"), 36, LintroveWith(5, "/A,B")},
-        {"line feed", rti(L"/A\nB"), 36, LintroveWith(5, "/A\r\nB")},
+        // Sound behaviour: a comma or line break would shift or split the record; it is written as a
+        // space and fails the check.
+        {"comma", rti(L"/A,B"), 36, LintroveWith(5, "/A B")},
+        {"line feed", rti(L"/A\nB"), 36, LintroveWith(5, "/A B")},
         {"not an RTI payment",
          [](PaymentData& p) {
              p.OffersRti = true;
@@ -488,9 +490,9 @@ TEST_F(PaymentCheckTest, LedgerwayPayeeName)
         {"empty", [](PaymentData& p) { p.PayeeAccountName = L""; }, 0, LedgerwayWith(5, "")},
         // Sound behaviour: a comma or line break would shift or split the record; a character above
         // U+00FF would silently shorten the name.
-        {"comma", [](PaymentData& p) { p.PayeeAccountName = L"Smith, J"; }, 30, LedgerwayWith(5, "Smith, J")},
-        {"line feed", [](PaymentData& p) { p.PayeeAccountName = L"J\nSmith"; }, 30, LedgerwayWith(5, "J\r\nSmith")},
-        {"carriage return", [](PaymentData& p) { p.PayeeAccountName = L"J\rSmith"; }, 30, LedgerwayWith(5, "J\rSmith")},
+        {"comma", [](PaymentData& p) { p.PayeeAccountName = L"Smith, J"; }, 30, LedgerwayWith(5, "Smith  J")},
+        {"line feed", [](PaymentData& p) { p.PayeeAccountName = L"J\nSmith"; }, 30, LedgerwayWith(5, "J Smith")},
+        {"carriage return", [](PaymentData& p) { p.PayeeAccountName = L"J\rSmith"; }, 30, LedgerwayWith(5, "J Smith")},
         {"character above U+00FF", [](PaymentData& p) { p.PayeeAccountName = L"J. \u0141ee"; }, 30,
          LedgerwayWith(5, "J. ")},
     });
@@ -503,15 +505,15 @@ TEST_F(PaymentCheckTest, LedgerwayBenRef)
         {"payer name keeps its case", [](PaymentData& p) { p.PayerAccountName = L"acme ltd"; }, 0,
          LedgerwayWith(9, "acme ltd")},
         {"roll number any character", [](PaymentData& p) { p.PayeeRollNumber = L"ab#1"; }, 0, LedgerwayWith(9, "AB#1")},
-        {"roll number with comma", [](PaymentData& p) { p.PayeeRollNumber = L"AB,12"; }, 31, LedgerwayWith(9, "AB,12")},
+        {"roll number with comma", [](PaymentData& p) { p.PayeeRollNumber = L"AB,12"; }, 31, LedgerwayWith(9, "AB 12")},
         {"roll number with line feed", [](PaymentData& p) { p.PayeeRollNumber = L"AB\n12"; }, 31,
-         LedgerwayWith(9, "AB\r\n12")},
+         LedgerwayWith(9, "AB 12")},
         {"roll number above U+00FF", [](PaymentData& p) { p.PayeeRollNumber = L"ab\u014112"; }, 31,
          LedgerwayWith(9, "AB")},
         {"payer name with comma", [](PaymentData& p) { p.PayerAccountName = L"Acme, Ltd"; }, 25,
-         LedgerwayWith(9, "Acme, Ltd")},
+         LedgerwayWith(9, "Acme  Ltd")},
         {"payer name with return", [](PaymentData& p) { p.PayerAccountName = L"Acme\rLtd"; }, 25,
-         LedgerwayWith(9, "Acme\rLtd")},
+         LedgerwayWith(9, "Acme Ltd")},
         {"payer name above U+00FF", [](PaymentData& p) { p.PayerAccountName = L"Acme \u0141td"; }, 25,
          LedgerwayWith(9, "Acme ")},
         {"comma past the cut", [](PaymentData& p) { p.PayerAccountName = L"Acme Holdings Limited, UK"; }, 0,
@@ -543,4 +545,71 @@ TEST_F(PaymentCheckTest, LedgerwayLeavesNoTraces)
     const WrittenRecord written = Ledgerway(payment);
     EXPECT_EQ((std::vector<long>{0, 27, 24, 23, 29, 28, 21}), written.PutCodes);
     EXPECT_TRUE(written.Traces.empty());
+}
+
+namespace {
+
+// before, a NUL, then after: a host text whose first zero is not its end.
+std::wstring WithNul(const std::wstring& before, const std::wstring& after)
+{
+    return before + L'\0' + after;
+}
+
+}  // namespace
+
+// Each check reads the host text's whole length: a NUL anywhere in a text fails its field, which is
+// written up to the NUL.
+TEST_F(PaymentCheckTest, ANulInATextFailsItsField)
+{
+    RunLintrove({
+        {"payee sort code", [](PaymentData& p) { p.PayeeSortCode = WithNul(L"12-34-56", L"7"); }, 28,
+         LintroveWith(0, "123456")},
+        {"payee account number",
+         [](PaymentData& p) { p.PayeeAccountNumber = WithNul(L"1234", L"5678"); },
+         29,
+         LintroveWith(1, "00001234"),
+         {kAccountTrace}},
+        {"payee name",
+         [](PaymentData& p) { p.PayeeAccountName = WithNul(L"J. Smith & Co", L"X"); },
+         30,
+         LintroveWith(2, "J. SMITH & CO"),
+         {kNameTrace}},
+        {"roll number",
+         [](PaymentData& p) { p.PayeeRollNumber = WithNul(L"AB12", L"34"); },
+         31,
+         LintroveWith(4, "AB12"),
+         {kReferenceTrace}},
+        {"BACS reference",
+         [](PaymentData& p) { p.PayeeBacsReference = WithNul(L"inv 1001", L""); },
+         27,
+         LintroveWith(4, "INV 1001"),
+         {kReferenceTrace}},
+        // Past the 80 characters written, a NUL still counts.
+        {"details past the cut", [](PaymentData& p) { p.Details = WithNul(std::wstring(80, L'd'), L"x"); }, 33,
+         LintroveWith(5, std::string(80, 'd'))},
+        {"RTI reference",
+         [](PaymentData& p) {
+             p.OffersRti = true;
+             p.IsRti = 1;
+             p.RtiReference = WithNul(L"/A1B", L"");
+         },
+         36, LintroveWith(5, "/A1B")},
+    });
+    RunLedgerway({
+        {"bank reference", [](PaymentData& p) { p.PayeeBacsReference = WithNul(L"12", L""); }, 27,
+         LedgerwayWith(1, "0012")},
+        {"payer account number", [](PaymentData& p) { p.PayerAccountNumber = WithNul(L"8765", L"432"); }, 24,
+         LedgerwayWith(2, "8765")},
+        {"payer sort code", [](PaymentData& p) { p.PayerSortCode = WithNul(L"40-11-22", L""); }, 23,
+         LedgerwayWith(4, "401122")},
+        {"payee name", [](PaymentData& p) { p.PayeeAccountName = WithNul(L"J. Smith", L"x"); }, 30,
+         LedgerwayWith(5, "J. Smith")},
+        {"payee account number", [](PaymentData& p) { p.PayeeAccountNumber = WithNul(L"1234", L"567"); }, 29,
+         LedgerwayWith(6, "1234")},
+        {"payee sort code", [](PaymentData& p) { p.PayeeSortCode = WithNul(L"12-34-56", L"-"); }, 28,
+         LedgerwayWith(8, "123456")},
+        {"payer name", [](PaymentData& p) { p.PayerAccountName = WithNul(L"Acme Ltd", L""); }, 25,
+         LedgerwayWith(9, "Acme Ltd")},
+        {"roll number", [](PaymentData& p) { p.PayeeRollNumber = WithNul(L"ab", L"12"); }, 31, LedgerwayWith(9, "AB")},
+    });
 }

@@ -27,20 +27,20 @@ std::string Amount(double value)
     return text;
 }
 
-std::string Narrow(const wchar_t* text)
+std::string Narrow(const std::wstring& text)
 {
     char out[kHostTextMaxChars + 1];
-    const size_t length = ToNarrowTextInto(text, out);
+    const size_t length = ToNarrowTextInto(text.data(), text.size(), out);
     EXPECT_EQ(std::strlen(out), length);
     return out;
 }
 
-std::string Digits(const wchar_t* text)
+std::string Digits(const std::wstring& text)
 {
     char out[kHostTextMaxChars + 1];
-    const size_t length = ToDigitTextInto(text, out);
+    const size_t length = ToDigitTextInto(text.data(), text.size(), out);
     EXPECT_EQ(std::strlen(out), length);
-    const HostTextCopy copy = ToDigitText(text);
+    const HostTextCopy copy = ToDigitText(text.data(), text.size());
     EXPECT_STREQ(out, copy);
     EXPECT_EQ(length, copy.Length);
     return out;
@@ -159,7 +159,9 @@ TEST(NarrowText, KeepsLatin1AndStopsBeforeWiderCharacters)
     EXPECT_EQ("caf\xE9 \xFF", Narrow(L"caf\u00E9 \u00FF"));
     EXPECT_EQ("Smith", Narrow(L"Smith\u0141odz"));
     EXPECT_EQ("", Narrow(L"\u20AC100"));
-    EXPECT_EQ("", Narrow(nullptr));
+    char out[kHostTextMaxChars + 1];
+    EXPECT_EQ(0u, ToNarrowTextInto(nullptr, 5, out));
+    EXPECT_STREQ("", out);
     EXPECT_EQ("", Narrow(L""));
 }
 
@@ -170,7 +172,7 @@ TEST(NarrowText, LongTextsAreCutAt255CharactersInsideTheBuffer)
     // Only the text and its terminator are written.
     char out[kHostTextMaxChars + 1];
     std::memset(out, '#', sizeof out);
-    EXPECT_EQ(2u, ToNarrowTextInto(L"ab", out));
+    EXPECT_EQ(2u, ToNarrowTextInto(L"ab", 2, out));
     EXPECT_EQ(0, std::memcmp(out, "ab\0###", 6));
 }
 
@@ -181,7 +183,9 @@ TEST(DigitText, KeepsTheDigitsInOrder)
     EXPECT_EQ("1234567", Digits(L"12 34 56 7"));
     EXPECT_EQ("12345", Digits(L"12-34-5X"));
     EXPECT_EQ("", Digits(L"no digits"));
-    EXPECT_EQ("", Digits(nullptr));
+    char out[kHostTextMaxChars + 1];
+    EXPECT_EQ(0u, ToDigitTextInto(nullptr, 5, out));
+    EXPECT_STREQ("", out);
     // Digits after a character above U+00FF are not reached; fullwidth digits are not digits.
     EXPECT_EQ("12", Digits(L"12\u014134"));
     EXPECT_EQ("", Digits(L"\uFF11\uFF12"));
@@ -191,10 +195,32 @@ TEST(DigitText, KeepsTheDigitsInOrder)
 
 TEST(DigitText, EachCallHasItsOwnCopy)
 {
-    const HostTextCopy first = ToDigitText(L"12-34");
-    const HostTextCopy second = ToDigitText(L"56-78");
+    const HostTextCopy first = ToDigitText(L"12-34", 5);
+    const HostTextCopy second = ToDigitText(L"56-78", 5);
     EXPECT_STREQ("1234", first);
     EXPECT_STREQ("5678", second);
+}
+
+// A text is read to its given length, no further, and a NUL in it ends the converted text as a
+// character above U+00FF does: the checks learn of it from HoldsNul.
+TEST(HostText, ReadsTheGivenLengthAndStopsAtANul)
+{
+    const std::wstring withNul(L"1234\0"
+                               L"5678",
+                               9);
+    EXPECT_EQ("1234", Narrow(withNul));
+    EXPECT_EQ("1234", Digits(withNul));
+    char out[kHostTextMaxChars + 1];
+    EXPECT_EQ(3u, ToNarrowTextInto(L"abcdef", 3, out));
+    EXPECT_STREQ("abc", out);
+    EXPECT_EQ(2u, ToDigitTextInto(L"1-2-3", 3, out));
+    EXPECT_STREQ("12", out);
+
+    EXPECT_TRUE(HoldsNul(withNul.data(), withNul.size()));
+    EXPECT_TRUE(HoldsNul(L"\0", 1));
+    EXPECT_FALSE(HoldsNul(withNul.data(), 4));
+    EXPECT_FALSE(HoldsNul(L"12345678", 8));
+    EXPECT_FALSE(HoldsNul(nullptr, 3));
 }
 
 TEST(NarrowRange, FindsCharactersThatWouldBeLost)

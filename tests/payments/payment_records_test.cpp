@@ -169,12 +169,12 @@ TEST_F(LintroveRecordTest, RtiReferenceTheCodePageCannotHoldIsInvalid)
     EXPECT_EQ(36, written.ResultCode);
 }
 
-TEST_F(LintroveRecordTest, HostTextsAreWrittenUnquoted)
+TEST_F(LintroveRecordTest, HostTextsAreWrittenUnquotedWithTheirCommasAsSpaces)
 {
     PaymentData payment = LintroveExample();
     payment.PayeeAccountName = L"Smith, J";
     payment.PayeeRollNumber = L"AB,12";
-    EXPECT_EQ("123456,01234567,SMITH, J,1234.50,AB,12,March invoice\r\n", Lintrove(payment).Bytes);
+    EXPECT_EQ("123456,01234567,SMITH  J,1234.50,AB 12,March invoice\r\n", Lintrove(payment).Bytes);
 }
 
 TEST_F(LintroveRecordTest, FailingGettersCountAsEmptyTextsAndZero)

@@ -156,3 +156,23 @@ long CountCrLfLines(const std::string& bytes)
         ++lines;
     return lines;
 }
+
+bool SplitCrLfLines(const std::string& bytes, std::vector<std::string>& lines)
+{
+    lines.clear();
+    size_t start = 0;
+    for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(bytes.substr(start, end - start));
+        if (lines.back().find_first_of("\r\n") != std::string::npos)
+            return false;
+    }
+    return start == bytes.size();
+}
+
+size_t CountFields(const std::string& line)
+{
+    size_t fields = 1;
+    for (char c : line)
+        fields += c == ',' ? 1 : 0;
+    return fields;
+}

@@ -19,6 +19,11 @@ std::vector<std::wstring> FolderEntries(const std::wstring& folder);
 void RemoveFolder(const std::wstring& folder);
 // How many CR LF line ends the bytes hold.
 long CountCrLfLines(const std::string& bytes);
+// The lines of a text whose every line ends with CR LF; false when a CR or LF stands anywhere else
+// or bytes follow the last line end.
+bool SplitCrLfLines(const std::string& bytes, std::vector<std::string>& lines);
+// How many comma-separated fields a line holds.
+size_t CountFields(const std::string& line);
 
 // A file in the temporary folder, holding the given bytes when any are given; removed at the end.
 class TemporaryFile {
