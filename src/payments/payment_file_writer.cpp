@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "support/hresult.h"
 
@@ -12,6 +13,22 @@ PaymentFileWriter::PaymentFileWriter(std::FILE* file, WrittenBytesObserver* obse
 }
 
 void PaymentFileWriter::Write(const char* bytes, std::size_t count)
+{
+    // As a text-mode file would: a line feed inside a text is written as CR LF too, so the bytes
+    // are the same on every platform.
+    while (count > 0 && error_ == 0) {
+        const void* found = std::memchr(bytes, '\n', count);
+        const std::size_t piece = found ? static_cast<std::size_t>(static_cast<const char*>(found) - bytes) : count;
+        Put(bytes, piece);
+        if (!found)
+            return;
+        Put("\r\n", 2);
+        bytes += piece + 1;
+        count -= piece + 1;
+    }
+}
+
+void PaymentFileWriter::Put(const char* bytes, std::size_t count)
 {
     if (error_ != 0 || count == 0)
         return;
@@ -27,7 +44,7 @@ void PaymentFileWriter::Write(const char* bytes, std::size_t count)
 
 void PaymentFileWriter::EndLine()
 {
-    Write("\r\n", 2);
+    Put("\r\n", 2);
 }
 
 void PaymentFileWriter::NoteAmount(const char* text, std::size_t length)

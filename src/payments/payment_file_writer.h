@@ -39,7 +39,8 @@ public:
     PaymentFileWriter(const PaymentFileWriter&) = delete;
     PaymentFileWriter& operator=(const PaymentFileWriter&) = delete;
 
-    // Bytes of the current line. Nothing is written after a failed write.
+    // Bytes of the current line; a line feed among them is written as CR LF, as a text-mode file
+    // would. Nothing is written after a failed write.
     void Write(const char* bytes, std::size_t count);
     // Ends the current line with CR LF, whatever the platform's own line end.
     void EndLine();
@@ -56,6 +57,8 @@ public:
     const PaymentFileTotals& Totals() const { return totals_; }
 
 private:
+    void Put(const char* bytes, std::size_t count);
+
     std::FILE* file_;
     WrittenBytesObserver* observer_;
     int error_ = 0;

@@ -52,19 +52,19 @@ protected:
     std::FILE* file_ = nullptr;
 };
 
-TEST_F(PaymentFileWriterTest, LinesEndInCrLfAndEveryOtherByteIsWrittenAsItIs)
+TEST_F(PaymentFileWriterTest, LinesEndInCrLfAsInATextModeFileWhateverThePlatform)
 {
     Recorder recorder;
     PaymentFileWriter writer(file_, &recorder);
 
     writer.Write("DebitDate,BankRef", 17);
     writer.EndLine();
-    writer.Write("a\nb\r", 4);  // only the writer's own line ends are CR LF
+    writer.Write("a\nb\r", 4);  // a line feed in a text too, as a text-mode file writes it
     writer.EndRecord(true);
 
     EXPECT_TRUE(writer.Finish());
     EXPECT_EQ(0, writer.Error());
-    const std::string expected = "DebitDate,BankRef\r\na\nb\r\r\n";
+    const std::string expected = "DebitDate,BankRef\r\na\r\nb\r\r\n";
     EXPECT_EQ(expected, Bytes());
     EXPECT_EQ(expected, recorder.Seen);
 }
