@@ -8,6 +8,17 @@ const char* const StatementColumnTitles[8] = {
     "TransDate", "ValueDate", "InToday", "Amount", "Details", "TransCode", "RFR", "ChequeNo",
 };
 
+#ifdef BRENMARK_COUNT_STATEMENT_READS
+StatementReadCounts& CountedStatementReads()
+{
+    static StatementReadCounts counts;
+    return counts;
+}
+#define BRENMARK_COUNT(what) ++CountedStatementReads().what
+#else
+#define BRENMARK_COUNT(what) static_cast<void>(0)
+#endif
+
 namespace {
 
 constexpr char kQuote = '"';
@@ -93,6 +104,7 @@ enum class DateReading { Read, NotADate, NotACalendarDay };
 
 DateReading ReadDate(std::string_view text, double* date)
 {
+    BRENMARK_COUNT(Dates);
     text = FieldContent(text);
     int year = 0, month = 0, day = 0;
     std::string_view iso = text;
@@ -240,6 +252,7 @@ bool IsSplitAmount(const StatementField (&fields)[kColumns], int count, std::str
 
 StatementField CutStatementField(const char* text, const char* end, const char** rest, char delimiter)
 {
+    BRENMARK_COUNT(Fields);
     if (!text) {
         *rest = nullptr;
         return StatementField();
@@ -328,6 +341,7 @@ bool ReadStatementDate(std::string_view text, double* date)
 
 bool ReadStatementAmount(std::string_view text, double* amount)
 {
+    BRENMARK_COUNT(Amounts);
     text = FieldContent(text);
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {

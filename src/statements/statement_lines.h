@@ -64,3 +64,13 @@ bool ReadStatementAmount(std::string_view text, double* amount);
 // Whether text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF);
 // firstBad, when given, gets the offset of the first byte that is not.
 bool IsUtf8(std::string_view text, size_t* firstBad = nullptr);
+
+#ifdef BRENMARK_COUNT_STATEMENT_READS
+// The counting build of the native tests: how often a date and an amount were read and a field cut.
+struct StatementReadCounts {
+    long Dates = 0;
+    long Amounts = 0;
+    long Fields = 0;
+};
+StatementReadCounts& CountedStatementReads();
+#endif
