@@ -13,6 +13,7 @@
 #include "core/com_object.h"
 #include "modal/modal_driver.h"
 #include "modal/options_answers.h"
+#include "modal/summary_answers.h"
 #include "payments/payment_service.h"
 #include "settings/settings_store.h"
 #include "standin/standin_host.h"
@@ -54,6 +55,7 @@ struct Export {
     int UnexpectedWindows = -1;
     bool Registered = false;
     bool Met = true;  // false when the other run never came halfway
+    int Summaries = -1;
 };
 
 std::wstring PayeeName(const Export& run, int index)
@@ -79,8 +81,11 @@ std::string ExpectedBytes(const Export& run)
 }
 
 // The whole export on a thread of its own apartment. The run starts when `start` is set (at once
-// when null), sets `own` halfway through its payments and goes on when `other` is set.
-void ExportInOwnApartment(Export& run, const Halfway* start, Halfway& own, const Halfway& other)
+// when null), sets `own` halfway through its payments and goes on when `other` is set. Before its
+// last payment it waits for `before` (when given) to end, so that the two summaries, edit controls
+// both, never paint at once; `done` is set when the run has ended.
+void ExportInOwnApartment(Export& run, const Halfway* start, Halfway& own, const Halfway& other, const Halfway* before,
+                          Halfway& done)
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return;
@@ -101,6 +106,8 @@ void ExportInOwnApartment(Export& run, const Halfway* start, Halfway& own, const
                 if (!other.Wait())
                     run.Met = false;
             }
+            if (asked == kPayments + 1 && before && !before->Wait())
+                run.Met = false;
         });
         standin::PaymentContext context(run.SortCode, run.Account, log);
 
@@ -120,6 +127,7 @@ void ExportInOwnApartment(Export& run, const Halfway* start, Halfway& own, const
         modal::AnswerOptions(options, answers);
         options.Press(IDOK);
         driver.On("Save As").Press(IDOK);
+        modal::AlwaysAnswerSummary(driver);
 
         standin::HostClassRegistration served(&settings, nullptr);
         run.Registered = served.Registered();
@@ -130,7 +138,9 @@ void ExportInOwnApartment(Export& run, const Halfway* start, Halfway& own, const
         run.Result = face->ExportPayments(batch.Get(), context.Get());
         face->get_Status(&run.Status);
         run.UnexpectedWindows = driver.UnexpectedCount();
+        run.Summaries = static_cast<int>(driver.WithCaption(modal::kSummaryCaption).size());
     }
+    done.Reached();
     CoUninitialize();
 }
 
@@ -169,10 +179,12 @@ TEST_F(ApartmentsTest, TwoExportsAtOnceEachWriteTheirOwnFileAndSetting)
     for (int round = 0; round < 3; ++round) {
         Halfway firstHalfway;
         Halfway secondHalfway;
+        Halfway firstDone;
+        Halfway secondDone;
         std::thread first(ExportInOwnApartment, std::ref(ledgerway), nullptr, std::ref(firstHalfway),
-                          std::cref(secondHalfway));
+                          std::cref(secondHalfway), nullptr, std::ref(firstDone));
         std::thread second(ExportInOwnApartment, std::ref(lintrove), &firstHalfway, std::ref(secondHalfway),
-                           std::cref(firstHalfway));
+                           std::cref(firstHalfway), &firstDone, std::ref(secondDone));
         first.join();
         second.join();
 
@@ -184,6 +196,7 @@ TEST_F(ApartmentsTest, TwoExportsAtOnceEachWriteTheirOwnFileAndSetting)
             EXPECT_EQ(S_OK, run->Result);
             EXPECT_EQ(0, run->Status);
             EXPECT_EQ(0, run->UnexpectedWindows);
+            EXPECT_EQ(1, run->Summaries);
             EXPECT_EQ(ExpectedBytes(*run), ReadBytes(run->Folder + "\\PAY.CSV"));
         }
         for (const Export* run : {&ledgerway, &lintrove})
