@@ -97,8 +97,8 @@ bool AppendExportLog(const std::wstring& path, const ExportLogEntry& entry, std:
         text = kExportLogColumns;
     text += ExportLogLine(entry);
     DWORD written = 0;
-    const bool wrote = WriteFile(log.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                       written == text.size();
+    const bool wrote =
+        WriteFile(log.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
     const DWORD error = wrote ? ERROR_SUCCESS : GetLastError();
     if (locked)
         UnlockFileEx(log.get(), 0, MAXDWORD, MAXDWORD, &whole);

@@ -16,7 +16,8 @@ std::string ShowDate(const std::string& date)
 
 std::string ShowDetails(const PayeeDetails& details)
 {
-    std::string text = "sort code " + (details.SortCode.empty() ? std::string("(none)") : ShowSortCode(details.SortCode));
+    std::string text =
+        "sort code " + (details.SortCode.empty() ? std::string("(none)") : ShowSortCode(details.SortCode));
     text += ", account " + (details.AccountNumber.empty() ? std::string("(none)") : details.AccountNumber);
     if (!details.RollNumber.empty())
         text += ", roll number " + details.RollNumber;
@@ -97,15 +98,17 @@ std::string BuildSummaryText(const SummaryFacts& facts)
         Line(text, "Payments that failed a check: " + std::to_string(facts.FailedCount) +
                        " (they are in the file all the same; correct them in your accounts and export again)");
         for (const SummaryFailure& failure : facts.Failures)
-            Line(text, "    Payment " + std::to_string(failure.Number) + ", " + failure.Name + ": " + failure.ResultText);
+            Line(text,
+                 "    Payment " + std::to_string(failure.Number) + ", " + failure.Name + ": " + failure.ResultText);
         if (static_cast<std::size_t>(facts.FailedCount) > facts.Failures.size())
-            Line(text, "    and " + std::to_string(facts.FailedCount - static_cast<long>(facts.Failures.size())) +
-                           " more");
+            Line(text,
+                 "    and " + std::to_string(facts.FailedCount - static_cast<long>(facts.Failures.size())) + " more");
     }
     if (!facts.LogProblem.empty())
         Line(text, "The export log cannot be written: " + facts.LogProblem + " This file will not be recorded in it.");
     Line(text, "");
-    Line(text, "Compare the number of payments and the total with your bank's upload page before you confirm the upload.");
+    Line(text,
+         "Compare the number of payments and the total with your bank's upload page before you confirm the upload.");
     Line(text,
          "Confirm any changed bank details with the payee, on a telephone number you already hold, before you pay.");
 
@@ -134,7 +137,8 @@ std::string BuildSummaryText(const SummaryFacts& facts)
             break;
         case PayeeToCheck::Reason::Changed:
             Line(text, "    " + payee.Name + ": bank details changed");
-            Line(text, "        before: " + ShowDetails(payee.Earlier) + " (last paid " + ShowDate(payee.EarlierDate) + ")");
+            Line(text,
+                 "        before: " + ShowDetails(payee.Earlier) + " (last paid " + ShowDate(payee.EarlierDate) + ")");
             Line(text, "        now:    " + ShowDetails(payee.Details));
             break;
         case PayeeToCheck::Reason::OtherName:
@@ -144,7 +148,8 @@ std::string BuildSummaryText(const SummaryFacts& facts)
         }
     }
     if (static_cast<std::size_t>(facts.PayeesToCheckCount) > facts.PayeesToCheck.size())
-        Line(text, "    and " + std::to_string(facts.PayeesToCheckCount - static_cast<long>(facts.PayeesToCheck.size())) +
+        Line(text, "    and " +
+                       std::to_string(facts.PayeesToCheckCount - static_cast<long>(facts.PayeesToCheck.size())) +
                        " more");
     return text;
 }

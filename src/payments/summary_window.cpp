@@ -51,8 +51,8 @@ INT_PTR CALLBACK SummaryProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 INT_PTR ShowPaymentSummary(HWND owner, const std::string& text)
 {
     std::vector<wchar_t> wide(text.size() + 1, L'\0');
-    if (!text.empty() &&
-        platform::Utf8ToWide(text.data(), static_cast<int>(text.size()), wide.data(), static_cast<int>(wide.size())) == 0)
+    if (!text.empty() && platform::Utf8ToWide(text.data(), static_cast<int>(text.size()), wide.data(),
+                                              static_cast<int>(wide.size())) == 0)
         return -1;
     const std::wstring shown(wide.data());
     SummaryState state{&shown};

@@ -66,10 +66,10 @@ std::string_view FirstTwoFields(std::string_view line, std::string_view* payee)
     const std::size_t first = line.find('\t');
     const std::string_view account = line.substr(0, first);
     const std::size_t second = first == std::string_view::npos ? first : line.find('\t', first + 1);
-    *payee = first == std::string_view::npos ? std::string_view()
-                                             : line.substr(first + 1, second == std::string_view::npos
-                                                                          ? std::string_view::npos
-                                                                          : second - first - 1);
+    *payee =
+        first == std::string_view::npos
+            ? std::string_view()
+            : line.substr(first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
     return account;
 }
 

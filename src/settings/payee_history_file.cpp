@@ -118,8 +118,8 @@ DWORD WriteWhole(const std::wstring& path, const std::string& text)
     wchar_t suffix[48] = {};
     _snwprintf(suffix, 47, L".%lu-%lu.partial", GetCurrentProcessId(), GetCurrentThreadId());
     const std::wstring unfinished = path + suffix;
-    Handle file = Own(CreateFileW(unfinished.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file =
+        Own(CreateFileW(unfinished.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return GetLastError();
     DWORD error = ERROR_SUCCESS;
@@ -140,7 +140,8 @@ DWORD WriteWhole(const std::wstring& path, const std::string& text)
         if (MoveFileExW(unfinished.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return ERROR_SUCCESS;
         const DWORD moveError = GetLastError();
-        if (moveError != ERROR_SHARING_VIOLATION && moveError != ERROR_LOCK_VIOLATION && moveError != ERROR_ACCESS_DENIED)
+        if (moveError != ERROR_SHARING_VIOLATION && moveError != ERROR_LOCK_VIOLATION &&
+            moveError != ERROR_ACCESS_DENIED)
             error = moveError;
         else if (attempt + 1 == kMoveAttempts)
             error = moveError;
@@ -196,8 +197,9 @@ PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& no
     }
     read.Outcome = PayeeHistoryRead::State::Damaged;
     read.SetAsidePath = DatedAsidePath(path, now);
-    read.Problem = "the payee history " + Utf8(path) + " is damaged (" + why + "). When this file is saved it is kept as " +
-                   Utf8(FileName(read.SetAsidePath)) + " and a new history begins.";
+    read.Problem = "the payee history " + Utf8(path) + " is damaged (" + why +
+                   "). When this file is saved it is kept as " + Utf8(FileName(read.SetAsidePath)) +
+                   " and a new history begins.";
     return read;
 }
 
@@ -228,8 +230,8 @@ bool SavePayeeHistory(const std::wstring& path, std::vector<std::string> lines, 
         if (!MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
             error = GetLastError();
             if (problem)
-                *problem = "the damaged payee history " + Utf8(path) + " could not be kept aside: " +
-                           SystemErrorText(error) + ".";
+                *problem = "the damaged payee history " + Utf8(path) +
+                           " could not be kept aside: " + SystemErrorText(error) + ".";
             return false;
         }
     }

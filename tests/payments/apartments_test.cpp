@@ -1,5 +1,6 @@
 // Objects of the module in two single-threaded apartments of one host process, each exporting a
-// batch at the same moment: neither run may see the other's texts, paths or settings.
+// batch at the same moment: neither run may see the other's texts, paths or settings, and both
+// end up in the one payee history and export log.
 //
 // The two runs take turns at their dialogs and then write their files side by side: both are held
 // halfway through their payments until the other gets there too. Wine's text layout cache is not safe
@@ -144,6 +145,14 @@ void ExportInOwnApartment(Export& run, const Halfway* start, Halfway& own, const
     CoUninitialize();
 }
 
+int Occurrences(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 }  // namespace
 
 class ApartmentsTest : public ComTest {
@@ -171,6 +180,8 @@ TEST_F(ApartmentsTest, TwoExportsAtOnceEachWriteTheirOwnFileAndSetting)
     const SettingsLocation settings(root_);
     Export ledgerway{L"40-11-22", L"87654321", true, root_ + "\\ledgerway", settings};
     Export lintrove{L"30-99-88", L"11223344", false, root_ + "\\lintrove", settings};
+    DeleteFileA((root_ + "\\TOLVAR\\Tolvar EBanking\\PAYEEHISTORY.TXT").c_str());
+    DeleteFileA((root_ + "\\TOLVAR\\Tolvar EBanking\\EXPORTLOG.TXT").c_str());
     for (const Export* run : {&ledgerway, &lintrove}) {
         CreateDirectoryA(run->Folder.c_str(), nullptr);
         DeleteFileA((run->Folder + "\\PAY.CSV").c_str());
@@ -201,6 +212,13 @@ TEST_F(ApartmentsTest, TwoExportsAtOnceEachWriteTheirOwnFileAndSetting)
         }
         for (const Export* run : {&ledgerway, &lintrove})
             DeleteFileA((run->Folder + "\\PAY.CSV").c_str());
+        // Both runs' payees end up in the one payee history, and both files in the export log.
+        const std::string history = ReadBytes(root_ + "\\TOLVAR\\Tolvar EBanking\\PAYEEHISTORY.TXT");
+        EXPECT_EQ(kPayments, Occurrences(history, "\n401122_87654321\t"));
+        EXPECT_EQ(kPayments, Occurrences(history, "\n309988_11223344\t"));
+        EXPECT_NE(std::string::npos, history.find("\r\nEnd " + std::to_string(2 * kPayments) + "\r\n"));
+        const std::string exportLog = ReadBytes(root_ + "\\TOLVAR\\Tolvar EBanking\\EXPORTLOG.TXT");
+        EXPECT_EQ(2 * (round + 1), Occurrences(exportLog, "\\PAY.CSV\t"));
         // Each account keeps its own choice, under its own key.
         int stored = -1;
         EXPECT_TRUE(ReadSettingFlag(settings, "BMBUseLWFmt401122_87654321", &stored));
