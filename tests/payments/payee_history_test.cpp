@@ -111,9 +111,9 @@ TEST(PayeeHistoryFile, RunsSavingAtOnceAllEndUpInIt)
             for (int save = 0; save < kSaves; ++save) {
                 std::vector<std::string> lines;
                 for (int payee = 0; payee < 50; ++payee)
-                    lines.push_back(PayeeLine(Entry("run" + std::to_string(run),
-                                                    "Payee " + std::to_string(save) + " " + std::to_string(payee),
-                                                    "12345678")));
+                    lines.push_back(
+                        PayeeLine(Entry("run" + std::to_string(run),
+                                        "Payee " + std::to_string(save) + " " + std::to_string(payee), "12345678")));
                 std::string problem;
                 if (!SavePayeeHistory(path, std::move(lines), now, L"", &problem))
                     ++failures[run];

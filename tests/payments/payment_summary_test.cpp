@@ -125,8 +125,9 @@ protected:
     // The summary's lines down to the comparison advice.
     std::string Head(long count, const std::string& total) const
     {
-        return "Payment file: " + PaymentPath() + "\r\nLayout: Lintrove\r\nNumber of payments: " + std::to_string(count) +
-               "\r\nTotal: " + total + "\r\nEvery payment passed its checks.\r\n\r\n" + kCompareLines;
+        return "Payment file: " + PaymentPath() +
+               "\r\nLayout: Lintrove\r\nNumber of payments: " + std::to_string(count) + "\r\nTotal: " + total +
+               "\r\nEvery payment passed its checks.\r\n\r\n" + kCompareLines;
     }
     std::string HistoryLine(const std::string& payee, const std::string& name, const std::string& details) const
     {
@@ -213,9 +214,10 @@ TEST_F(PaymentSummaryTest, AChangedAccountNumberIsListedWithTheOldDetailsAndThei
 
     EXPECT_EQ(0, run.Status);
     ASSERT_EQ(1u, run.Summaries.size());
-    EXPECT_EQ(Head(3, "1,350.30") + "\r\nPayees to check: 1\r\n"
-                                    "    Acme Supplies Ltd: bank details changed\r\n"
-                                    "        before: sort code 12-34-56, account 12345678 (last paid " +
+    EXPECT_EQ(Head(3, "1,350.30") +
+                  "\r\nPayees to check: 1\r\n"
+                  "    Acme Supplies Ltd: bank details changed\r\n"
+                  "        before: sort code 12-34-56, account 12345678 (last paid " +
                   TodayShown() +
                   ")\r\n"
                   "        now:    sort code 12-34-56, account 87654399\r\n",
@@ -238,9 +240,10 @@ TEST_F(PaymentSummaryTest, AKnownAccountUnderANewNameAndANewPayeeAreListed)
     const ModuleRun run = Run(payments);
 
     ASSERT_EQ(1u, run.Summaries.size());
-    EXPECT_EQ(Head(5, "1,362.80") + "\r\nPayees to check: 2\r\n"
-                                    "    A. Supplies: sort code 12-34-56, account 12345678 last paid to Acme Supplies "
-                                    "Ltd (" +
+    EXPECT_EQ(Head(5, "1,362.80") +
+                  "\r\nPayees to check: 2\r\n"
+                  "    A. Supplies: sort code 12-34-56, account 12345678 last paid to Acme Supplies "
+                  "Ltd (" +
                   TodayShown() +
                   ")\r\n"
                   "    Brand New Ltd: new payee, sort code 60-70-80, account 01234567\r\n",
@@ -371,8 +374,8 @@ TEST_F(PaymentSummaryTest, ADamagedHistoryIsKeptAsideAndANewOneBegins)
 
 TEST_F(PaymentSummaryTest, TotalsAreExactInPence)
 {
-    const ModuleRun small = Run({Payee(L"Ten Pence", L"12-34-56", L"12345678", 0.10),
-                                 Payee(L"Twenty Pence", L"20-30-40", L"11112222", 0.20)});
+    const ModuleRun small = Run(
+        {Payee(L"Ten Pence", L"12-34-56", L"12345678", 0.10), Payee(L"Twenty Pence", L"20-30-40", L"11112222", 0.20)});
     ASSERT_EQ(1u, small.Summaries.size());
     EXPECT_NE(std::string::npos, small.Summaries[0].find("\r\nTotal: 0.30\r\n")) << small.Summaries[0];
 
@@ -391,8 +394,8 @@ TEST_F(PaymentSummaryTest, AtMostFiveHundredPayeesAreListedThenHowManyMore)
     Run({Payee(L"Known Ltd", L"12-34-56", L"12345678", 1)});
     std::vector<standin::PaymentData> payments;
     for (int i = 0; i < 600; ++i)
-        payments.push_back(Payee((L"Payee " + std::to_wstring(i)).c_str(), L"12-34-56",
-                                 std::to_wstring(10000000 + i).c_str(), 1));
+        payments.push_back(
+            Payee((L"Payee " + std::to_wstring(i)).c_str(), L"12-34-56", std::to_wstring(10000000 + i).c_str(), 1));
 
     const ModuleRun run = Run(payments);
 
