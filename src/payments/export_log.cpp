@@ -73,10 +73,25 @@ bool ExportLogPath(const SettingsLocation& where, std::wstring* path)
 
 bool CanAppendExportLog(const std::wstring& path, std::string* problem)
 {
-    if (OpenForAppend(path))
+    // Asked before the user decides: a log that is not there yet is not made for a file never saved.
+    const HANDLE existing = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD error = GetLastError();
+    if (existing != INVALID_HANDLE_VALUE) {
+        CloseHandle(existing);
         return true;
+    }
+    if (error == ERROR_FILE_NOT_FOUND) {
+        const HANDLE probe = CreateFileW((path + L".probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        error = GetLastError();
+        if (probe != INVALID_HANDLE_VALUE) {
+            CloseHandle(probe);
+            return true;
+        }
+    }
     if (problem)
-        *problem = Problem(path, GetLastError());
+        *problem = Problem(path, error);
     return false;
 }
 

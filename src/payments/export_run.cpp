@@ -149,9 +149,9 @@ bool WriteRecords(PaymentFileWriter& writer, ITolvarBankPayments* payments, cons
         ComPtr<ITolvarBankPayment> payment;
         if (FAILED(payments->Item(index, payment.Put())) || !payment)
             return false;
-        const bool passed = options.UseLedgerwayLayout ? WriteLedgerwayRecord(writer, payment.Get(), debitDateText,
-                                                                              remittanceCharacter, note)
-                                                       : WriteLintroveRecord(writer, payment.Get(), note);
+        const bool passed = options.UseLedgerwayLayout
+                                ? WriteLedgerwayRecord(writer, payment.Get(), debitDateText, remittanceCharacter, note)
+                                : WriteLintroveRecord(writer, payment.Get(), note);
         summary.Add(index, note, passed);
     }
     return true;

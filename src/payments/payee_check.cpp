@@ -58,7 +58,17 @@ void PayeeCheck::Add(const NotedPayee& noted, bool passed)
         entry.Name = noted.Name;
         entry.Details = noted.Details;
         entry.Date = date_;
-        remembered_.push_back(PayeeLine(entry));
+        const std::uint64_t hash = HashDetails(key, {});
+        const auto seen = rememberedAt_.find(hash);
+        std::string line = PayeeLine(entry);
+        // Another payee of the same hash keeps its own line: the history's merge orders them.
+        if (seen != rememberedAt_.end() &&
+            remembered_[seen->second].compare(account_.size() + 1, key.size() + 1, key + "\t") == 0) {
+            remembered_[seen->second] = std::move(line);
+        } else {
+            rememberedAt_[hash] = static_cast<std::uint32_t>(remembered_.size());
+            remembered_.push_back(std::move(line));
+        }
     }
     if (!knowsAccount_)
         return;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -34,7 +35,11 @@ public:
     const std::vector<PayeeToCheck>& Listed() const { return listed_; }
     std::vector<PayeeToCheck> TakeListed() { return std::move(listed_); }
     // The history lines of this file's payees that passed their checks.
-    std::vector<std::string> TakeRemembered() { return std::move(remembered_); }
+    std::vector<std::string> TakeRemembered()
+    {
+        rememberedAt_.clear();
+        return std::move(remembered_);
+    }
 
 private:
     void Flag(PayeeToCheck payee, const std::string& key);
@@ -51,4 +56,7 @@ private:
     long count_ = 0;
     std::vector<PayeeToCheck> listed_;
     std::vector<std::string> remembered_;
+    // Each payee once, by the hash of its key: a batch paying a few payees many times remembers a
+    // few lines.
+    std::unordered_map<std::uint64_t, std::uint32_t> rememberedAt_;
 };

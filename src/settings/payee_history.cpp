@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 namespace {
 
@@ -223,6 +224,22 @@ bool PayeeHistory::Parse(std::string_view text, std::string* problem)
     return true;
 }
 
+void PayeeHistory::Write(const std::function<bool(const std::string&)>& write) const
+{
+    std::string piece = std::string(kFirstLine) + "\r\n";
+    for (const std::string& line : lines_) {
+        piece += line;
+        piece += "\r\n";
+        if (piece.size() >= 60000) {
+            if (!write(piece))
+                return;
+            piece.clear();
+        }
+    }
+    piece += "End " + std::to_string(lines_.size()) + "\r\n";
+    write(piece);
+}
+
 std::string PayeeHistory::Text() const
 {
     std::size_t size = 64;
@@ -295,7 +312,6 @@ bool PayeeHistory::Find(std::string_view account, std::string_view payee, PayeeE
 
 void PayeeHistory::Remember(std::vector<std::string> added)
 {
-    // One merge of two sorted lists: a batch of many new payees costs no more than reading them.
     auto less = [](const std::string& left, const std::string& right) {
         std::string_view leftPayee;
         std::string_view rightPayee;
@@ -303,21 +319,27 @@ void PayeeHistory::Remember(std::vector<std::string> added)
         const std::string_view rightAccount = FirstTwoFields(right, &rightPayee);
         return CompareKeys(leftAccount, leftPayee, rightAccount, rightPayee) < 0;
     };
-    // The last of a payee's entries wins.
+    // The last of a payee's lines wins.
     std::stable_sort(added.begin(), added.end(), less);
-    std::vector<std::string> merged;
-    merged.reserve(lines_.size() + added.size());
-    std::size_t old = 0;
+    // Known payees are replaced where they stand; the new ones are merged in after. A history of
+    // many payees is never held twice.
+    const std::size_t known = lines_.size();
+    std::size_t fresh = 0;
     for (std::size_t at = 0; at < added.size(); ++at) {
         if (at + 1 < added.size() && !less(added[at], added[at + 1]))
             continue;
-        while (old < lines_.size() && less(lines_[old], added[at]))
-            merged.push_back(std::move(lines_[old++]));
-        if (old < lines_.size() && !less(added[at], lines_[old]))
-            ++old;  // replaced
-        merged.push_back(std::move(added[at]));
+        const auto place =
+            std::lower_bound(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(known), added[at], less);
+        if (place != lines_.begin() + static_cast<std::ptrdiff_t>(known) && !less(added[at], *place))
+            *place = std::move(added[at]);
+        else if (fresh++ != at)
+            added[fresh - 1] = std::move(added[at]);
     }
-    while (old < lines_.size())
-        merged.push_back(std::move(lines_[old++]));
-    lines_ = std::move(merged);
+    added.resize(fresh);
+    lines_.reserve(known + fresh);
+    for (std::string& line : added)
+        lines_.push_back(std::move(line));
+    added.clear();
+    added.shrink_to_fit();
+    std::inplace_merge(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(known), lines_.end(), less);
 }

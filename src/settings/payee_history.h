@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,8 @@ public:
     bool Parse(std::string_view text, std::string* problem);
     // The text form, with the last line.
     std::string Text() const;
+    // The same in pieces of some 60 KB, each handed to write until it returns false.
+    void Write(const std::function<bool(const std::string&)>& write) const;
 
     std::size_t Size() const { return lines_.size(); }
     bool Empty() const { return lines_.empty(); }

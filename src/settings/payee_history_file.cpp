@@ -113,7 +113,7 @@ Handle TakeLock(const std::wstring& path, DWORD* error)
     }
 }
 
-DWORD WriteWhole(const std::wstring& path, const std::string& text)
+DWORD WriteWhole(const std::wstring& path, const PayeeHistory& history)
 {
     wchar_t suffix[48] = {};
     _snwprintf(suffix, 47, L".%lu-%lu.partial", GetCurrentProcessId(), GetCurrentThreadId());
@@ -123,14 +123,14 @@ DWORD WriteWhole(const std::wstring& path, const std::string& text)
     if (!file)
         return GetLastError();
     DWORD error = ERROR_SUCCESS;
-    size_t done = 0;
-    while (done < text.size() && error == ERROR_SUCCESS) {
-        const DWORD piece = static_cast<DWORD>(text.size() - done < (1u << 24) ? text.size() - done : (1u << 24));
+    history.Write([&](const std::string& piece) {
         DWORD written = 0;
-        if (!WriteFile(file.get(), text.data() + done, piece, &written, nullptr))
+        if (!WriteFile(file.get(), piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr))
             error = GetLastError();
-        done += written;
-    }
+        else if (written != piece.size())
+            error = ERROR_WRITE_FAULT;
+        return error == ERROR_SUCCESS;
+    });
     if (error == ERROR_SUCCESS && !FlushFileBuffers(file.get()))
         error = GetLastError();
     file.reset();
@@ -238,7 +238,7 @@ bool SavePayeeHistory(const std::wstring& path, std::vector<std::string> lines, 
     text.clear();
     text.shrink_to_fit();
     history.Remember(std::move(lines));
-    error = WriteWhole(path, history.Text());
+    error = WriteWhole(path, history);
     if (error != ERROR_SUCCESS) {
         if (problem)
             *problem = "the payee history " + Utf8(path) + " could not be written: " + SystemErrorText(error) + ".";

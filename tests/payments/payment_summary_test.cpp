@@ -96,6 +96,7 @@ protected:
     {
         DeleteFileW(HistoryPath().c_str());
         DeleteFileW(LogPath().c_str());
+        RemoveDirectoryW(LogPath().c_str());
         for (const std::wstring& name : FolderEntries(dataFolder_)) {
             if (name.rfind(L"PAYEEHISTORY-DAMAGED-", 0) == 0)
                 DeleteFileW((dataFolder_ + L"\\" + name).c_str());
@@ -407,4 +408,23 @@ TEST_F(PaymentSummaryTest, AtMostFiveHundredPayeesAreListedThenHowManyMore)
     EXPECT_EQ(std::string::npos, text.find("    Payee 500: new payee"));
     EXPECT_EQ("    Payee 499: new payee, sort code 12-34-56, account 10000499\r\n    and 100 more\r\n",
               text.substr(text.find("    Payee 499: ")));
+}
+
+TEST_F(PaymentSummaryTest, ALogThatCannotBeWrittenIsSaidAndTheFileIsStillSaved)
+{
+    // A folder where the log would be: nothing can be appended to it.
+    ASSERT_TRUE(CreateDirectoryW(LogPath().c_str(), nullptr));
+
+    const ModuleRun run = Run(ThreePayees());
+
+    EXPECT_EQ(0, run.Status);
+    ASSERT_EQ(1u, run.Summaries.size());
+    const std::string said = "\r\nThe export log cannot be written: " + Narrow(LogPath()) + " (";
+    const size_t at = run.Summaries[0].find(said);
+    ASSERT_NE(std::string::npos, at) << run.Summaries[0];
+    EXPECT_EQ("Every payment passed its checks.", run.Summaries[0].substr(at - 32, 32));
+    const size_t end = run.Summaries[0].find("\r\n", at + 2);
+    EXPECT_EQ("). This file will not be recorded in it.", run.Summaries[0].substr(end - 40, 40)) << run.Summaries[0];
+    EXPECT_TRUE(FileExists(PaymentPath()));
+    EXPECT_EQ(ThreePayeesHistory(), ReadBytes(HistoryPath()));
 }
