@@ -313,8 +313,12 @@ TEST_F(PaymentSummaryTest, TheLedgerwaySummaryGivesTheDebitDate)
 
     EXPECT_EQ(0, run.Status);
     ASSERT_EQ(1u, run.Summaries.size());
+    // The debit date the file's records carry (the dialog offers the earliest the bank can use).
+    const std::string file = ReadBytes(PaymentPath());
+    const size_t record = file.find("\r\n") + 2;
+    const std::string debitDate = file.substr(record, 10);
     EXPECT_EQ(0u, run.Summaries[0].find("Payment file: " + PaymentPath() + "\r\nLayout: Ledgerway\r\nDebit date: " +
-                                        TodayShown() + "\r\nNumber of payments: 3\r\nTotal: 1,350.30\r\n"))
+                                        debitDate + "\r\nNumber of payments: 3\r\nTotal: 1,350.30\r\n"))
         << run.Summaries[0];
     EXPECT_EQ("Ledgerway", Split(LogLines().back(), '\t')[5]);
 }
