@@ -15,6 +15,7 @@
 #include "hostprogram/host_session.h"
 #include "modal/modal_driver.h"
 #include "modal/options_answers.h"
+#include "modal/summary_answers.h"
 #include "payments/payment_resources.h"
 #include "standin/standin_host.h"
 
@@ -195,6 +196,7 @@ void PaymentRun(hostprogram::HostSession& session)
     options.Press(IDCANCEL).Click(IDC_LEDGERWAY_LAYOUT).Press(IDOK);
     Picture(driver.On(kChangesCaption), "changes-question").Press(IDNO);
     Picture(driver.OnNext(), "save-dialog").Press(IDOK);
+    driver.On(modal::kSummaryCaption).Press(IDOK);
 
     const long status = ExportStatus(session, batch);
     CheckRun(driver, "payment run", status, 0);
@@ -228,6 +230,7 @@ void RedirectRun(hostprogram::HostSession& session)
     modal::ModalDriver driver;
     driver.On(modal::kOptionsCaption).Press(IDOK);
     driver.OnNext().Press(IDOK);  // the save dialog
+    driver.On(modal::kSummaryCaption).Press(IDOK);
     Picture(driver.On(kRedirectCaption), "redirect-notice").Press(IDNO);
 
     const long status = ExportStatus(session, batch);
@@ -253,6 +256,7 @@ void DebitDateRun(hostprogram::HostSession& session)
     driver.On(modal::kOptionsCaption).Click(IDC_LEDGERWAY_LAYOUT).SetDate(IDC_DEBIT_DATE, christmas).Press(IDOK);
     Picture(driver.On(modal::kDebitDateCaption), "debit-date-question").Press(IDYES);
     driver.OnNext().Press(IDOK);
+    driver.On(modal::kSummaryCaption).Press(IDOK);
 
     const long status = ExportStatus(session, batch);
     CheckRun(driver, "debit date run", status, 0);
@@ -260,6 +264,30 @@ void DebitDateRun(hostprogram::HostSession& session)
 }
 
 // The host's default payment folder is gone: the module says so and proposes its root folder.
+// The next batch for the same paying account: one payee's account number changed since the last
+// run, a new payee, and a known account under another name. The Payment Summary lists them.
+void SummaryRun(hostprogram::HostSession& session)
+{
+    const std::string folder = "C:\\Payments\\December";
+    CreateDirectoryA("C:\\Payments", nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    DeleteFileA((folder + "\\payments.csv").c_str());
+    ProposePaymentFile(session, folder);
+    standin::PaymentBatch batch;
+    batch.Add(Payment(L"20-45-77", L"55012346", L"Alder Timber Supplies", 980, L"4502"));
+    batch.Add(Payment(L"30-96-26", L"44170621", L"M. Okafor", 92.15, L"2230"));
+    batch.Add(Payment(L"30-96-26", L"44170621", L"Okafor Consulting", 410, L"2231"));
+    batch.Add(Payment(L"60-16-13", L"70872490", L"Brightwater Haulage", 1575.5, L"9001"));
+
+    modal::ModalDriver driver;
+    driver.On(modal::kOptionsCaption).Press(IDOK);
+    driver.OnNext().Press(IDOK);  // the save dialog
+    Picture(driver.On(modal::kSummaryCaption), "payment-summary").Press(IDOK);
+
+    const long status = ExportStatus(session, batch);
+    CheckRun(driver, "summary run", status, 0);
+}
+
 void MissingFolderRun(hostprogram::HostSession& session)
 {
     ProposePaymentFile(session, "C:\\Payments\\Archive 2025");
@@ -292,7 +320,8 @@ void NotWrittenRun(hostprogram::HostSession& session)
     modal::ModalDriver driver;
     driver.On(modal::kOptionsCaption).Press(IDOK);
     Picture(driver.On(kNotWrittenCaption), "payment-not-written").Press(IDOK);
-    driver.OnNext().Press(IDOK);   // the save dialog
+    driver.OnNext().Press(IDOK);  // the save dialog
+    driver.On(modal::kSummaryCaption).Press(IDOK);
     driver.OnNext().Press(IDYES);  // its question before it replaces the file
 
     const long status = ExportStatus(session, batch);
@@ -348,7 +377,10 @@ int main(int argc, char** argv)
         hostprogram::HostSession session(hostprogram::FindTypeLibraryFolder(std::wstring()));
         // The account's layout choice from an earlier run would change the first picture.
         DeleteFileA((KnownFolder(CSIDL_COMMON_APPDATA) + "\\TOLVAR\\Tolvar EBanking\\BANKSERV.INI").c_str());
+        // Payees remembered from an earlier run would change the summary's picture.
+        DeleteFileA((KnownFolder(CSIDL_COMMON_APPDATA) + "\\TOLVAR\\Tolvar EBanking\\PAYEEHISTORY.TXT").c_str());
         PaymentRun(session);
+        SummaryRun(session);
         RedirectRun(session);
         DebitDateRun(session);
         MissingFolderRun(session);

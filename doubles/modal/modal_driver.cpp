@@ -214,6 +214,13 @@ Script& ModalDriver::OnNext()
     return scripts_.back();
 }
 
+Script& ModalDriver::Always(const std::string& caption)
+{
+    scripts_.push_back(Script(caption, false));
+    scripts_.back().standing_ = true;
+    return scripts_.back();
+}
+
 std::vector<const WindowRecord*> ModalDriver::WithCaption(const std::string& caption) const
 {
     std::vector<const WindowRecord*> found;
@@ -234,7 +241,7 @@ std::vector<std::string> ModalDriver::UnusedScripts() const
 {
     std::vector<std::string> unused;
     for (const Script& script : scripts_) {
-        if (!script.Used())
+        if (!script.Used() && !script.Standing())
             unused.push_back(script.Caption());
     }
     return unused;
@@ -359,12 +366,15 @@ void ModalDriver::Begin(Tracked& tracked)
 {
     tracked.Begun = true;
     Snapshot(tracked.Window, *tracked.Record);
-    for (Script& script : scripts_) {
-        if (script.Matches(tracked.Record->Caption)) {
-            script.used_ = true;
-            tracked.Answer = &script;
-            tracked.Record->Scripted = true;
-            break;
+    // Scripts made for one window first, then the standing ones.
+    for (bool standing : {false, true}) {
+        for (Script& script : scripts_) {
+            if (script.standing_ == standing && script.Matches(tracked.Record->Caption)) {
+                script.used_ = true;
+                tracked.Answer = &script;
+                tracked.Record->Scripted = true;
+                return;
+            }
         }
     }
 }

@@ -95,6 +95,7 @@ public:
     const std::string& Caption() const { return caption_; }
     bool AnyCaption() const { return anyCaption_; }
     bool Used() const { return used_; }
+    bool Standing() const { return standing_; }
 
 private:
     friend class ModalDriver;
@@ -111,12 +112,16 @@ private:
 
     Script(std::string caption, bool anyCaption) : caption_(std::move(caption)), anyCaption_(anyCaption) {}
     Script& Add(Step step);
-    bool Matches(const std::string& caption) const { return !used_ && (anyCaption_ || caption == caption_); }
+    bool Matches(const std::string& caption) const
+    {
+        return (standing_ || !used_) && (anyCaption_ || caption == caption_);
+    }
 
     std::string caption_;
     bool anyCaption_;
     std::vector<Step> steps_;
     bool used_ = false;
+    bool standing_ = false;
 };
 
 // Watches the thread it was made on. One driver per thread at a time.
@@ -133,6 +138,9 @@ public:
     // The script for the next window whatever its caption (for windows whose caption differs from
     // one system to another, such as a common dialog's own questions).
     Script& OnNext();
+    // The script for every window whose caption is exactly this, for as long as the driver lives:
+    // the answer a window gets when no script made for it with On comes first. Never unused.
+    Script& Always(const std::string& caption);
 
     // Every dialog window seen so far, in the order they opened.
     const std::deque<WindowRecord>& Windows() const { return records_; }

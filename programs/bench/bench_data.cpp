@@ -12,6 +12,7 @@ constexpr long kDistinctPayments = 4096;
 
 void (*firstPaymentNotice)() = nullptr;
 bool everyPaymentValid = false;
+bool distinctPayees = false;
 
 std::wstring Wide(const std::string& text)
 {
@@ -87,7 +88,19 @@ standin::PaymentData MakePayment(long index)
     if (index == 0 && firstPaymentNotice)
         firstPaymentNotice();
     const std::vector<standin::PaymentData>& templates = Templates();
-    return templates[static_cast<size_t>(index < 0 ? 0 : index) % templates.size()];
+    const size_t at = static_cast<size_t>(index < 0 ? 0 : index);
+    if (!distinctPayees)
+        return templates[at % templates.size()];
+    standin::PaymentData payment = templates[at % templates.size()];
+    // The refused name of the template stays, so that the same payments fail.
+    if (payment.PayeeAccountName != L"O'Brien Builders")
+        payment.PayeeAccountName = L"Payee " + std::to_wstring(at);
+    return payment;
+}
+
+void MakeDistinctPayees(bool on)
+{
+    distinctPayees = on;
 }
 
 const char* PaymentTrace(bool lintrove, long index)

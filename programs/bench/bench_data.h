@@ -21,6 +21,10 @@ const char* PaymentTrace(bool lintrove, long index);
 // cost).
 void MakeEveryPaymentValid(bool on);
 
+// Makes MakePayment name each payment's payee after its index ("Payee 123"), so that a batch of N
+// payments pays N payees, each with the same bank details from one run to the next.
+void MakeDistinctPayees(bool on);
+
 // Called by MakePayment for index 0, whenever it is made: the last call marks the start of the
 // export's record loop (the run fetches the first payment once before its dialogs).
 void OnFirstPaymentMade(void (*notice)());

@@ -4,7 +4,7 @@
 //   brenmark_benchmark setup                                    registers the host's type libraries
 //   brenmark_benchmark check WORKDIR                            the floors make the module's calls and bytes
 //   brenmark_benchmark profile WORKDIR [N]                      the module's allocations per item
-//   brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS [allvalid]]
+//   brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS [allvalid|history|history-off]]
 //   brenmark_benchmark import N WORKDIR [REPEATS]
 //   brenmark_benchmark host-call N STATEMENT [REPEATS]           the import call as the sample host makes it
 //
@@ -49,12 +49,14 @@ long Count(const char* text)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: brenmark_benchmark setup\n"
-                         "       brenmark_benchmark check WORKDIR\n"
-                         "       brenmark_benchmark profile WORKDIR [N]\n"
-                         "       brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS [allvalid]]\n"
-                         "       brenmark_benchmark import N WORKDIR [REPEATS]\n"
-                         "       brenmark_benchmark host-call N STATEMENT [REPEATS]\n");
+    std::fprintf(
+        stderr,
+        "usage: brenmark_benchmark setup\n"
+        "       brenmark_benchmark check WORKDIR\n"
+        "       brenmark_benchmark profile WORKDIR [N]\n"
+        "       brenmark_benchmark export lintrove|ledgerway N WORKDIR [REPEATS [allvalid|history|history-off]]\n"
+        "       brenmark_benchmark import N WORKDIR [REPEATS]\n"
+        "       brenmark_benchmark host-call N STATEMENT [REPEATS]\n");
     return 2;
 }
 
@@ -72,11 +74,15 @@ int main(int argc, char** argv)
         return Profile(WindowsPath(argv[2]), argc == 4 ? Count(argv[3]) : 10000);
     if (command == "export" && argc >= 5 && argc <= 7) {
         const std::string layout = argv[2];
-        const bool everyPaymentValid = argc == 7 && std::string(argv[6]) == "allvalid";
-        if ((layout != "lintrove" && layout != "ledgerway") || (argc == 7 && !everyPaymentValid))
+        const std::string kindName = argc == 7 ? argv[6] : "";
+        const ExportKind kind = kindName == "allvalid"      ? ExportKind::AllValid
+                                : kindName == "history"     ? ExportKind::History
+                                : kindName == "history-off" ? ExportKind::HistoryOff
+                                                            : ExportKind::Mixed;
+        if ((layout != "lintrove" && layout != "ledgerway") || (argc == 7 && kind == ExportKind::Mixed))
             return Usage();
         return MeasureExport(layout == "ledgerway" ? Layout::Ledgerway : Layout::Lintrove, Count(argv[3]),
-                             WindowsPath(argv[4]), argc >= 6 ? static_cast<int>(Count(argv[5])) : 1, everyPaymentValid);
+                             WindowsPath(argv[4]), argc >= 6 ? static_cast<int>(Count(argv[5])) : 1, kind);
     }
     if (command == "host-call" && (argc == 4 || argc == 5))
         return MeasureHostCall(Count(argv[2]), WindowsPath(argv[3]), argc == 5 ? static_cast<int>(Count(argv[4])) : 1);

@@ -1,5 +1,7 @@
 #include "bench/measurements.h"
 
+#include <shlobj.h>
+
 #include <windows.h>
 
 #include <algorithm>
@@ -214,10 +216,52 @@ void PrintAllocations(const char* what, long count, long long heap, long long st
 
 }  // namespace
 
-int MeasureExport(Layout layout, long count, const std::string& folder, int repeats, bool everyPaymentValid)
+// The module's payee check on or off, in BANKSERV.INI, for the life of the object.
+class PayeeCheckSwitch {
+public:
+    explicit PayeeCheckSwitch(bool on)
+    {
+        char common[MAX_PATH] = {};
+        if (on || !SHGetSpecialFolderPathA(nullptr, common, CSIDL_COMMON_APPDATA, TRUE))
+            return;
+        const std::string folder = std::string(common) + "\\TOLVAR\\Tolvar EBanking";
+        SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
+        ini_ = folder + "\\BANKSERV.INI";
+        WritePrivateProfileStringA("MIGRATED", "CheckPayees", "FALSE", ini_.c_str());
+    }
+    ~PayeeCheckSwitch()
+    {
+        if (!ini_.empty())
+            WritePrivateProfileStringA("MIGRATED", "CheckPayees", nullptr, ini_.c_str());
+    }
+    PayeeCheckSwitch(const PayeeCheckSwitch&) = delete;
+    PayeeCheckSwitch& operator=(const PayeeCheckSwitch&) = delete;
+
+private:
+    std::string ini_;
+};
+
+const char* ExportOperation(ExportKind kind)
+{
+    switch (kind) {
+    case ExportKind::AllValid:
+        return "export-allvalid";
+    case ExportKind::History:
+        return "export-history";
+    case ExportKind::HistoryOff:
+        return "export-history-off";
+    case ExportKind::Mixed:
+        break;
+    }
+    return "export";
+}
+
+int MeasureExport(Layout layout, long count, const std::string& folder, int repeats, ExportKind kind)
 {
     Apartment apartment;
-    bench::MakeEveryPaymentValid(everyPaymentValid);
+    const PayeeCheckSwitch payeeCheck(kind != ExportKind::HistoryOff);
+    bench::MakeEveryPaymentValid(kind == ExportKind::AllValid);
+    bench::MakeDistinctPayees(kind == ExportKind::History || kind == ExportKind::HistoryOff);
     const std::string moduleOutput = folder + "\\module-" + LayoutName(layout) + ".csv";
     const std::string floorOutput = folder + "\\floor-" + LayoutName(layout) + ".csv";
 
@@ -252,10 +296,9 @@ int MeasureExport(Layout layout, long count, const std::string& folder, int repe
                 "loop_spread=%.4f floor_spread=%.4f pair_ratios=%s "
                 "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
                 "peak_raised=%s same_bytes=%s status=%ld repeats=%d\n",
-                everyPaymentValid ? "export-allvalid" : "export", LayoutName(layout), count, call.Best(), loop.Best(),
-                floor.Best(), loop.Spread(), floor.Spread(), PairRatios(loop, floor).c_str(),
-                first.Before.WorkingSet / 1024, first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024,
-                first.After.Peak / 1024,
+                ExportOperation(kind), LayoutName(layout), count, call.Best(), loop.Best(), floor.Best(), loop.Spread(),
+                floor.Spread(), PairRatios(loop, floor).c_str(), first.Before.WorkingSet / 1024,
+                first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024, first.After.Peak / 1024,
                 (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
                 first.After.Peak > start.Peak ? "yes" : "no", sameBytes ? "yes" : "no", first.Status, repeats);
     return sameBytes ? 0 : 1;

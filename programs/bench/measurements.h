@@ -25,7 +25,12 @@
 namespace bench {
 
 // RESULT op=export (export-allvalid): the module's export of count payments against its floor.
-int MeasureExport(Layout layout, long count, const std::string& folder, int repeats, bool everyPaymentValid);
+// How an export measurement's batch and the module's payee history are set: the mixed batch; every
+// payment valid; one payee per payment, compared with the payee history the last run left
+// (History) or with the payee check switched off in BANKSERV.INI (HistoryOff).
+enum class ExportKind { Mixed, AllValid, History, HistoryOff };
+
+int MeasureExport(Layout layout, long count, const std::string& folder, int repeats, ExportKind kind);
 
 // RESULT op=host-call: the import as the sample host program makes it; the statement file at path
 // is left for the whole-process run.

@@ -10,6 +10,7 @@
 #include "bench/import_counter.h"
 #include "modal/modal_driver.h"
 #include "modal/options_answers.h"
+#include "modal/summary_answers.h"
 #include "support/text_conversion.h"
 
 namespace bench {
@@ -166,6 +167,8 @@ ExportCall ExportThroughModule(ITolvarBankPayments* payments, Layout layout, con
     modal::AnswerOptions(options, answers);
     options.Press(IDOK);
     driver.On(kSaveCaption).Type(kSaveFileNameBox, output).Press(IDOK);
+    // The user reads the Payment Summary and saves.
+    driver.On(modal::kSummaryCaption).Press(IDOK);
     DeleteFileA(output.c_str());
 
     ExportCall call;

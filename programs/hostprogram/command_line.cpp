@@ -28,6 +28,7 @@ const char kUsage[] =
     "  --cancel-options           press Cancel in the options dialog\n"
     "  --cancel-save              press Cancel in the save dialog\n"
     "  --redirect yes|no          the answer to the \"Windows Redirect\" notice (default no)\n"
+    "  --summary save|cancel      the answer to the \"Payment Summary\" (default save); its text is printed\n"
     "  --no-table                 leave out the table of payments\n"
     "Export and import options:\n"
     "  --unattended               answer the module's dialogs from the options (the default)\n"
@@ -63,6 +64,7 @@ const KnownOption kExportOptions[] = {{"sort-code", true},
                                       {"cancel-options", false},
                                       {"cancel-save", false},
                                       {"redirect", true},
+                                      {"summary", true},
                                       {"no-table", false},
                                       {"unattended", false},
                                       {"interactive", false},

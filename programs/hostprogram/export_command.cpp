@@ -48,12 +48,19 @@ ExportRequest ReadExportRequest(const Arguments& arguments, std::ostream& err)
         answers.OpenRedirectFolder = ParseYesNo(arguments.Value("redirect"), "redirect");
     answers.CancelOptions = arguments.Has("cancel-options");
     answers.CancelSave = arguments.Has("cancel-save");
+    if (arguments.Has("summary")) {
+        const std::string summary = arguments.Value("summary");
+        if (summary != "save" && summary != "cancel")
+            throw UsageError("--summary is save or cancel, not \"" + summary + "\"");
+        answers.CancelSummary = summary == "cancel";
+    }
     const bool offersRti = arguments.Has("rti");
     if (offersRti && (arguments.Has("layout") || arguments.Has("debit-date") || arguments.Has("remittance") ||
                       answers.CancelOptions))
         err << kProgram << ": note: payments that offer RTI get no options dialog; its answers are not used\n";
-    if (!unattended && (arguments.Has("layout") || arguments.Has("debit-date") || arguments.Has("remittance") ||
-                        answers.CancelOptions || answers.CancelSave || arguments.Has("redirect")))
+    if (!unattended &&
+        (arguments.Has("layout") || arguments.Has("debit-date") || arguments.Has("remittance") ||
+         answers.CancelOptions || answers.CancelSave || arguments.Has("redirect") || arguments.Has("summary")))
         err << kProgram << ": note: the dialogs are answered by the user; their options are not used\n";
 
     // The save dialog proposes the output file: the host settings object's defaults are its parts.

@@ -156,6 +156,13 @@ void ScriptAnswers(modal::ModalDriver& driver, const DialogAnswers& answers, std
         })
         .Press(answers.OpenRedirectFolder ? IDYES : IDNO);
 
+    // What the file pays, before it is saved.
+    modal::Script& summary = driver.On(modal::kSummaryCaption);
+    summary.Run([&given, answers](HWND window, modal::WindowRecord&) {
+        given[window] = answers.CancelSummary ? "Cancel" : "Save";
+    });
+    modal::AnswerSummary(summary, answers.CancelSummary ? modal::SummaryAnswer::Cancel : modal::SummaryAnswer::Save);
+
     modal::Script& save = driver.OnNext();
     if (answers.CancelSave) {
         save.Run([&given](HWND window, modal::WindowRecord&) { given[window] = "Cancel"; }).Press(IDCANCEL);
@@ -274,6 +281,7 @@ ExportOutcome RunExport(HostSession& session, const ExportRequest& request)
         }
         if (!request.Answers.CancelSave)
             outcome.ChosenPath = Utf8(request.Answers.OutputPath);
+        outcome.Summaries = modal::SummaryTexts(*driver);
     }
     if (!recorder.LastPath().empty())
         outcome.ChosenPath = recorder.LastPath();

@@ -11,6 +11,7 @@
 #include "hostprogram/batch_csv.h"
 #include "hostprogram/host_session.h"
 #include "modal/options_answers.h"
+#include "modal/summary_answers.h"
 
 namespace hostprogram {
 
@@ -30,6 +31,7 @@ struct DialogAnswers : modal::OptionsAnswers {
     bool TakeOfferedDebitDate = false;  // the answer to the "Debit Date" question
     std::wstring OutputPath;            // full path, in any script, typed into the save dialog
     bool OutputExists = false;          // the save dialog will ask before replacing it
+    bool CancelSummary = false;         // the answer to the Payment Summary: Cancel, else Save
 };
 
 struct ExportRequest {
@@ -57,11 +59,12 @@ struct ExportOutcome {
     HRESULT Result = E_FAIL;
     std::string ErrorDescription;
     long Status = -1;
-    std::vector<long> Codes;          // per payment; -1 when the module put none
-    std::vector<std::string> Texts;   // GetResultText of each code; "" when it gave none
-    std::vector<SeenWindow> Windows;  // unattended runs only
-    std::string ChosenPath;           // the file the save dialog gave the module, UTF-8 ("" when none)
-    std::string RedirectedTo;         // the VirtualStore path the redirect notice named, UTF-8
+    std::vector<long> Codes;             // per payment; -1 when the module put none
+    std::vector<std::string> Texts;      // GetResultText of each code; "" when it gave none
+    std::vector<SeenWindow> Windows;     // unattended runs only
+    std::string ChosenPath;              // the file the save dialog gave the module, UTF-8 ("" when none)
+    std::string RedirectedTo;            // the VirtualStore path the redirect notice named, UTF-8
+    std::vector<std::string> Summaries;  // the text of each Payment Summary shown (UTF-8, CR LF lines)
     int UnexpectedWindows = 0;
     int Problems = 0;  // answers that could not be given as asked
 };

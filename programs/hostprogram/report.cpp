@@ -96,6 +96,21 @@ void PrintExport(std::ostream& out, const std::string& batch, bool table, const 
             row[5] = code < 0 ? "(not reached)" : outcome.Texts[i].empty() ? "(no text)" : outcome.Texts[i];
         });
     }
+    // What the user read before the file was saved, as the window showed it, indented.
+    for (const std::string& summary : outcome.Summaries) {
+        out << "\nPayment Summary:\n";
+        size_t start = 0;
+        while (start < summary.size()) {
+            size_t end = summary.find('\n', start);
+            if (end == std::string::npos)
+                end = summary.size();
+            std::string line = summary.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            out << (line.empty() ? "" : "  ") << line << "\n";
+            start = end + 1;
+        }
+    }
 }
 
 void PrintImport(std::ostream& out, const std::wstring& path, bool unattended, const ImportOutcome& outcome)

@@ -7,10 +7,12 @@
 #include "core/bank_identity.h"
 #include "payments/debit_date_rules.h"
 #include "payments/holiday_sources.h"
+#include "payments/export_summary.h"
 #include "payments/options_dialog.h"
 #include "payments/output_file.h"
 #include "payments/payment_file_writer.h"
 #include "payments/payment_format.h"
+#include "payments/sha256.h"
 #include "payments/host_payment.h"
 #include "settings/host_text.h"
 #include "settings/payment_directory.h"
@@ -132,31 +134,34 @@ void AskOptions(ITolvarBankPayments* payments, const CString& keySuffix, const S
     options.UseLedgerwayLayout = dialog.UseLedgerwayLayout();
 }
 
-// Writes every payment of the batch, in the chosen layout, through the writer. False when the host
-// could not give a payment (the file is then unfinished).
-bool WriteRecords(PaymentFileWriter& writer, ITolvarBankPayments* payments, const RunOptions& options)
+// Writes every payment of the batch, in the chosen layout, through the writer, each one noted for
+// the summary. False when the host could not give a payment (the file is then unfinished).
+bool WriteRecords(PaymentFileWriter& writer, ITolvarBankPayments* payments, const RunOptions& options,
+                  ExportSummary& summary)
 {
     const CString debitDateText = FormatDebitDate(options.DebitDate);
     const char remittanceCharacter = options.RemittanceAdviceRequired ? 'Y' : 'N';
     if (options.UseLedgerwayLayout)
         WriteLedgerwayHeader(writer);
     const long count = CountOf(payments);
+    PaymentNote note;
     for (long index = 0; index < count && !writer.Failed(); ++index) {
         ComPtr<ITolvarBankPayment> payment;
         if (FAILED(payments->Item(index, payment.Put())) || !payment)
             return false;
-        if (options.UseLedgerwayLayout)
-            WriteLedgerwayRecord(writer, payment.Get(), debitDateText, remittanceCharacter);
-        else
-            WriteLintroveRecord(writer, payment.Get());
+        const bool passed = options.UseLedgerwayLayout
+                                ? WriteLedgerwayRecord(writer, payment.Get(), debitDateText, remittanceCharacter, note)
+                                : WriteLintroveRecord(writer, payment.Get(), note);
+        summary.Add(index, note, passed);
     }
     return true;
 }
 
-// Opens the unfinished copy, writes the records and moves the whole file over the chosen path. The
-// run's outcome goes to status; the result is S_FALSE when a payment failed a check.
+// Opens the unfinished copy, writes the records, shows the Payment Summary and on Save moves the
+// whole file over the chosen path, then keeps the payees and the log line. The run's outcome goes
+// to status; the result is S_FALSE when a payment failed a check.
 HRESULT WriteAndCommit(long& status, ITolvarBankPayments* payments, const RunOptions& options,
-                       OutputPlacement& placement)
+                       OutputPlacement& placement, ExportSummary& summary)
 {
     PaymentFile file = placement.Open();
     if (!file) {
@@ -164,8 +169,10 @@ HRESULT WriteAndCommit(long& status, ITolvarBankPayments* payments, const RunOpt
         placement.ShowWriteFailure();
         return S_OK;
     }
-    PaymentFileWriter writer(file.Get());
-    const bool wholeBatch = WriteRecords(writer, payments, options);
+    summary.Begin();
+    Sha256 digest;
+    PaymentFileWriter writer(file.Get(), &digest);
+    const bool wholeBatch = WriteRecords(writer, payments, options, summary);
     const HRESULT result = writer.Totals().FailedRecords > 0 ? S_FALSE : S_OK;
     status = result == S_FALSE ? ExportWrittenSomeFailed : ExportWrittenAllPassed;
     // A payment the host could not give leaves the file unfinished: the host knows why, and the run
@@ -175,13 +182,24 @@ HRESULT WriteAndCommit(long& status, ITolvarBankPayments* payments, const RunOpt
         placement.Discard(file);
         return result;
     }
-    if (!writer.Finish())
+    if (!writer.Finish()) {
         placement.NoteWriteFailure(writer.Error());
+    } else {
+        // The user sees what the file pays before it takes the chosen path's place; a file that
+        // could not be written has nothing to show. Cancel writes nothing: as a cancelled save.
+        summary.UseTotals(writer.Totals());
+        if (!summary.Confirm(placement.ChosenPath(), GetActiveWindow())) {
+            placement.Discard(file);
+            status = ExportNothingToWrite;
+            return S_OK;
+        }
+    }
     if (!placement.Commit(file)) {
         status = ExportNotWritten;
         placement.ShowWriteFailure();
         return result;
     }
+    summary.Saved(placement.WrittenPath(), Sha256::Hex(digest.Finish()));
     placement.NotifyRedirect();
     return result;
 }
@@ -229,5 +247,8 @@ HRESULT RunPaymentExport(long& status, ITolvarBankPayments* payments, ITolvarBan
         status = ExportNothingToWrite;
         return S_OK;
     }
-    return WriteAndCommit(status, payments, options, placement);
+    ExportSummary summary(settingsLocation, std::string(static_cast<const char*>(keySuffix)),
+                          options.UseLedgerwayLayout != 0,
+                          std::string(static_cast<const char*>(FormatDebitDate(options.DebitDate))));
+    return WriteAndCommit(status, payments, options, placement, summary);
 }

@@ -83,7 +83,83 @@ private:
     Bstr texts_[kPaymentTextCount];
 };
 
+// Passes everything through to the payment and keeps what the summary needs.
+class NotingValues final : public PaymentValues {
+public:
+    NotingValues(PaymentValues& payment, PaymentNote& note) : payment_(payment), note_(note) { note_ = PaymentNote(); }
+
+    PaymentTextView Read(PaymentText which) override
+    {
+        const PaymentTextView view = payment_.Read(which);
+        switch (which) {
+        case PaymentText::PayeeAccountName:
+            note_.Payee.Name = WideToUtf8(view.Text, view.Length);
+            break;
+        case PaymentText::PayeeSortCode:
+            note_.Payee.Details.SortCode.clear();
+            for (std::size_t i = 0; i < view.Length; ++i) {
+                if (view.Text[i] >= L'0' && view.Text[i] <= L'9')
+                    note_.Payee.Details.SortCode += static_cast<char>(view.Text[i]);
+            }
+            break;
+        case PaymentText::PayeeAccountNumber:
+            note_.Payee.Details.AccountNumber = NormalAccountNumber(WideToUtf8(view.Text, view.Length));
+            break;
+        case PaymentText::PayeeRollNumber: {
+            std::string roll = WideToUtf8(view.Text, view.Length);
+            for (char& c : roll) {
+                if (c >= 'a' && c <= 'z')
+                    c = static_cast<char>(c - 'a' + 'A');
+            }
+            const std::size_t first = roll.find_first_not_of(' ');
+            const std::size_t last = roll.find_last_not_of(' ');
+            note_.Payee.Details.RollNumber =
+                first == std::string::npos ? std::string() : roll.substr(first, last - first + 1);
+            break;
+        }
+        default:
+            break;
+        }
+        return view;
+    }
+    double ReadAmount() override
+    {
+        note_.Amount = payment_.ReadAmount();
+        return note_.Amount;
+    }
+    bool IsRtiPayment() override { return payment_.IsRtiPayment(); }
+    void PutResultCode(long code) override
+    {
+        note_.ResultCode = code;
+        payment_.PutResultCode(code);
+    }
+    void PutRtiResultCode(long code) override
+    {
+        note_.RtiResultCode = code;
+        payment_.PutRtiResultCode(code);
+    }
+
+private:
+    PaymentValues& payment_;
+    PaymentNote& note_;
+};
+
 }  // namespace
+
+bool WriteLintroveRecord(PaymentFileWriter& file, ITolvarBankPayment* payment, PaymentNote& note)
+{
+    HostPaymentValues values(payment);
+    NotingValues noting(values, note);
+    return WriteLintroveRecord(file, noting);
+}
+
+bool WriteLedgerwayRecord(PaymentFileWriter& file, ITolvarBankPayment* payment, const CString& debitDateText,
+                          char remittanceCharacter, PaymentNote& note)
+{
+    HostPaymentValues values(payment);
+    NotingValues noting(values, note);
+    return WriteLedgerwayRecord(file, noting, debitDateText, remittanceCharacter);
+}
 
 bool WriteLintroveRecord(PaymentFileWriter& file, ITolvarBankPayment* payment)
 {

@@ -105,6 +105,8 @@ public:
     // ANSI text) and adding the extension to a name typed without one. True when the user
     // confirmed a name (ChosenPath), in any script.
     bool ShowSaveDialog(const char* extension, const char* initialPath);
+    // The path the user chose, which the Payment Summary names.
+    const wchar_t* ChosenPath() const { return chosenPath_; }
 
     // Creates the unfinished copy beside the chosen path; for a non-elevated user whose chosen
     // folder refuses to create it (access denied), beside the chosen path's place in the
@@ -117,6 +119,8 @@ public:
     // unfinished copy gone and the place as it was, when a write failed before or any step fails
     // (a file at the place that cannot be replaced among them: the new one goes nowhere else).
     bool Commit(PaymentFile& file);
+    // Where Commit put the file ("" until it did): the export log's line names it.
+    const wchar_t* WrittenPath() const { return writtenPath_; }
     // Closes the file and deletes the unfinished copy: the place stays as it was.
     void Discard(PaymentFile& file);
 

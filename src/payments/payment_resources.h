@@ -17,3 +17,6 @@
 
 // The England and Wales bank holiday list (data/bank-holidays.json), as RCDATA.
 #define IDR_BANK_HOLIDAYS 400
+
+#define IDD_PAYMENT_SUMMARY 240
+#define IDC_SUMMARY_TEXT 241

@@ -47,6 +47,26 @@ bool GetSettingsFilePath(const SettingsLocation& where, char (&path)[MAX_PATH])
     return true;
 }
 
+bool GetSettingsFolderFile(const SettingsLocation& where, const char* name, wchar_t (&path)[MAX_PATH])
+{
+    std::memset(path, 0, sizeof path);
+    char settingsFile[MAX_PATH];
+    if (!GetSettingsFilePath(where, settingsFile))
+        return false;
+    char* slash = std::strrchr(settingsFile, '\\');
+    if (!slash)
+        return false;
+    slash[1] = '\0';
+    char file[MAX_PATH] = {};
+    if (std::snprintf(file, sizeof file, "%s%s", settingsFile, name) >= static_cast<int>(sizeof file))
+        return false;
+    if (MultiByteToWideChar(CP_ACP, 0, file, -1, path, MAX_PATH) == 0) {
+        path[0] = L'\0';
+        return false;
+    }
+    return true;
+}
+
 bool ReadSetting(const SettingsLocation& where, CString key, char* value, const DWORD* size)
 {
     if (!value || !size || *size == 0)

@@ -30,6 +30,10 @@ private:
 // when the common application-data folder cannot be determined or the path would not fit.
 bool GetSettingsFilePath(const SettingsLocation& where, char (&path)[MAX_PATH]);
 
+// The full path of another file of the module's beside the settings file (same folder, same
+// permissions), its folder made if missing. False, with path empty, as GetSettingsFilePath.
+bool GetSettingsFolderFile(const SettingsLocation& where, const char* name, wchar_t (&path)[MAX_PATH]);
+
 // Reads a text value into value (*size characters with the terminator). True when the key holds a
 // non-empty value; a missing key and an empty value both give false.
 bool ReadSetting(const SettingsLocation& where, CString key, char* value, const DWORD* size);

@@ -4,6 +4,7 @@
 // the module, the statement import, and generated batches. One in-process case plays the user of an
 // interactive run through the modal-UI driver.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 
 #include "hostprogram/host_export.h"
 #include "modal/modal_driver.h"
+#include "modal/summary_answers.h"
 #include "payments/payment_resources.h"
 #include "support/text_conversion.h"
 #include "tests/support/com_test.h"
@@ -72,6 +74,11 @@ protected:
         folder_ = std::string(temp) + "bmhost-" + std::to_string(GetCurrentProcessId()) + "-" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name();
         CreateDirectoryA(folder_.c_str(), nullptr);
+        // The summary compares payees with the module's history of earlier runs: each test starts
+        // with none.
+        wchar_t common[MAX_PATH] = {};
+        SHGetSpecialFolderPathW(nullptr, common, CSIDL_COMMON_APPDATA, FALSE);
+        DeleteFileW((std::wstring(common) + L"\\TOLVAR\\Tolvar EBanking\\PAYEEHISTORY.TXT").c_str());
     }
 
     void TearDown() override
@@ -122,6 +129,7 @@ TEST_F(HostProgramTest, ExportsTheSampleBatchInTheLintroveLayout)
             "  \"Save As\": " +
             output +
             ": Save\n"
+            "  \"Payment Summary\": Save\n"
             "Output file: " +
             output +
             "\n"
@@ -139,7 +147,30 @@ TEST_F(HostProgramTest, ExportsTheSampleBatchInTheLintroveLayout)
             "      6     7  M. Kowalski                -5.00    21  Invalid Amount specified for payment: negative "
             "payments not supported.\n"
             "      7     8  Smith, Jones & Co        1200.00    27  Invalid Payee BACS Reference. This value must "
-            "comprise only alpha numeric values, and be no more than 18 characters long.\n",
+            "comprise only alpha numeric values, and be no more than 18 characters long.\n"
+            "\n"
+            "Payment Summary:\n"
+            "  Payment file: " +
+            output +
+            "\n"
+            "  Layout: Lintrove\n"
+            "  Number of payments: 7\n"
+            "  Total: 3,254.49\n"
+            "  Payments that failed a check: 4 (they are in the file all the same; correct them in your accounts and "
+            "export again)\n"
+            "      Payment 3, O'Brien Garden Care: Invalid or missing Payee bank account name.\n"
+            "      Payment 4, Northgate Motors: Invalid Payee Sort Code: the sort code must be 6 digits in length "
+            "(excluding hyphens).\n"
+            "      Payment 6, M. Kowalski: Invalid Amount specified for payment: negative payments not supported.\n"
+            "      Payment 7, Smith, Jones & Co: Invalid Payee BACS Reference. This value must comprise only alpha "
+            "numeric values, and be no more than 18 characters long.\n"
+            "\n"
+            "  Compare the number of payments and the total with your bank's upload page before you confirm the "
+            "upload.\n"
+            "  Confirm any changed bank details with the payee, on a telephone number you already hold, before you "
+            "pay.\n"
+            "\n"
+            "  No earlier payment from this paying account is known, so payees are not compared this time.\n",
         run.Output);
 }
 
@@ -231,7 +262,8 @@ TEST_F(HostProgramTest, RtiPaymentsGetNoOptionsDialogAndTheLintroveLayout)
               "404784,45678901,T. OKAFOR,95.10,1004,Expenses March\r\n"
               "601613,56789012,M. KOWALSKI,1610.40,1005,/AB \r\n",
               ReadBytes(output));
-    EXPECT_NE(std::string::npos, run.Output.find("Dialogs:\n  \"Save As\": " + output + ": Save\nOutput file:"))
+    EXPECT_NE(std::string::npos, run.Output.find("Dialogs:\n  \"Save As\": " + output +
+                                                 ": Save\n  \"Payment Summary\": Save\nOutput file:"))
         << run.Output;
     const std::string rtiText =
         "Invalid RTI Ref: Value must start with / followed by 3 alpha-numeric characters (excluding & or spaces).";
@@ -265,7 +297,9 @@ TEST_F(HostProgramTest, AllValidBatchExitsWithZeroAndAnExistingFileIsReplaced)
     // The save dialog asks before it replaces the file; its caption is the system's own.
     const size_t save = run.Output.find("  \"Save As\": " + output + ": Save\n  \"");
     EXPECT_NE(std::string::npos, save) << run.Output;
-    EXPECT_NE(std::string::npos, run.Output.find("\": Yes\nOutput file: " + output + "\n", save)) << run.Output;
+    EXPECT_NE(std::string::npos,
+              run.Output.find("\": Yes\n  \"Payment Summary\": Save\nOutput file: " + output + "\n", save))
+        << run.Output;
     EXPECT_NE(std::string::npos, run.Output.find("Result: S_OK\nStatus: 0 (written, all passed)\n"
                                                  "Payments: 1, 1 passed, 0 failed\n"))
         << run.Output;
@@ -303,6 +337,39 @@ TEST_F(HostProgramTest, CancelledSaveWritesNothingAndEndsWithCodeTwo)
     EXPECT_NE(std::string::npos,
               run.Output.find("      1     2  J. Smith & Co            1234.50     -  (not reached)\n"))
         << run.Output;
+}
+
+TEST_F(HostProgramTest, CancelledSummaryWritesNothingAndPrintsWhatTheUserRead)
+{
+    const std::string output = Path("unsure.csv");
+
+    const HostRun run = Host("export " + Quoted(Sample(L"payments.csv")) +
+                             " --layout lintrove --summary cancel --output " + Quoted(output));
+
+    EXPECT_EQ(2u, run.Code) << run.Output;
+    EXPECT_FALSE(FileExists(output));
+    EXPECT_EQ(std::vector<std::wstring>{}, FolderEntries(Wide(folder_)));
+    EXPECT_NE(std::string::npos, run.Output.find(": Save\n"
+                                                 "  \"Payment Summary\": Cancel\n"
+                                                 "Output file: none\n"
+                                                 "Result: S_OK\n"
+                                                 "Status: 3 (nothing written: empty batch or cancelled)\n"))
+        << run.Output;
+    // The result codes the run put stay.
+    EXPECT_NE(std::string::npos, run.Output.find("      3     4  O'Brien Garden Care        89.99    30  "))
+        << run.Output;
+    EXPECT_NE(std::string::npos, run.Output.find("\nPayment Summary:\n  Payment file: " + output +
+                                                 "\n  Layout: Lintrove\n  Number of payments: 7\n"))
+        << run.Output;
+}
+
+TEST_F(HostProgramTest, TheSummaryIsAnsweredSaveOrCancelOnly)
+{
+    const HostRun run =
+        Host("export " + Quoted(Sample(L"payments.csv")) + " --summary maybe --output " + Quoted(Path("x.csv")));
+
+    EXPECT_EQ(2u, run.Code);
+    EXPECT_NE(std::string::npos, run.Output.find("--summary is save or cancel, not \"maybe\"")) << run.Output;
 }
 
 TEST_F(HostProgramTest, CancelledOptionsLeaveTheRunOnItsDefaults)
@@ -360,7 +427,8 @@ TEST_F(HostProgramTest, ExportsIntoFoldersNamedInPolishAndChinese)
         RemoveDirectoryW(folder.c_str());
         EXPECT_EQ(1u, result.ExitCode) << printed;
         EXPECT_EQ(kLintroveBytes, bytes);
-        EXPECT_NE(std::string::npos, printed.find("  \"Save As\": " + Utf8FromWide(output) + ": Save\nOutput file: " +
+        EXPECT_NE(std::string::npos, printed.find("  \"Save As\": " + Utf8FromWide(output) +
+                                                  ": Save\n  \"Payment Summary\": Save\nOutput file: " +
                                                   Utf8FromWide(output) + "\nResult: S_FALSE\n"))
             << printed;
     }
@@ -576,6 +644,7 @@ TEST_F(InteractiveExportTest, TheHostReportsTheFileTheUserChose)
         modal::ModalDriver user;
         user.On(hostprogram::kOptionsCaption).Click(IDC_LINTROVE_LAYOUT).Press(IDOK);
         user.On("Save As").Type(0x47C, c.Typed).Press(IDOK);
+        modal::AlwaysAnswerSummary(user);
         hostprogram::ExportOutcome outcome;
         {
             hostprogram::HostSession session(BuildPath(L"generated"));

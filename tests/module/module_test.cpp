@@ -9,6 +9,7 @@
 #include "module_version.h"
 #include "core/reg_key.h"
 #include "modal/modal_driver.h"
+#include "modal/summary_answers.h"
 #include "standin/standin_host.h"
 #include "tests/support/com_test.h"
 #include "tests/support/process.h"
@@ -302,6 +303,7 @@ TEST_F(ModuleTest, HostExportsABatchThroughTheRegisteredPaymentService)
 
     modal::ModalDriver driver;
     driver.On("Save As").Press(IDOK);
+    modal::AlwaysAnswerSummary(driver);
     {
         standin::HostClassRegistration served(&settings, nullptr);
         CLSID classId = {};

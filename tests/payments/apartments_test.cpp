@@ -1,5 +1,6 @@
 // Objects of the module in two single-threaded apartments of one host process, each exporting a
-// batch at the same moment: neither run may see the other's texts, paths or settings.
+// batch at the same moment: neither run may see the other's texts, paths or settings, and both
+// end up in the one payee history and export log.
 //
 // The two runs take turns at their dialogs and then write their files side by side: both are held
 // halfway through their payments until the other gets there too. Wine's text layout cache is not safe
@@ -13,6 +14,7 @@
 #include "core/com_object.h"
 #include "modal/modal_driver.h"
 #include "modal/options_answers.h"
+#include "modal/summary_answers.h"
 #include "payments/payment_service.h"
 #include "settings/settings_store.h"
 #include "standin/standin_host.h"
@@ -54,6 +56,7 @@ struct Export {
     int UnexpectedWindows = -1;
     bool Registered = false;
     bool Met = true;  // false when the other run never came halfway
+    int Summaries = -1;
 };
 
 std::wstring PayeeName(const Export& run, int index)
@@ -79,8 +82,11 @@ std::string ExpectedBytes(const Export& run)
 }
 
 // The whole export on a thread of its own apartment. The run starts when `start` is set (at once
-// when null), sets `own` halfway through its payments and goes on when `other` is set.
-void ExportInOwnApartment(Export& run, const Halfway* start, Halfway& own, const Halfway& other)
+// when null), sets `own` halfway through its payments and goes on when `other` is set. Before its
+// last payment it waits for `before` (when given) to end, so that the two summaries, edit controls
+// both, never paint at once; `done` is set when the run has ended.
+void ExportInOwnApartment(Export& run, const Halfway* start, Halfway& own, const Halfway& other, const Halfway* before,
+                          Halfway& done)
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return;
@@ -101,6 +107,8 @@ void ExportInOwnApartment(Export& run, const Halfway* start, Halfway& own, const
                 if (!other.Wait())
                     run.Met = false;
             }
+            if (asked == kPayments + 1 && before && !before->Wait())
+                run.Met = false;
         });
         standin::PaymentContext context(run.SortCode, run.Account, log);
 
@@ -120,6 +128,7 @@ void ExportInOwnApartment(Export& run, const Halfway* start, Halfway& own, const
         modal::AnswerOptions(options, answers);
         options.Press(IDOK);
         driver.On("Save As").Press(IDOK);
+        modal::AlwaysAnswerSummary(driver);
 
         standin::HostClassRegistration served(&settings, nullptr);
         run.Registered = served.Registered();
@@ -130,8 +139,18 @@ void ExportInOwnApartment(Export& run, const Halfway* start, Halfway& own, const
         run.Result = face->ExportPayments(batch.Get(), context.Get());
         face->get_Status(&run.Status);
         run.UnexpectedWindows = driver.UnexpectedCount();
+        run.Summaries = static_cast<int>(driver.WithCaption(modal::kSummaryCaption).size());
     }
+    done.Reached();
     CoUninitialize();
+}
+
+int Occurrences(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
 }
 
 }  // namespace
@@ -161,6 +180,8 @@ TEST_F(ApartmentsTest, TwoExportsAtOnceEachWriteTheirOwnFileAndSetting)
     const SettingsLocation settings(root_);
     Export ledgerway{L"40-11-22", L"87654321", true, root_ + "\\ledgerway", settings};
     Export lintrove{L"30-99-88", L"11223344", false, root_ + "\\lintrove", settings};
+    DeleteFileA((root_ + "\\TOLVAR\\Tolvar EBanking\\PAYEEHISTORY.TXT").c_str());
+    DeleteFileA((root_ + "\\TOLVAR\\Tolvar EBanking\\EXPORTLOG.TXT").c_str());
     for (const Export* run : {&ledgerway, &lintrove}) {
         CreateDirectoryA(run->Folder.c_str(), nullptr);
         DeleteFileA((run->Folder + "\\PAY.CSV").c_str());
@@ -169,10 +190,12 @@ TEST_F(ApartmentsTest, TwoExportsAtOnceEachWriteTheirOwnFileAndSetting)
     for (int round = 0; round < 3; ++round) {
         Halfway firstHalfway;
         Halfway secondHalfway;
+        Halfway firstDone;
+        Halfway secondDone;
         std::thread first(ExportInOwnApartment, std::ref(ledgerway), nullptr, std::ref(firstHalfway),
-                          std::cref(secondHalfway));
+                          std::cref(secondHalfway), nullptr, std::ref(firstDone));
         std::thread second(ExportInOwnApartment, std::ref(lintrove), &firstHalfway, std::ref(secondHalfway),
-                           std::cref(firstHalfway));
+                           std::cref(firstHalfway), &firstDone, std::ref(secondDone));
         first.join();
         second.join();
 
@@ -184,10 +207,18 @@ TEST_F(ApartmentsTest, TwoExportsAtOnceEachWriteTheirOwnFileAndSetting)
             EXPECT_EQ(S_OK, run->Result);
             EXPECT_EQ(0, run->Status);
             EXPECT_EQ(0, run->UnexpectedWindows);
+            EXPECT_EQ(1, run->Summaries);
             EXPECT_EQ(ExpectedBytes(*run), ReadBytes(run->Folder + "\\PAY.CSV"));
         }
         for (const Export* run : {&ledgerway, &lintrove})
             DeleteFileA((run->Folder + "\\PAY.CSV").c_str());
+        // Both runs' payees end up in the one payee history, and both files in the export log.
+        const std::string history = ReadBytes(root_ + "\\TOLVAR\\Tolvar EBanking\\PAYEEHISTORY.TXT");
+        EXPECT_EQ(kPayments, Occurrences(history, "\n401122_87654321\t"));
+        EXPECT_EQ(kPayments, Occurrences(history, "\n309988_11223344\t"));
+        EXPECT_NE(std::string::npos, history.find("\r\nEnd " + std::to_string(2 * kPayments) + "\r\n"));
+        const std::string exportLog = ReadBytes(root_ + "\\TOLVAR\\Tolvar EBanking\\EXPORTLOG.TXT");
+        EXPECT_EQ(2 * (round + 1), Occurrences(exportLog, "\\PAY.CSV\t"));
         // Each account keeps its own choice, under its own key.
         int stored = -1;
         EXPECT_TRUE(ReadSettingFlag(settings, "BMBUseLWFmt401122_87654321", &stored));

@@ -12,6 +12,7 @@
 #include "payments/payment_service.h"
 #include "modal/modal_driver.h"
 #include "modal/options_answers.h"
+#include "modal/summary_answers.h"
 #include "payments/payment_resources.h"
 #include "standin/standin_host.h"
 #include "tests/support/sample_payment.h"
@@ -53,6 +54,7 @@ protected:
         service_ = MakePaymentServiceAt(SettingsLocation(folder_));
         // The debit dates these runs choose are ones the bank can use when the file is made that day.
         SetEnvironmentVariableA("BRENMARK_TODAY", "2026-12-01");
+        modal::AlwaysAnswerSummary(driver_);
     }
     void TearDown() override
     {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "modal/modal_driver.h"
+#include "modal/summary_answers.h"
 #include "modal/options_answers.h"
 #include "payments/payment_resources.h"
 #include "tests/support/files.h"
@@ -60,6 +61,7 @@ void ScriptExport(modal::ModalDriver& driver, const std::wstring& typedPath, boo
     save.Press(IDOK);
     if (replaces)
         driver.OnNext().Press(IDYES);
+    modal::AlwaysAnswerSummary(driver);
 }
 
 // The dying host: exports count payments into folder\PAYMENTS.CSV and ends itself when the module
@@ -261,7 +263,8 @@ TEST_F(PaymentFileTest, AChosenFileAnotherProgramHoldsIsLeftAsItWasAndTheUserIsT
         << messages[0]->Text;
     EXPECT_NE(std::string::npos, messages[0]->Text.find("\n\nThe file there, if there was one, is unchanged."))
         << messages[0]->Text;
-    EXPECT_EQ(4u, driver.Windows().size()) << driver.Summary();  // options, save, replace, message
+    // options, save, replace, the summary (the file was written whole), message
+    EXPECT_EQ(5u, driver.Windows().size()) << driver.Summary();
 }
 
 TEST_F(PaymentFileTest, AChosenFileAnotherProgramHoldsGoesNowhereElseWhenTheVirtualStoreHasAPlace)

@@ -3,6 +3,7 @@
 #include "modal/options_answers.h"
 #include "payments/payment_resources.h"
 #include "modal/modal_driver.h"
+#include "modal/summary_answers.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 
@@ -21,6 +22,7 @@ ModuleRun Outcome(HRESULT hr, long status, const modal::ModalDriver& driver)
         run.Captions.push_back(window.Caption);
         run.WindowTrouble = run.WindowTrouble || !window.Scripted || window.LeftOpen;
     }
+    run.Summaries = modal::SummaryTexts(driver);
     return run;
 }
 
@@ -92,6 +94,7 @@ ModuleRun RegisteredBankTest::Export(standin::PaymentBatch& batch, ITolvarBankPa
         .Press(IDOK);
     // The save dialog proposes the host's default path; its caption is the system's own.
     driver.OnNext().Press(IDOK);
+    modal::AlwaysAnswerSummary(driver, summaryAnswer_);
     SetErrorInfo(0, nullptr);
     const HRESULT hr = payments_->ExportPayments(batch.Get(), context);
     SetErrorInfo(0, nullptr);

@@ -13,6 +13,7 @@
 #include "TolvarBankReconciliation.h"
 #include "TolvarEBanking.h"
 #include "core/com_ptr.h"
+#include "modal/summary_answers.h"
 #include "standin/standin_host.h"
 #include "tests/support/com_test.h"
 
@@ -36,8 +37,9 @@ enum class ExportLayout { Lintrove, Ledgerway, OfferedByRtiHost };
 struct ModuleRun {
     HRESULT Result = E_FAIL;
     long Status = -1;
-    std::vector<std::string> Captions;  // the windows it showed, in order
-    bool WindowTrouble = false;         // a window was not expected or was left open
+    std::vector<std::string> Captions;   // the windows it showed, in order
+    bool WindowTrouble = false;          // a window was not expected or was left open
+    std::vector<std::string> Summaries;  // the text of each Payment Summary shown
 };
 
 class RegisteredBankTest : public ComTest {
@@ -53,7 +55,7 @@ protected:
     void ReleaseBank();
 
     // Exports the batch into PaymentPath() (removed first), answering the options dialog with the
-    // layout and saving at the proposed path.
+    // layout, saving at the proposed path and answering the Payment Summary with summaryAnswer_.
     ModuleRun Export(standin::PaymentBatch& batch, ITolvarBankPaymentContext* context, ExportLayout layout);
     // Imports the file (the chooser chooses it), pressing OK on the module's messages.
     ModuleRun Import(standin::Statement& statement, const std::string& path);
@@ -70,4 +72,5 @@ protected:
     ComPtr<ITolvarBankPaymentService> payments_;
     ComPtr<ITolvarBankStatementService> statements_;
     std::string folder_;
+    modal::SummaryAnswer summaryAnswer_ = modal::SummaryAnswer::Save;
 };

@@ -1,0 +1,161 @@
+#include "payments/export_summary.h"
+
+#include <cstdio>
+
+#include "payments/export_log.h"
+#include "payments/payment_resources.h"
+#include "payments/summary_window.h"
+#include "support/cstring.h"
+#include "support/platform.h"
+
+const char kShowSummaryKey[] = "ShowPaymentSummary";
+const char kCheckPayeesKey[] = "CheckPayees";
+
+namespace {
+
+std::string Utf8(const wchar_t* text)
+{
+    return text ? WideToUtf8(text, wcslen(text)) : std::string();
+}
+
+std::string IsoDate(const SYSTEMTIME& time)
+{
+    char date[16] = {};
+    std::snprintf(date, sizeof date, "%04u-%02u-%02u", time.wYear, time.wMonth, time.wDay);
+    return date;
+}
+
+void Trace(const std::string& text)
+{
+    platform::DebugOutput(text.c_str());
+}
+
+}  // namespace
+
+ExportSummary::ExportSummary(SettingsLocation settings, std::string accountKey, bool ledgerway, std::string debitDate)
+    : settings_(std::move(settings)), account_(std::move(accountKey))
+{
+    // Payments made with no paying account known are remembered together.
+    if (account_.empty())
+        account_ = "-";
+    facts_.Layout = ledgerway ? "Ledgerway" : "Lintrove";
+    facts_.DebitDate = ledgerway ? std::move(debitDate) : std::string();
+    GetLocalTime(&now_);
+}
+
+ExportSummary::~ExportSummary() = default;
+
+void ExportSummary::Begin()
+{
+    int flag = 1;
+    if (ReadSettingFlag(settings_, kShowSummaryKey, &flag))
+        showAlways_ = flag != 0;
+    flag = 1;
+    if (ReadSettingFlag(settings_, kCheckPayeesKey, &flag))
+        checkPayees_ = flag != 0;
+
+    if (!checkPayees_) {
+        facts_.Payees = SummaryFacts::Check::Off;
+        return;
+    }
+    if (!PayeeHistoryPath(settings_, &historyPath_)) {
+        facts_.Payees = SummaryFacts::Check::NotCompared;
+        facts_.PayeeProblem = "the folder of the module's settings cannot be found.";
+        check_ = std::make_unique<PayeeCheck>(nullptr, account_, IsoDate(now_));
+        return;
+    }
+    history_ = std::make_unique<PayeeHistoryRead>(ReadPayeeHistory(historyPath_, now_));
+    switch (history_->Outcome) {
+    case PayeeHistoryRead::State::Read:
+    case PayeeHistoryRead::State::Missing:
+        check_ = std::make_unique<PayeeCheck>(&history_->History, account_, IsoDate(now_));
+        facts_.Payees = check_->KnowsAccount() ? SummaryFacts::Check::Compared : SummaryFacts::Check::NothingEarlier;
+        break;
+    case PayeeHistoryRead::State::Damaged:
+    case PayeeHistoryRead::State::Unreadable:
+        facts_.Payees = SummaryFacts::Check::NotCompared;
+        facts_.PayeeProblem = history_->Problem;
+        setAsidePath_ = history_->SetAsidePath;
+        check_ = std::make_unique<PayeeCheck>(nullptr, account_, IsoDate(now_));
+        break;
+    }
+}
+
+void ExportSummary::Add(long index, const PaymentNote& note, bool passed)
+{
+    if (!passed && facts_.Failures.size() < kSummaryListLimit) {
+        const long code = note.ResultCode != 0 ? note.ResultCode : note.RtiResultCode;
+        auto text = resultTexts_.find(code);
+        if (text == resultTexts_.end()) {
+            CString loaded;
+            loaded.LoadString(platform::ResourceModule(), IDS_RESULT_BASE + static_cast<unsigned int>(code));
+            text = resultTexts_.emplace(code, std::string(static_cast<const char*>(loaded))).first;
+        }
+        facts_.Failures.push_back(SummaryFailure{index + 1, note.Payee.Name, text->second});
+    }
+    if (check_)
+        check_->Add(note.Payee, passed);
+}
+
+void ExportSummary::UseTotals(const PaymentFileTotals& totals)
+{
+    facts_.Count = totals.Records;
+    facts_.FailedCount = totals.FailedRecords;
+    facts_.TotalPence = totals.TotalPence;
+    facts_.TotalExact = totals.UnreadAmounts == 0;
+}
+
+std::string ExportSummary::Text(const wchar_t* path)
+{
+    facts_.FilePath = Utf8(path);
+    if (check_) {
+        facts_.PayeesToCheckCount = check_->Count();
+        facts_.PayeesToCheck = check_->Listed();
+    }
+    facts_.LogProblem.clear();
+    std::string problem;
+    if (!ExportLogPath(settings_, &logPath_))
+        facts_.LogProblem = "the folder of the module's settings cannot be found.";
+    else if (!CanAppendExportLog(logPath_, &problem))
+        facts_.LogProblem = problem;
+    return BuildSummaryText(facts_);
+}
+
+bool ExportSummary::Confirm(const wchar_t* path, HWND owner)
+{
+    const std::string text = Text(path);
+    const bool payeesToCheck = facts_.Payees == SummaryFacts::Check::Compared && facts_.PayeesToCheckCount > 0;
+    if (!showAlways_ && !payeesToCheck)
+        return true;
+    // A summary that cannot be shown saves nothing: the user has not seen what the file pays.
+    return ShowPaymentSummary(owner, text) == IDOK;
+}
+
+void ExportSummary::Saved(const wchar_t* writtenPath, const std::string& sha256)
+{
+    if (check_ && !historyPath_.empty()) {
+        std::vector<std::string> remembered = check_->TakeRemembered();
+        check_.reset();
+        history_.reset();  // the save reads the file again under its lock
+        std::string problem;
+        if (!SavePayeeHistory(historyPath_, std::move(remembered), now_, setAsidePath_, &problem))
+            Trace("Payee history not kept: " + problem);
+    }
+
+    if (logPath_.empty())
+        return;
+    ExportLogEntry entry;
+    GetLocalTime(&entry.LocalTime);
+    entry.User = CurrentUserName();
+    entry.Computer = CurrentComputerName();
+    entry.Account = account_;
+    entry.Layout = facts_.Layout;
+    entry.Path = Utf8(writtenPath);
+    entry.Records = facts_.Count;
+    entry.Failed = facts_.FailedCount;
+    entry.TotalPence = facts_.TotalPence;
+    entry.Sha256 = sha256;
+    std::string problem;
+    if (!AppendExportLog(logPath_, entry, &problem))
+        Trace("Export log not written: " + problem);
+}

@@ -1,0 +1,67 @@
+// What one export run tells the user before its payment file is saved, and keeps after: the
+// Payment Summary (count, total, failed checks, payees to check against the payee history), then
+// for a saved file the payee history and the export log. Administrators may switch off, in
+// BANKSERV.INI, the summary when no payee needs checking (kShowSummaryKey) and the payee check
+// (kCheckPayeesKey); both are on unless set to a false value.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "payments/host_payment.h"
+#include "payments/payment_file_writer.h"
+#include "payments/payee_check.h"
+#include "payments/payment_summary.h"
+#include "settings/payee_history_file.h"
+#include "settings/settings_store.h"
+
+extern const char kShowSummaryKey[];
+extern const char kCheckPayeesKey[];
+
+class ExportSummary {
+public:
+    // accountKey keys the paying account as the layout choice is; debitDate is the Ledgerway
+    // layout's text, empty for the Lintrove layout.
+    ExportSummary(SettingsLocation settings, std::string accountKey, bool ledgerway, std::string debitDate);
+    ~ExportSummary();
+    ExportSummary(const ExportSummary&) = delete;
+    ExportSummary& operator=(const ExportSummary&) = delete;
+
+    // Reads the settings and the paying account's payee history.
+    void Begin();
+    // One payment as written; index 0 is the batch's first.
+    void Add(long index, const PaymentNote& note, bool passed);
+    // The count, failed count and total as the writer counted them in the file's own text.
+    void UseTotals(const PaymentFileTotals& totals);
+
+    // The summary's text for the file at path.
+    std::string Text(const wchar_t* path);
+    // Shows the summary when it is due, owned by owner; true when the file is to be saved (Save,
+    // or no summary due).
+    bool Confirm(const wchar_t* path, HWND owner);
+    // After the file is in place at writtenPath, with the SHA-256 of its bytes: the payee history
+    // and the export log. What cannot be kept goes to the debugger output; the file stays saved.
+    void Saved(const wchar_t* writtenPath, const std::string& sha256);
+
+    long Count() const { return facts_.Count; }
+    std::int64_t TotalPence() const { return facts_.TotalPence; }
+    long FailedCount() const { return facts_.FailedCount; }
+
+private:
+    SettingsLocation settings_;
+    std::string account_;
+    SummaryFacts facts_;
+    SYSTEMTIME now_{};
+    bool showAlways_ = true;
+    bool checkPayees_ = true;
+    std::wstring historyPath_;
+    std::wstring setAsidePath_;
+    std::unique_ptr<PayeeHistoryRead> history_;
+    std::unique_ptr<PayeeCheck> check_;
+    std::wstring logPath_;
+    std::map<long, std::string> resultTexts_;
+};

@@ -1,0 +1,248 @@
+#include "settings/payee_history_file.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <memory>
+
+const char kPayeeHistoryFileName[] = "PAYEEHISTORY.TXT";
+
+namespace {
+
+// Runs that save at once wait for each other this long at most.
+constexpr DWORD kLockWaitMs = 20000;
+constexpr DWORD kLockRetryMs = 20;
+// A scanner may hold the new file a moment.
+constexpr int kMoveAttempts = 5;
+constexpr DWORD kMoveRetryMs = 100;
+// Far more than any history of real payees; a larger file is taken as damaged.
+constexpr LONGLONG kLargestHistory = 512LL * 1024 * 1024;
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const
+    {
+        if (handle && handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+Handle Own(HANDLE handle)
+{
+    return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    return WideToUtf8(text.c_str(), text.size());
+}
+
+std::wstring FileName(const std::wstring& path)
+{
+    const size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring DatedAsidePath(const std::wstring& path, const SYSTEMTIME& now)
+{
+    wchar_t suffix[40] = {};
+    _snwprintf(suffix, 39, L"-DAMAGED-%04u%02u%02u-%02u%02u%02u.TXT", now.wYear, now.wMonth, now.wDay, now.wHour,
+               now.wMinute, now.wSecond);
+    std::wstring aside = path;
+    const size_t dot = aside.rfind(L'.');
+    const size_t slash = aside.rfind(L'\\');
+    if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash))
+        aside.erase(dot);
+    return aside + suffix;
+}
+
+enum class ReadResult { Read, Missing, Failed };
+
+ReadResult ReadWhole(const std::wstring& path, std::string* text, DWORD* error)
+{
+    text->clear();
+    *error = ERROR_SUCCESS;
+    Handle file = Own(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
+        *error = GetLastError();
+        return *error == ERROR_FILE_NOT_FOUND ? ReadResult::Missing : ReadResult::Failed;
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) {
+        *error = GetLastError();
+        return ReadResult::Failed;
+    }
+    if (size.QuadPart > kLargestHistory) {
+        *error = ERROR_FILE_TOO_LARGE;
+        return ReadResult::Failed;
+    }
+    text->resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < text->size()) {
+        const DWORD piece = static_cast<DWORD>(text->size() - done < (1u << 24) ? text->size() - done : (1u << 24));
+        DWORD read = 0;
+        if (!ReadFile(file.get(), &(*text)[done], piece, &read, nullptr)) {
+            *error = GetLastError();
+            return ReadResult::Failed;
+        }
+        if (read == 0)
+            break;
+        done += read;
+    }
+    text->resize(done);
+    return ReadResult::Read;
+}
+
+// Held while a run merges: the lock file goes when the holder closes it, even when the process dies.
+Handle TakeLock(const std::wstring& path, DWORD* error)
+{
+    const std::wstring lockPath = path + L".lock";
+    const DWORD start = GetTickCount();
+    while (true) {
+        Handle lock = Own(CreateFileW(lockPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (lock)
+            return lock;
+        *error = GetLastError();
+        // Another run holds it, or is just letting it go.
+        if (*error != ERROR_SHARING_VIOLATION && *error != ERROR_ACCESS_DENIED)
+            return nullptr;
+        if (GetTickCount() - start > kLockWaitMs)
+            return nullptr;
+        Sleep(kLockRetryMs);
+    }
+}
+
+DWORD WriteWhole(const std::wstring& path, const PayeeHistory& history)
+{
+    wchar_t suffix[48] = {};
+    _snwprintf(suffix, 47, L".%lu-%lu.partial", GetCurrentProcessId(), GetCurrentThreadId());
+    const std::wstring unfinished = path + suffix;
+    Handle file =
+        Own(CreateFileW(unfinished.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return GetLastError();
+    DWORD error = ERROR_SUCCESS;
+    history.Write([&](const std::string& piece) {
+        DWORD written = 0;
+        if (!WriteFile(file.get(), piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr))
+            error = GetLastError();
+        else if (written != piece.size())
+            error = ERROR_WRITE_FAULT;
+        return error == ERROR_SUCCESS;
+    });
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(file.get()))
+        error = GetLastError();
+    file.reset();
+    for (int attempt = 0; error == ERROR_SUCCESS && attempt < kMoveAttempts; ++attempt) {
+        if (attempt > 0)
+            Sleep(kMoveRetryMs);
+        if (MoveFileExW(unfinished.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return ERROR_SUCCESS;
+        const DWORD moveError = GetLastError();
+        if (moveError != ERROR_SHARING_VIOLATION && moveError != ERROR_LOCK_VIOLATION &&
+            moveError != ERROR_ACCESS_DENIED)
+            error = moveError;
+        else if (attempt + 1 == kMoveAttempts)
+            error = moveError;
+    }
+    DeleteFileW(unfinished.c_str());
+    return error;
+}
+
+}  // namespace
+
+std::string SystemErrorText(DWORD error)
+{
+    wchar_t text[512] = {};
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                  511, nullptr);
+    if (length == 0)
+        length = static_cast<DWORD>(_snwprintf(text, 511, L"system error %lu", static_cast<unsigned long>(error)));
+    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ' ||
+                          text[length - 1] == L'.'))
+        text[--length] = L'\0';
+    return WideToUtf8(text, length);
+}
+
+bool PayeeHistoryPath(const SettingsLocation& where, std::wstring* path)
+{
+    wchar_t file[MAX_PATH];
+    if (!GetSettingsFolderFile(where, kPayeeHistoryFileName, file))
+        return false;
+    *path = file;
+    return true;
+}
+
+PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& now)
+{
+    PayeeHistoryRead read;
+    std::string text;
+    DWORD error = ERROR_SUCCESS;
+    switch (ReadWhole(path, &text, &error)) {
+    case ReadResult::Missing:
+        read.Outcome = PayeeHistoryRead::State::Missing;
+        return read;
+    case ReadResult::Failed:
+        read.Outcome = PayeeHistoryRead::State::Unreadable;
+        read.Problem = "the payee history " + Utf8(path) + " could not be read: " + SystemErrorText(error) + ".";
+        return read;
+    case ReadResult::Read:
+        break;
+    }
+    std::string why;
+    if (read.History.Parse(text, &why)) {
+        read.Outcome = PayeeHistoryRead::State::Read;
+        return read;
+    }
+    read.Outcome = PayeeHistoryRead::State::Damaged;
+    read.SetAsidePath = DatedAsidePath(path, now);
+    read.Problem = "the payee history " + Utf8(path) + " is damaged (" + why +
+                   "). When this file is saved it is kept as " + Utf8(FileName(read.SetAsidePath)) +
+                   " and a new history begins.";
+    return read;
+}
+
+bool SavePayeeHistory(const std::wstring& path, std::vector<std::string> lines, const SYSTEMTIME& now,
+                      std::wstring setAsidePath, std::string* problem)
+{
+    DWORD error = ERROR_SUCCESS;
+    const Handle lock = TakeLock(path, &error);
+    if (!lock) {
+        if (problem)
+            *problem = "the payee history " + Utf8(path) + " could not be locked: " + SystemErrorText(error) + ".";
+        return false;
+    }
+    // Read again under the lock: another run may have saved since this one read.
+    PayeeHistory history;
+    std::string text;
+    const ReadResult read = ReadWhole(path, &text, &error);
+    if (read == ReadResult::Failed) {
+        if (problem)
+            *problem = "the payee history " + Utf8(path) + " could not be read: " + SystemErrorText(error) + ".";
+        return false;
+    }
+    if (read == ReadResult::Read && !history.Parse(text, nullptr)) {
+        std::wstring aside = setAsidePath.empty() ? DatedAsidePath(path, now) : setAsidePath;
+        // Never over another kept file.
+        for (int n = 2; GetFileAttributesW(aside.c_str()) != INVALID_FILE_ATTRIBUTES && n < 100; ++n)
+            aside = DatedAsidePath(path, now).insert(DatedAsidePath(path, now).size() - 4, L"-" + std::to_wstring(n));
+        if (!MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            error = GetLastError();
+            if (problem)
+                *problem = "the damaged payee history " + Utf8(path) +
+                           " could not be kept aside: " + SystemErrorText(error) + ".";
+            return false;
+        }
+    }
+    text.clear();
+    text.shrink_to_fit();
+    history.Remember(std::move(lines));
+    error = WriteWhole(path, history);
+    if (error != ERROR_SUCCESS) {
+        if (problem)
+            *problem = "the payee history " + Utf8(path) + " could not be written: " + SystemErrorText(error) + ".";
+        return false;
+    }
+    return true;
+}

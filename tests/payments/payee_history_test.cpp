@@ -1,0 +1,170 @@
+// The payee history's text form and file: what counts as damaged, how this run's payees merge into
+// what is there, and runs saving at the same moment from several threads all ending up in it. The
+// summary's money texts from pence.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "payments/payment_summary.h"
+#include "settings/payee_history.h"
+#include "settings/payee_history_file.h"
+#include "tests/support/com_test.h"
+#include "tests/support/files.h"
+
+namespace {
+
+PayeeEntry Entry(const std::string& account, const std::string& name, const std::string& number,
+                 const std::string& date = "2026-12-07")
+{
+    PayeeEntry entry;
+    entry.Account = account;
+    entry.Payee = PayeeKey(name);
+    entry.Name = name;
+    entry.Details.SortCode = "123456";
+    entry.Details.AccountNumber = number;
+    entry.Date = date;
+    return entry;
+}
+
+}  // namespace
+
+TEST(PayeeHistoryText, PayeesAreKnownByCapitalLettersAndDigitsOnly)
+{
+    EXPECT_EQ("JSMITHCO2", PayeeKey("J. Smith & Co (2)"));
+    EXPECT_EQ(PayeeKey("j smith co 2"), PayeeKey("J. Smith & Co (2)"));
+    EXPECT_EQ("SOCI\xC3\x89T\xC3\x89", PayeeKey("Soci\xC3\xA9t\xC3\xA9"));
+    EXPECT_EQ("01234567", NormalAccountNumber(" 1234567 "));
+    EXPECT_EQ("12345678", NormalAccountNumber("12345678"));
+    EXPECT_EQ("AB-12", NormalAccountNumber("AB-12"));
+}
+
+TEST(PayeeHistoryText, MergesSortedAndReadsBackWhatItWrites)
+{
+    PayeeHistory history;
+    history.Remember({PayeeLine(Entry("B", "Zed", "11111111")), PayeeLine(Entry("A", "Yan", "22222222")),
+                      PayeeLine(Entry("B", "Ann", "33333333"))});
+    // A later line for a payee replaces the earlier, within one merge and across merges.
+    history.Remember({PayeeLine(Entry("B", "Zed", "44444444", "2026-12-08")), PayeeLine(Entry("A", "Bo\tb", "5")),
+                      PayeeLine(Entry("A", "Bob", "6"))});
+    const std::string text = history.Text();
+    EXPECT_EQ("Payee history 1\r\n"
+              "A\tBOB\tBob\t123456\t6\t\t2026-12-07\r\n"
+              "A\tYAN\tYan\t123456\t22222222\t\t2026-12-07\r\n"
+              "B\tANN\tAnn\t123456\t33333333\t\t2026-12-07\r\n"
+              "B\tZED\tZed\t123456\t44444444\t\t2026-12-08\r\n"
+              "End 4\r\n",
+              text);
+    PayeeHistory read;
+    std::string problem;
+    ASSERT_TRUE(read.Parse(text, &problem)) << problem;
+    EXPECT_EQ(text, read.Text());
+    PayeeEntry found;
+    ASSERT_TRUE(read.Find("B", "ZED", &found));
+    EXPECT_EQ("44444444", found.Details.AccountNumber);
+    EXPECT_FALSE(read.Find("A", "ZED", nullptr));
+    EXPECT_TRUE(read.KnowsAccount("B"));
+    EXPECT_FALSE(read.KnowsAccount("C"));
+}
+
+TEST(PayeeHistoryText, WhatIsNotAWholeHistoryIsDamagedAtItsLine)
+{
+    const std::string line = "A\tBOB\tBob\t123456\t6\t\t2026-12-07\r\n";
+    const struct {
+        std::string Text;
+        const char* Problem;
+    } cases[] = {
+        {"", "line 0: empty"},
+        {"Payee list 1\r\nEnd 0\r\n", "line 1: not a payee history"},
+        {"Payee history 1\r\n" + line, "line 2: cut short"},
+        {"Payee history 1\r\n" + line.substr(0, 12), "line 2: a damaged payee line"},
+        {"Payee history 1\r\nA\tBOB\tBob\t123456\t6\t\t07/12/2026\r\nEnd 1\r\n", "line 2: a damaged payee line"},
+        {"Payee history 1\r\n" + line + line + "End 2\r\n", "line 3: payees out of order"},
+        {"Payee history 1\r\n" + line + "End 2\r\n", "line 3: the number of payees does not match the last line"},
+        {"Payee history 1\r\n" + line + "End 1\r\nmore\r\n", "line 4: text after the last line"},
+        {"Payee history 1\r\n" + line + "End x\r\n", "line 3: a damaged last line"},
+    };
+    for (const auto& each : cases) {
+        PayeeHistory history;
+        std::string problem;
+        EXPECT_FALSE(history.Parse(each.Text, &problem)) << each.Text;
+        EXPECT_EQ(each.Problem, problem) << each.Text;
+        EXPECT_TRUE(history.Empty());
+    }
+}
+
+TEST(PayeeHistoryFile, RunsSavingAtOnceAllEndUpInIt)
+{
+    TemporaryFolder folder("payee-history-" + std::to_string(GetCurrentProcessId()));
+    const std::wstring path = Wide(folder.File("PAYEEHISTORY.TXT"));
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    constexpr int kRuns = 4;
+    constexpr int kSaves = 10;
+    std::vector<std::thread> runs;
+    std::vector<int> failures(kRuns, 0);
+    for (int run = 0; run < kRuns; ++run) {
+        runs.emplace_back([&, run] {
+            for (int save = 0; save < kSaves; ++save) {
+                std::vector<std::string> lines;
+                for (int payee = 0; payee < 50; ++payee)
+                    lines.push_back(
+                        PayeeLine(Entry("run" + std::to_string(run),
+                                        "Payee " + std::to_string(save) + " " + std::to_string(payee), "12345678")));
+                std::string problem;
+                if (!SavePayeeHistory(path, std::move(lines), now, L"", &problem))
+                    ++failures[run];
+            }
+        });
+    }
+    for (std::thread& run : runs)
+        run.join();
+    EXPECT_EQ(std::vector<int>(kRuns, 0), failures);
+    const PayeeHistoryRead read = ReadPayeeHistory(path, now);
+    ASSERT_EQ(PayeeHistoryRead::State::Read, read.Outcome) << read.Problem;
+    EXPECT_EQ(static_cast<size_t>(kRuns * kSaves * 50), read.History.Size());
+    // No lock file or unfinished copy is left.
+    EXPECT_EQ(std::vector<std::wstring>{L"PAYEEHISTORY.TXT"}, FolderEntries(Wide(folder.Path())));
+}
+
+TEST(PayeeHistoryFile, AnUnreadableHistoryIsSaidToBeSoNamingTheFile)
+{
+    TemporaryFolder folder("payee-history-held-" + std::to_string(GetCurrentProcessId()));
+    const std::string path = folder.File("PAYEEHISTORY.TXT");
+    WriteBytes(path, "Payee history 1\r\nEnd 0\r\n");
+    const HANDLE held = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    SYSTEMTIME now{};
+    const PayeeHistoryRead read = ReadPayeeHistory(Wide(path), now);
+    std::string problem;
+    const bool saved = SavePayeeHistory(Wide(path), {}, now, L"", &problem);
+    CloseHandle(held);
+    EXPECT_EQ(PayeeHistoryRead::State::Unreadable, read.Outcome);
+    EXPECT_EQ(0u, read.Problem.find("the payee history " + path + " could not be read: ")) << read.Problem;
+    EXPECT_FALSE(saved);
+    EXPECT_EQ("Payee history 1\r\nEnd 0\r\n", ReadBytes(path));
+}
+
+TEST(SummaryMoney, PenceAreShownWithThousandsAndTwoDecimals)
+{
+    EXPECT_EQ("0.00", FormatPence(0));
+    EXPECT_EQ("0.05", FormatPence(5));
+    EXPECT_EQ("-0.05", FormatPence(-5));
+    EXPECT_EQ("999.99", FormatPence(99999));
+    EXPECT_EQ("1,000.00", FormatPence(100000));
+    EXPECT_EQ("12,345.67", FormatPence(1234567));
+    EXPECT_EQ("-1,234,567.89", FormatPence(-123456789));
+    EXPECT_EQ("-92,233,720,368,547,758.08", FormatPence(INT64_MIN));
+
+    std::int64_t pence = 0;
+    EXPECT_TRUE(PenceFromAmountText("1234.50", &pence));
+    EXPECT_EQ(123450, pence);
+    EXPECT_TRUE(PenceFromAmountText("-5.00", &pence));
+    EXPECT_EQ(-500, pence);
+    EXPECT_FALSE(PenceFromAmountText("inf", &pence));
+    EXPECT_FALSE(PenceFromAmountText("1.5", &pence));
+    EXPECT_FALSE(PenceFromAmountText("12345678901234567.00", &pence));
+}
