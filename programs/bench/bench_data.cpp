@@ -1,5 +1,7 @@
 #include "bench/bench_data.h"
 
+#include "core/statement_columns.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -123,8 +125,6 @@ void OnFirstPaymentMade(void (*notice)())
     firstPaymentNotice = notice;
 }
 
-const char kStatementColumnNames[] = "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo";
-
 std::string StatementLine(long number)
 {
     const unsigned long u = static_cast<unsigned long>(number);
@@ -163,7 +163,7 @@ bool WriteStatementFile(const std::string& path, long count)
     FILE* file = std::fopen(path.c_str(), "w");
     if (!file)
         return false;
-    std::fputs(kStatementColumnNames, file);
+    std::fputs(StatementColumnLine().c_str(), file);
     std::fputs("\n", file);
     for (long number = 0; number < count; ++number) {
         const std::string line = StatementLine(number);

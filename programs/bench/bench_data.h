@@ -29,9 +29,6 @@ void MakeDistinctPayees(bool on);
 // export's record loop (the run fetches the first payment once before its dialogs).
 void OnFirstPaymentMade(void (*notice)());
 
-// The column-name line the generated statements start with.
-extern const char kStatementColumnNames[];
-
 // Transaction line number (0-based) of a generated statement, without its line end. Lines alternate
 // between quoted and unquoted fields (some amounts quoted too); some details hold a comma inside
 // quotes, some have a cheque number, some amounts are negative or zero.

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/com_ptr.h"
+#include "core/statement_columns.h"
 #include "support/platform.h"
 
 namespace bench {
@@ -244,7 +245,7 @@ void LedgerwayRecord(ITolvarBankPayment* payment, const char* debitDateText, cha
 // ---------------------------------------------------------------------------------------------
 // Import
 
-constexpr int kStatementFields = 8;
+constexpr int kStatementFields = kStatementColumnCount;
 
 struct Field {
     const char* Text = "";

@@ -2,15 +2,12 @@
 
 #include <memory>
 
+#include "core/statement_columns.h"
 #include "hostprogram/csv_reader.h"
 #include "hostprogram/program_text.h"
 #include "support/text_conversion.h"
 
 namespace hostprogram {
-
-const char kStatementColumns[] = "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo";
-const char kQuotedStatementColumns[] =
-    "\"TransDate\",\"ValueDate\",\"InToday\",\"Amount\",\"Details\",\"TransCode\",\"RFR\",\"ChequeNo\"";
 
 const char kImportMessageCaption[] = "Statement Import";
 
@@ -41,9 +38,10 @@ bool CheckStatementFile(const std::string& path, std::string* why)
     // Spreadsheet programs mark the CSV files they save as UTF-8 so; the module reads them.
     if (first.compare(0, 3, "\xEF\xBB\xBF") == 0)
         first.erase(0, 3);
-    if (SameIgnoringCase(first, kStatementColumns) || SameIgnoringCase(first, kQuotedStatementColumns))
+    if (SameIgnoringCase(first, StatementColumnLine(false).c_str()) ||
+        SameIgnoringCase(first, StatementColumnLine(true).c_str()))
         return true;
-    *why = "the first line is not the column-name line " + std::string(kStatementColumns) + " (quoted or not)";
+    *why = "the first line is not the column-name line " + StatementColumnLine() + " (quoted or not)";
     if (first.find_first_of(" \t") != std::string::npos)
         *why += ": it holds spaces";
     return false;

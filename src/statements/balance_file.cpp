@@ -6,11 +6,6 @@
 #include "support/hresult.h"
 #include "support/platform.h"
 
-const char* const StatementColumnNames[2] = {
-    "\"TransDate\",\"ValueDate\",\"InToday\",\"Amount\",\"Details\",\"TransCode\",\"RFR\",\"ChequeNo\"",
-    "TransDate,ValueDate,InToday,Amount,Details,TransCode,RFR,ChequeNo",
-};
-
 namespace {
 
 // Spreadsheet programs put this before the first line when they save CSV as UTF-8.
@@ -39,45 +34,7 @@ bool HasHighBytes(const std::string& text)
 
 }  // namespace
 
-CBBM2BalanceFile::CBBM2BalanceFile(const char* fileName, std::ios_base::openmode mode)
-{
-    if (!Open(fileName, mode)) {
-        platform::DebugOutput("CBBM2BalanceFile() failed to open: ");
-        platform::DebugOutput(fileName ? fileName : "");
-    }
-}
-
 CBBM2BalanceFile::~CBBM2BalanceFile() = default;
-
-int CBBM2BalanceFile::Open(const char* fileName, std::ios_base::openmode)
-{
-    try {
-        if (!fileName)
-            Raise(E_INVALIDARG);
-        source_.reset();
-        std::unique_ptr<StatementByteSource> source;
-        try {
-            const int length = platform::AnsiToWide(fileName, -1, nullptr, 0);
-            std::wstring wide(static_cast<size_t>(length > 0 ? length : 1), L'\0');
-            if (length <= 0 || platform::AnsiToWide(fileName, -1, &wide[0], length) != length)
-                Raise(E_INVALIDARG);
-            source = OpenStatementFile(wide.c_str());
-        } catch (const StatementFileError&) {
-            // Not there, or not readable: the reader stays closed, as the callers expect.
-        }
-        if (source) {
-            Open(std::move(source));
-        } else {
-            StartReading();
-            ReadFieldNamesHeader();
-        }
-        return 1;
-    } catch (...) {
-        platform::DebugOutput("Failed to Open the file: ");
-        platform::DebugOutput(fileName ? fileName : "");
-        return 0;
-    }
-}
 
 void CBBM2BalanceFile::Open(std::unique_ptr<StatementByteSource> source)
 {
@@ -155,7 +112,7 @@ void CBBM2BalanceFile::Rewind()
     headerPending_ = true;
 }
 
-int CBBM2BalanceFile::ReadFieldNamesHeader()
+void CBBM2BalanceFile::ReadFieldNamesHeader()
 {
     platform::DebugOutput("ReadFieldNamesHeader");
     if (source_) {
@@ -166,33 +123,15 @@ int CBBM2BalanceFile::ReadFieldNamesHeader()
             line_.erase(0, sizeof kUtf8ByteOrderMark - 1);
         headerLine_ = line_;
         // A first line that is too long or holds a NUL byte is no column-name line.
-        FieldNamesHeader =
+        fieldNamesHeader_ =
             line_.size() > kLongestHeaderKept || line_.find('\0') != std::string::npos ? "" : line_.c_str();
     }
-    return 0;
 }
 
-int CBBM2BalanceFile::HasValidHeader() const
+bool CBBM2BalanceFile::HasValidHeader() const
 {
-    if (FieldNamesHeader.IsEmpty())
-        return 0;
-    for (const char* names : StatementColumnNames)
-        if (FieldNamesHeader.CompareNoCase(names) == 0)
-            return 1;
-    return 0;
-}
-
-int CBBM2BalanceFile::ReadBalanceRecord(CBMLWTransactionRecord& record)
-{
-    if (!source_) {
-        platform::DebugOutput("File Stream is NOT open");
-        platform::DebugOutput("Failed to read the Balance record\n");
-        return 0;
-    }
-    if (ReadTransaction(record) == StatementRead::Record)
-        return 1;
-    platform::DebugOutput("Failed to read the Balance record\n");
-    return 0;
+    return !fieldNamesHeader_.IsEmpty() && (fieldNamesHeader_.CompareNoCase(StatementColumnLine(true).c_str()) == 0 ||
+                                            fieldNamesHeader_.CompareNoCase(StatementColumnLine(false).c_str()) == 0);
 }
 
 StatementRead CBBM2BalanceFile::ReadTransaction(CBMLWTransactionRecord& record)
@@ -206,17 +145,15 @@ StatementRead CBBM2BalanceFile::ReadTransaction(CBMLWTransactionRecord& record)
     while (!finished_) {
         if (!NextLine(kLongestStatementLine))
             break;
-        switch (CheckStatementLine(line_, utf8Mark_, nullptr)) {
+        const StatementLine read = ReadStatementLine(line_, utf8Mark_, nullptr);
+        switch (read.Kind) {
         case StatementLineKind::Skipped:
             continue;
         case StatementLineKind::Damaged:
             finished_ = true;
             return StatementRead::Damaged;
         case StatementLineKind::Transaction:
-            if (!FillTransactionRecord(line_, record)) {
-                finished_ = true;
-                return StatementRead::Damaged;
-            }
+            FillTransactionRecord(read, record);
             return StatementRead::Record;
         }
     }
@@ -241,7 +178,7 @@ StatementFileCheck CBBM2BalanceFile::CheckTransactions()
         check.Damaged = true;
         check.Line = 1;
         check.Damage.Found = ShownStatementText(headerLine_);
-        check.Damage.Expected = std::string(StatementColumnNames[1]) + ", each name in double quotes or none";
+        check.Damage.Expected = StatementColumnLine() + ", each name in double quotes or none";
     }
 
     bool allUtf8 = true, anyHighBytes = false;
@@ -251,7 +188,7 @@ StatementFileCheck CBBM2BalanceFile::CheckTransactions()
             anyHighBytes = true;
             allUtf8 = IsUtf8(line_);
         }
-        switch (CheckStatementLine(line_, utf8Mark_, check.Damaged ? nullptr : &damage)) {
+        switch (ReadStatementLine(line_, utf8Mark_, check.Damaged ? nullptr : &damage).Kind) {
         case StatementLineKind::Transaction:
             ++check.Transactions;
             break;

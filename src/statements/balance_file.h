@@ -6,7 +6,6 @@
 // early. It is read through a fixed buffer and one line at a time, whatever the file's size.
 #pragma once
 
-#include <ios>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,9 +14,6 @@
 #include "statements/statement_source.h"
 #include "statements/transaction_record.h"
 #include "support/cstring.h"
-
-// The two accepted column-name lines, quoted form first.
-extern const char* const StatementColumnNames[2];
 
 // How the texts of a statement file are encoded.
 enum class StatementEncoding {
@@ -45,54 +41,44 @@ enum class StatementRead {
     Damaged,  // a line that is no transaction ends the reading; every later read answers End
 };
 
+// The one reader of a statement file over its bytes: the column-name line when it is opened, then a
+// check of every transaction line, then the transactions from the start, each line cut and read
+// once in each pass.
 class CBBM2BalanceFile {
 public:
-    // The open mode is kept for its callers; the file is always read as bytes.
-    static constexpr std::ios_base::openmode ReadText = std::ios_base::in;
-
     CBBM2BalanceFile() = default;
-    // Opens at once; a failure is only reported to the debugger output.
-    CBBM2BalanceFile(const char* fileName, std::ios_base::openmode mode);
     CBBM2BalanceFile(const CBBM2BalanceFile&) = delete;
     CBBM2BalanceFile& operator=(const CBBM2BalanceFile&) = delete;
     ~CBBM2BalanceFile();
 
-    // Opens the file named in the ANSI code page, letting others read and write it meanwhile.
-    // 0 only when an error was raised while opening; a file that cannot be opened still gives 1
-    // (with nothing open and no column-name line), so callers that care ask IsOpen.
-    int Open(const char* fileName, std::ios_base::openmode mode);
     // Reads from the given bytes and takes its first line. Raises what the source raises.
     void Open(std::unique_ptr<StatementByteSource> source);
-    int ReadFieldNamesHeader();
-    // 1 when the first line is one of the two column-name lines, ignoring case.
-    int HasValidHeader() const;
-    // 1 when the next transaction line filled the record; 0 at the end of the file and at a damaged
-    // line (which ends the reading). Blank lines and empty rows are passed over. A file that cannot
-    // be read raises StatementFileError, and memory running out raises too: neither is an end.
-    int ReadBalanceRecord(CBMLWTransactionRecord& record);
-    // The same answer without the diagnostics. The record changes only on StatementRead::Record.
-    StatementRead ReadTransaction(CBMLWTransactionRecord& record);
+    // Whether the first line is one of the two column-name lines, ignoring case.
+    bool HasValidHeader() const;
 
     // Reads every line after the column-name line and checks it, then goes back to the first
-    // transaction line; ReadBalanceRecord then reads the transactions from the start.
+    // transaction line; ReadTransaction then reads the transactions from the start.
     StatementFileCheck CheckTransactions();
+    // The next transaction line into the record, which changes only on StatementRead::Record. Blank
+    // lines and empty rows are passed over. A file that cannot be read raises StatementFileError,
+    // and memory running out raises too: neither is an end.
+    StatementRead ReadTransaction(CBMLWTransactionRecord& record);
     // After the reading that follows CheckTransactions has come to the end: whether it saw the same
     // bytes as the check (their number and checksum). False before that end, and without a check.
     bool SameBytesAsChecked() const;
 
-    bool IsOpen() const { return source_ != nullptr; }
-    const CString& GetFieldNamesHeader() const { return FieldNamesHeader; }
     // The line that the last read took (the column-name line is line 1).
     long LineNumber() const { return lineNumber_; }
 
 private:
+    void ReadFieldNamesHeader();
     // The next line into line_, without its line end; false at the end of the file. At most limit
     // bytes are kept, and one more when the line is longer, so that its length shows.
     bool NextLine(size_t limit);
     void StartReading();
     void Rewind();
 
-    CString FieldNamesHeader;
+    CString fieldNamesHeader_;
     std::unique_ptr<StatementByteSource> source_;
     std::vector<char> buffer_;
     size_t bufferStart_ = 0, bufferEnd_ = 0;

@@ -4,10 +4,6 @@
 
 #include "support/platform.h"
 
-const char* const StatementColumnTitles[8] = {
-    "TransDate", "ValueDate", "InToday", "Amount", "Details", "TransCode", "RFR", "ChequeNo",
-};
-
 #ifdef BRENMARK_COUNT_STATEMENT_READS
 StatementReadCounts& CountedStatementReads()
 {
@@ -22,9 +18,7 @@ StatementReadCounts& CountedStatementReads()
 namespace {
 
 constexpr char kQuote = '"';
-constexpr int kColumns = 8;
-constexpr int kTransDateColumn = 0;
-constexpr int kAmountColumn = 3;
+constexpr int kColumns = kStatementColumnCount;
 
 // What a user is shown as found text is cut to this many bytes.
 constexpr size_t kLongestFoundText = 80;
@@ -276,14 +270,17 @@ StatementField WithoutQuotes(StatementField field)
     return field;
 }
 
-StatementLineKind CheckStatementLine(std::string_view line, bool requireUtf8, StatementLineDamage* damage)
+namespace {
+
+// What the line is; its fields and values go into read as they are read.
+StatementLineKind Classify(std::string_view line, bool requireUtf8, StatementLineDamage* damage, StatementLine& read)
 {
     if (line.size() > kLongestStatementLine)
         return Damaged(damage, "", line, "a line of at most " + std::to_string(kLongestStatementLine) + " characters");
     if (TrimBlanks(line).empty())
         return StatementLineKind::Skipped;
 
-    StatementField fields[kColumns];
+    StatementField(&fields)[kColumns] = read.Fields;
     StatementField extra;
     bool hasExtra = false;
     const int count = CutLine(line, fields, &extra, &hasExtra);
@@ -291,7 +288,7 @@ StatementLineKind CheckStatementLine(std::string_view line, bool requireUtf8, St
     const size_t nul = line.find('\0');
     if (nul != std::string_view::npos) {
         const int column = ColumnAt(fields, count, line.data() + nul);
-        return Damaged(damage, StatementColumnTitles[column], fields[column].View(), "text without NUL bytes");
+        return Damaged(damage, kStatementColumnNames[column], fields[column].View(), "text without NUL bytes");
     }
     if (count < kColumns)
         return Damaged(damage, "", line,
@@ -305,7 +302,7 @@ StatementLineKind CheckStatementLine(std::string_view line, bool requireUtf8, St
         return StatementLineKind::Skipped;
     std::string splitAmount;
     if (!hasExtra && count > kColumns && IsSplitAmount(fields, count, &splitAmount))
-        return Damaged(damage, StatementColumnTitles[kAmountColumn], splitAmount, kExpectedAmount);
+        return Damaged(damage, kStatementColumnNames[kAmountColumn], splitAmount, kExpectedAmount);
     if (hasExtra)
         return Damaged(damage, "9 (after ChequeNo)", extra.View(),
                        "nothing after the eighth column (an amount such as 1,250.00 must be written without "
@@ -314,24 +311,31 @@ StatementLineKind CheckStatementLine(std::string_view line, bool requireUtf8, St
     size_t badByte = 0;
     if (requireUtf8 && !IsUtf8(line, &badByte)) {
         const int column = ColumnAt(fields, count, line.data() + badByte);
-        return Damaged(damage, StatementColumnTitles[column], fields[column].View(),
+        return Damaged(damage, kStatementColumnNames[column], fields[column].View(),
                        "UTF-8 text, as the file's byte-order mark declares");
     }
 
-    double date = 0;
-    switch (ReadDate(fields[kTransDateColumn].View(), &date)) {
+    switch (ReadDate(fields[kTransDateColumn].View(), &read.TransDate)) {
     case DateReading::Read:
         break;
     case DateReading::NotADate:
-        return Damaged(damage, StatementColumnTitles[kTransDateColumn], fields[kTransDateColumn].View(), kExpectedDate);
+        return Damaged(damage, kStatementColumnNames[kTransDateColumn], fields[kTransDateColumn].View(), kExpectedDate);
     case DateReading::NotACalendarDay:
-        return Damaged(damage, StatementColumnTitles[kTransDateColumn], fields[kTransDateColumn].View(),
+        return Damaged(damage, kStatementColumnNames[kTransDateColumn], fields[kTransDateColumn].View(),
                        kExpectedCalendarDay);
     }
-    double amount = 0;
-    if (!ReadStatementAmount(fields[kAmountColumn].View(), &amount))
-        return Damaged(damage, StatementColumnTitles[kAmountColumn], fields[kAmountColumn].View(), kExpectedAmount);
+    if (!ReadStatementAmount(fields[kAmountColumn].View(), &read.Amount))
+        return Damaged(damage, kStatementColumnNames[kAmountColumn], fields[kAmountColumn].View(), kExpectedAmount);
     return StatementLineKind::Transaction;
+}
+
+}  // namespace
+
+StatementLine ReadStatementLine(std::string_view line, bool requireUtf8, StatementLineDamage* damage)
+{
+    StatementLine read;
+    read.Kind = Classify(line, requireUtf8, damage, read);
+    return read;
 }
 
 bool ReadStatementDate(std::string_view text, double* date)

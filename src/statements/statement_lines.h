@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/statement_columns.h"
+
 // One field of a line, its quotes included: a view into the line, never a copy.
 struct StatementField {
     const char* Text = "";
@@ -23,9 +25,6 @@ StatementField CutStatementField(const char* text, const char* end, const char**
 
 // One pair of enclosing double quotes removed; quotes inside stay.
 StatementField WithoutQuotes(StatementField field);
-
-// The column names of the file, in their order.
-extern const char* const StatementColumnTitles[8];
 
 enum class StatementLineKind { Transaction, Skipped, Damaged };
 
@@ -43,9 +42,18 @@ struct StatementLineDamage {
 // statement (a binary file chosen by name) is not held in memory line by line.
 constexpr size_t kLongestStatementLine = 1 << 20;
 
-// Classifies one line (its line end removed). requireUtf8: the file declared itself UTF-8 (a
-// byte-order mark), so bytes that are not UTF-8 damage the line. damage may be null.
-StatementLineKind CheckStatementLine(std::string_view line, bool requireUtf8, StatementLineDamage* damage);
+// One line as read once: what it is and, for a transaction, its fields (views into the line, so
+// valid while the line is) and the two values a transaction must have.
+struct StatementLine {
+    StatementLineKind Kind = StatementLineKind::Skipped;
+    StatementField Fields[kStatementColumnCount];
+    double TransDate = 0;
+    double Amount = 0;
+};
+
+// Cuts and reads one line (its line end removed), each field once. requireUtf8: the file declared
+// itself UTF-8 (a byte-order mark), so bytes that are not UTF-8 damage the line. damage may be null.
+StatementLine ReadStatementLine(std::string_view line, bool requireUtf8, StatementLineDamage* damage);
 
 // Text of a line as the user is shown it: cut to 80 bytes (never inside a UTF-8 sequence) with
 // "..." after it, control characters written as <NUL> or <0x1A>.

@@ -222,8 +222,10 @@ int __cdecl StatementFileFilter(char* description, const char* fileName)
     try {
         if (!description || !fileName)
             return 0;
+        // A file that cannot be opened or read is no statement file.
         CBBM2BalanceFile reader;
-        if (reader.Open(fileName, CBBM2BalanceFile::ReadText) != 1 || reader.HasValidHeader() != 1)
+        reader.Open(OpenStatementFile(WideFromAnsi(fileName).c_str()));
+        if (!reader.HasValidHeader())
             return 0;
         std::memcpy(description, StatementFileDescription, sizeof StatementFileDescription);
         return 1;

@@ -32,30 +32,23 @@ private:
 
 }  // namespace
 
-bool FillTransactionRecord(std::string_view line, CBMLWTransactionRecord& record)
+bool FillTransactionRecord(const StatementLine& line, CBMLWTransactionRecord& record)
 {
-    // Cut every field before touching the record, so that a failure leaves it whole.
-    StatementField fields[CBMLWTransactionRecord::FieldCount];
-    const char* end = line.data() + line.size();
-    const char* rest = line.data();
-    for (StatementField& field : fields)
-        field = CutStatementField(rest, end, &rest);
-    double transDate = 0, amount = 0;
-    if (!ReadStatementDate(fields[0].View(), &transDate) || !ReadStatementAmount(fields[3].View(), &amount))
+    if (line.Kind != StatementLineKind::Transaction)
         return false;
     // The value date is not passed on: an empty or unreadable one stays 0.
     double valueDate = 0;
-    ReadStatementDate(fields[1].View(), &valueDate);
+    ReadStatementDate(line.Fields[kValueDateColumn].View(), &valueDate);
 
     // Every member is given its value, an empty field its cleared value, so the texts keep their
     // room from line to line.
-    record.TransDate = transDate;
+    record.TransDate = line.TransDate;
     record.ValueDate = valueDate;
-    record.InToday = TerminatedText(WithoutQuotes(fields[2]));
-    record.Amount = amount;
-    record.Details = TerminatedText(WithoutQuotes(fields[4]));
-    record.TransCode = TerminatedText(WithoutQuotes(fields[5]));
-    record.RFR = TerminatedText(WithoutQuotes(fields[6]));
-    record.ChequeNo = TerminatedText(WithoutQuotes(fields[7]));
+    record.InToday = TerminatedText(WithoutQuotes(line.Fields[kInTodayColumn]));
+    record.Amount = line.Amount;
+    record.Details = TerminatedText(WithoutQuotes(line.Fields[kDetailsColumn]));
+    record.TransCode = TerminatedText(WithoutQuotes(line.Fields[kTransCodeColumn]));
+    record.RFR = TerminatedText(WithoutQuotes(line.Fields[kRfrColumn]));
+    record.ChequeNo = TerminatedText(WithoutQuotes(line.Fields[kChequeNoColumn]));
     return true;
 }

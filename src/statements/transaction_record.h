@@ -7,6 +7,8 @@
 
 #include "support/cstring.h"
 
+struct StatementLine;
+
 class CBMLWTransactionRecord {
 public:
     static constexpr int FieldCount = 8;
@@ -25,10 +27,10 @@ public:
     const CString& GetRFR() const { return RFR; }
     const CString& GetChequeNo() const { return ChequeNo; }
 
-    // Fills the record from one line (without its line end) that CheckStatementLine called a
-    // transaction, without checking it again; false, leaving the record as it was, when its date or
-    // amount cannot be read after all. The fields are cut in buffers of this call alone.
-    friend bool FillTransactionRecord(std::string_view line, CBMLWTransactionRecord& record);
+    // Fills the record from a line that ReadStatementLine read as a transaction, from its fields
+    // and values as read there (the value date, which only the record keeps, is read here); false,
+    // leaving the record as it was, for any other line.
+    friend bool FillTransactionRecord(const StatementLine& line, CBMLWTransactionRecord& record);
 
 private:
     double TransDate = 0;
@@ -41,4 +43,4 @@ private:
     CString ChequeNo;
 };
 
-bool FillTransactionRecord(std::string_view line, CBMLWTransactionRecord& record);
+bool FillTransactionRecord(const StatementLine& line, CBMLWTransactionRecord& record);

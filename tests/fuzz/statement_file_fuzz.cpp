@@ -26,9 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();  // a sound file begins with the column-name line
     CBMLWTransactionRecord record;
     long read = 0;
-    while (reader.ReadBalanceRecord(record))
+    while (reader.ReadTransaction(record) == StatementRead::Record)
         ++read;
-    if (read != check.Transactions || reader.ReadBalanceRecord(record) || !reader.SameBytesAsChecked())
+    if (read != check.Transactions || reader.ReadTransaction(record) != StatementRead::End ||
+        !reader.SameBytesAsChecked())
         std::abort();
     return 0;
 }

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string line(reinterpret_cast<const char*>(data), size);
     for (bool requireUtf8 : {false, true}) {
         StatementLineDamage damage;
-        const StatementLineKind kind = CheckStatementLine(line, requireUtf8, &damage);
+        const StatementLineKind kind = ReadStatementLine(line, requireUtf8, &damage).Kind;
         if (kind == StatementLineKind::Damaged) {
             if (damage.Found.size() > 83 || damage.Expected.empty())
                 std::abort();
@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     CBMLWTransactionRecord record;
-    const bool transaction = CheckStatementLine(line, false, nullptr) == StatementLineKind::Transaction;
-    if (!FillTransactionRecord(line, record)) {
+    const bool transaction = ReadStatementLine(line, false, nullptr).Kind == StatementLineKind::Transaction;
+    if (!FillTransactionRecord(ReadStatementLine(line, false, nullptr), record)) {
         if (transaction)
             std::abort();  // a transaction line must fill the record
         if (record.GetAmount() != 0 || record.GetTransDate() != 0 || record.GetDetails().GetLength() != 0)

@@ -10,7 +10,7 @@ namespace {
 
 StatementLineKind Kind(const std::string& line, StatementLineDamage* damage = nullptr)
 {
-    return CheckStatementLine(line, false, damage);
+    return ReadStatementLine(line, false, damage).Kind;
 }
 
 }  // namespace
@@ -54,7 +54,7 @@ TEST(StatementLinesTest, TransactionsSkippedAndDamagedLines)
     StatementLineDamage damage;
     EXPECT_EQ(StatementLineKind::Damaged, Kind(std::string("2019-03-31,2019-04-01,Y,1,C\0D,DEB,R,", 37), &damage));
     EXPECT_EQ("C<NUL>D", damage.Found);
-    EXPECT_EQ(StatementLineKind::Damaged, CheckStatementLine("2019-03-31,,Y,1,CAF\xC9,DEB,R,", true, &damage));
+    EXPECT_EQ(StatementLineKind::Damaged, ReadStatementLine("2019-03-31,,Y,1,CAF\xC9,DEB,R,", true, &damage).Kind);
     EXPECT_EQ("Details", damage.Column);
 }
 
@@ -77,7 +77,7 @@ TEST(StatementLinesTest, FoundTextStaysShortWhateverItHolds)
     // Found by fuzzing: control bytes, each shown as <0x0E>, once ran the text past its limit.
     const std::string line = "22020-02-5803840=1/03ETAILS,C" + std::string(40, '\x0E') + "01";
     StatementLineDamage damage;
-    ASSERT_EQ(StatementLineKind::Damaged, CheckStatementLine(line, false, &damage));
+    ASSERT_EQ(StatementLineKind::Damaged, ReadStatementLine(line, false, &damage).Kind);
     EXPECT_LE(damage.Found.size(), 83u);
     EXPECT_EQ("...", damage.Found.substr(damage.Found.size() - 3));
 

@@ -26,14 +26,27 @@ std::string Transaction(int number)
            std::to_string(number) + "\",DEB,REF,00" + std::to_string(number);
 }
 
+// Opens the reader on the file as the import does.
+void OpenOn(CBBM2BalanceFile& reader, const std::string& path)
+{
+    reader.Open(OpenStatementFile(Wide(path).c_str()));
+}
+
+// 1 when the next transaction filled the record, 0 when there was none.
+int Next(CBBM2BalanceFile& reader, CBMLWTransactionRecord& record)
+{
+    return reader.ReadTransaction(record) == StatementRead::Record ? 1 : 0;
+}
+
 // Opens the file as the import does and reads every transaction; gives their details texts.
 std::vector<std::string> ReadAll(const std::string& contents)
 {
     TempStatementFile file(contents);
-    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    CBBM2BalanceFile reader;
+    OpenOn(reader, file.Path());
     std::vector<std::string> details;
     CBMLWTransactionRecord record;
-    while (reader.ReadBalanceRecord(record))
+    while (Next(reader, record))
         details.emplace_back(record.GetDetails());
     return details;
 }
@@ -42,8 +55,8 @@ int HeaderAccepted(const std::string& contents)
 {
     TempStatementFile file(contents);
     CBBM2BalanceFile reader;
-    EXPECT_EQ(1, reader.Open(file.Path().c_str(), CBBM2BalanceFile::ReadText));
-    return reader.HasValidHeader();
+    OpenOn(reader, file.Path());
+    return reader.HasValidHeader() ? 1 : 0;
 }
 
 }  // namespace
@@ -90,11 +103,12 @@ TEST(BalanceFileTest, QuotedColumnNamesWithPlainTransactions)
 TEST(BalanceFileTest, EndOfFileIsFinal)
 {
     TempStatementFile file(std::string(kPlainNames) + "\n" + Transaction(1));
-    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    CBBM2BalanceFile reader;
+    OpenOn(reader, file.Path());
     CBMLWTransactionRecord record;
-    EXPECT_EQ(1, reader.ReadBalanceRecord(record));
-    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
-    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+    EXPECT_EQ(1, Next(reader, record));
+    EXPECT_EQ(0, Next(reader, record));
+    EXPECT_EQ(0, Next(reader, record));
     EXPECT_STREQ("LINE 1", record.GetDetails());
 }
 
@@ -102,14 +116,15 @@ TEST(BalanceFileTest, TransactionLinesAreReadIntoTheRecord)
 {
     TempStatementFile file(std::string(kPlainNames) + "\n" +
                            R"("2019-03-31","2019-04-01","Y",-12.50,"CARD PAYMENT","DEB","REF1","000123")" + "\n");
-    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    CBBM2BalanceFile reader;
+    OpenOn(reader, file.Path());
     CBMLWTransactionRecord record;
-    ASSERT_EQ(1, reader.ReadBalanceRecord(record));
+    ASSERT_EQ(1, Next(reader, record));
     EXPECT_EQ(43555, record.GetTransDate());
     EXPECT_EQ(-12.5, record.GetAmount());
     EXPECT_STREQ("CARD PAYMENT", record.GetDetails());
     EXPECT_STREQ("000123", record.GetChequeNo());
-    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+    EXPECT_EQ(0, Next(reader, record));
     // The failed read leaves the record as it was.
     EXPECT_STREQ("CARD PAYMENT", record.GetDetails());
 }
@@ -133,7 +148,8 @@ TEST(BalanceFileTest, CheckFindsTheFirstDamagedLineAndCountsTheRest)
 {
     TempStatementFile file(std::string(kPlainNames) + "\n" + Transaction(1) + "\n\n" +
                            "2019-03-31,2019-04-01,Y,12.50CR,D,C,R,\n" + Transaction(2) + "\nTotal,3\n");
-    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    CBBM2BalanceFile reader;
+    OpenOn(reader, file.Path());
     const StatementFileCheck check = reader.CheckTransactions();
     EXPECT_TRUE(check.Damaged);
     EXPECT_EQ(4, check.Line);
@@ -143,10 +159,10 @@ TEST(BalanceFileTest, CheckFindsTheFirstDamagedLineAndCountsTheRest)
     EXPECT_EQ(2, check.Transactions);
     // The reading starts again at the first transaction, and stops at the damaged line.
     CBMLWTransactionRecord record;
-    ASSERT_EQ(1, reader.ReadBalanceRecord(record));
+    ASSERT_EQ(1, Next(reader, record));
     EXPECT_STREQ("LINE 1", record.GetDetails());
     EXPECT_EQ(2, reader.LineNumber());
-    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+    EXPECT_EQ(0, Next(reader, record));
 }
 
 TEST(BalanceFileTest, CheckTellsTheEncoding)
@@ -166,7 +182,8 @@ TEST(BalanceFileTest, CheckTellsTheEncoding)
     };
     for (const Case& c : cases) {
         TempStatementFile file(c.Contents);
-        CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+        CBBM2BalanceFile reader;
+        OpenOn(reader, file.Path());
         const StatementFileCheck check = reader.CheckTransactions();
         EXPECT_FALSE(check.Damaged) << c.Contents;
         EXPECT_EQ(c.Encoding, check.Encoding) << c.Contents;
@@ -188,7 +205,8 @@ TEST(BalanceFileTest, OverlongLineIsDamagedAndNotHeldWhole)
 {
     const std::string huge = "2019-03-31,2019-04-01,Y,1,\"" + std::string(kLongestStatementLine, 'x') + "\",C,R,";
     TempStatementFile file(std::string(kPlainNames) + "\n" + huge + "\n" + Transaction(2) + "\n");
-    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    CBBM2BalanceFile reader;
+    OpenOn(reader, file.Path());
     const StatementFileCheck check = reader.CheckTransactions();
     EXPECT_TRUE(check.Damaged);
     EXPECT_EQ(2, check.Line);
@@ -204,12 +222,12 @@ TEST(BalanceFileTest, FileHeldByAWriterThatSharesReadingIsRead)
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
     {
-        CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
-        EXPECT_TRUE(reader.IsOpen());
-        EXPECT_EQ(1, reader.HasValidHeader());
+        CBBM2BalanceFile reader;
+        OpenOn(reader, file.Path());
+        EXPECT_TRUE(reader.HasValidHeader());
         EXPECT_FALSE(reader.CheckTransactions().Damaged);
         CBMLWTransactionRecord record;
-        EXPECT_EQ(1, reader.ReadBalanceRecord(record));
+        EXPECT_EQ(1, Next(reader, record));
         EXPECT_STREQ("LINE 1", record.GetDetails());
     }
     CloseHandle(holder);
@@ -218,9 +236,6 @@ TEST(BalanceFileTest, FileHeldByAWriterThatSharesReadingIsRead)
     holder = CreateFileA(file.Path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-    CBBM2BalanceFile locked(file.Path().c_str(), CBBM2BalanceFile::ReadText);
-    EXPECT_FALSE(locked.IsOpen());
-    EXPECT_EQ(0, locked.HasValidHeader());
     try {
         OpenStatementFile(Wide(file.Path()).c_str());
         ADD_FAILURE() << "a file held without sharing was opened";
@@ -286,71 +301,63 @@ TEST(BalanceFileTest, LongColumnNameLineIsNotMistakenForTheNames)
 TEST(BalanceFileTest, CarriageReturnLineFeedLineEnds)
 {
     TempStatementFile file(std::string(kQuotedNames) + "\r\n" + Transaction(1) + "\r\n" + Transaction(2) + "\r\n");
-    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
-    EXPECT_EQ(1, reader.HasValidHeader());
-    EXPECT_STREQ(kQuotedNames, reader.GetFieldNamesHeader());
+    CBBM2BalanceFile reader;
+    OpenOn(reader, file.Path());
+    EXPECT_TRUE(reader.HasValidHeader());
     CBMLWTransactionRecord record;
-    ASSERT_EQ(1, reader.ReadBalanceRecord(record));
+    ASSERT_EQ(1, Next(reader, record));
     EXPECT_STREQ("001", record.GetChequeNo());
-    ASSERT_EQ(1, reader.ReadBalanceRecord(record));
+    ASSERT_EQ(1, Next(reader, record));
     EXPECT_STREQ("002", record.GetChequeNo());
-    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+    EXPECT_EQ(0, Next(reader, record));
 }
 
-TEST(BalanceFileTest, FileThatDoesNotExist)
+// A reader that was never opened reads nothing: its first read is a failure, not an end.
+TEST(BalanceFileTest, ReaderThatWasNeverOpened)
 {
-    TempStatementFile file("");
-    file.Remove();
-    DebugOutputCapture output;
-    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
-    EXPECT_THAT(output.Texts(), ElementsAre("ReadFieldNamesHeader"));
-    EXPECT_FALSE(reader.IsOpen());
-    EXPECT_STREQ("", reader.GetFieldNamesHeader());
-    EXPECT_EQ(0, reader.HasValidHeader());
-
-    output.Clear();
+    CBBM2BalanceFile reader;
+    EXPECT_FALSE(reader.HasValidHeader());
     CBMLWTransactionRecord record;
-    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
-    EXPECT_THAT(output.Texts(), ElementsAre("File Stream is NOT open", "Failed to read the Balance record\n"));
+    EXPECT_THROW(reader.ReadTransaction(record), HRESULT);
+    EXPECT_FALSE(reader.SameBytesAsChecked());
 }
 
 TEST(BalanceFileTest, EmptyFile)
 {
     TempStatementFile file("");
     CBBM2BalanceFile reader;
-    EXPECT_EQ(1, reader.Open(file.Path().c_str(), CBBM2BalanceFile::ReadText));
-    EXPECT_TRUE(reader.IsOpen());
-    EXPECT_STREQ("", reader.GetFieldNamesHeader());
-    EXPECT_EQ(0, reader.HasValidHeader());
+    OpenOn(reader, file.Path());
+    EXPECT_FALSE(reader.HasValidHeader());
     CBMLWTransactionRecord record;
-    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
+    EXPECT_EQ(0, Next(reader, record));
 }
 
 TEST(BalanceFileTest, DiagnosticsOfAWholeRead)
 {
     TempStatementFile file(std::string(kPlainNames) + "\n" + Transaction(1) + "\n");
     DebugOutputCapture output;
-    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
+    CBBM2BalanceFile reader;
+    OpenOn(reader, file.Path());
     CBMLWTransactionRecord record;
-    EXPECT_EQ(1, reader.ReadBalanceRecord(record));
-    EXPECT_EQ(0, reader.ReadBalanceRecord(record));
-    EXPECT_THAT(output.Texts(), ElementsAre("ReadFieldNamesHeader", "Failed to read the Balance record\n"));
+    EXPECT_EQ(1, Next(reader, record));
+    EXPECT_EQ(0, Next(reader, record));
+    // Reading to the end says nothing more.
+    EXPECT_THAT(output.Texts(), ElementsAre("ReadFieldNamesHeader"));
 }
 
-TEST(BalanceFileTest, OpeningWithoutANameFails)
+TEST(BalanceFileTest, OpeningWithoutAFileFails)
 {
-    DebugOutputCapture output;
-    CBBM2BalanceFile reader(nullptr, CBBM2BalanceFile::ReadText);
-    EXPECT_FALSE(reader.IsOpen());
-    EXPECT_THAT(output.Texts(),
-                ElementsAre("Failed to Open the file: ", "", "CBBM2BalanceFile() failed to open: ", ""));
+    CBBM2BalanceFile reader;
+    EXPECT_THROW(reader.Open(nullptr), HRESULT);
+    EXPECT_THROW(OpenStatementFile(nullptr), StatementFileError);
 }
 
 TEST(BalanceFileTest, FileStaysReadableAndWritableByOthersWhileOpen)
 {
     TempStatementFile file(std::string(kPlainNames) + "\n" + Transaction(1) + "\n");
-    CBBM2BalanceFile reader(file.Path().c_str(), CBBM2BalanceFile::ReadText);
-    ASSERT_TRUE(reader.IsOpen());
+    CBBM2BalanceFile reader;
+    OpenOn(reader, file.Path());
+    ASSERT_TRUE(reader.HasValidHeader());
     HANDLE other = CreateFileA(file.Path().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_NE(INVALID_HANDLE_VALUE, other);

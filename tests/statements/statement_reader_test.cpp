@@ -75,7 +75,7 @@ TEST(StatementReaderTest, ReadsCutAtAnySizeGiveTheSameRecordsAndTheSameCheck)
     for (size_t chunk : {1, 2, 3, 7, 8, 9, 64, 100000}) {
         CBBM2BalanceFile reader;
         OpenOn(reader, &bytes, chunk);
-        EXPECT_EQ(1, reader.HasValidHeader()) << chunk;
+        EXPECT_TRUE(reader.HasValidHeader()) << chunk;
         const StatementFileCheck check = reader.CheckTransactions();
         EXPECT_FALSE(check.Damaged) << chunk;
         EXPECT_EQ(7, check.Transactions) << chunk;
@@ -139,9 +139,9 @@ TEST(StatementReaderTest, FailedReadIsRaisedAndNeverAnEnd)
     ASSERT_FALSE(second.CheckTransactions().Damaged);
     source->failAfter = 120;
     CBMLWTransactionRecord record;
-    EXPECT_EQ(1, second.ReadBalanceRecord(record));
+    EXPECT_EQ(StatementRead::Record, second.ReadTransaction(record));
     try {
-        while (second.ReadBalanceRecord(record)) {
+        while (second.ReadTransaction(record) == StatementRead::Record) {
         }
         ADD_FAILURE() << "a failed read ended the file quietly";
     } catch (const StatementFileError& error) {

@@ -109,7 +109,7 @@ TEST(TransactionRecordTest, SevenFieldsAreDamagedKeepTheRecordAndEndTheReading)
     EXPECT_EQ(StatementRead::End, file.Next());
 
     StatementLineDamage damage;
-    EXPECT_EQ(StatementLineKind::Damaged, CheckStatementLine("2019-01-01,2019-01-02,N,99,X,Y,Z", false, &damage));
+    EXPECT_EQ(StatementLineKind::Damaged, ReadStatementLine("2019-01-01,2019-01-02,N,99,X,Y,Z", false, &damage).Kind);
     EXPECT_EQ("", damage.Column);
     EXPECT_EQ("8 fields separated by commas, but the line has 7 (a comma may be missing, or a double quote left open)",
               damage.Expected);
@@ -121,9 +121,9 @@ TEST(TransactionRecordTest, BlankLinesArePassedOverAndTheEndIsFinal)
     EXPECT_EQ(StatementRead::End, file.Next());
     EXPECT_EQ(StatementRead::End, file.Next());
     EXPECT_EQ(StatementRead::End, file.Next());
-    EXPECT_EQ(StatementLineKind::Skipped, CheckStatementLine("", false, nullptr));
-    EXPECT_EQ(StatementLineKind::Skipped, CheckStatementLine(" \t", false, nullptr));
-    EXPECT_EQ(StatementLineKind::Skipped, CheckStatementLine(",,\"\",,,,,", false, nullptr));
+    EXPECT_EQ(StatementLineKind::Skipped, ReadStatementLine("", false, nullptr).Kind);
+    EXPECT_EQ(StatementLineKind::Skipped, ReadStatementLine(" \t", false, nullptr).Kind);
+    EXPECT_EQ(StatementLineKind::Skipped, ReadStatementLine(",,\"\",,,,,", false, nullptr).Kind);
 }
 
 TEST(TransactionRecordTest, EmptyFieldsAfterTheEighthAreIgnoredAndFilledOnesDamageTheLine)
@@ -168,7 +168,7 @@ TEST(TransactionRecordTest, EmptyOrUnreadableDateOrAmountDamagesTheLine)
         ExpectExampleRecord(file.Record());
         // The record's own check refuses them too, should a line reach it unchecked.
         CBMLWTransactionRecord record = file.Record();
-        EXPECT_FALSE(FillTransactionRecord(line, record)) << line;
+        EXPECT_FALSE(FillTransactionRecord(ReadStatementLine(line, false, nullptr), record)) << line;
         ExpectExampleRecord(record);
     }
     // The value date is not passed on: an unreadable one is kept as 0.
@@ -325,7 +325,8 @@ TEST(TransactionRecordTest, FieldCutting)
 
     // An unbalanced quote hides the commas after it: the line is one field short.
     StatementLineDamage damage;
-    EXPECT_EQ(StatementLineKind::Damaged, CheckStatementLine(R"(2019-03-31,2019-04-01,"Y,1,D,C,R,N)", false, &damage));
+    EXPECT_EQ(StatementLineKind::Damaged,
+              ReadStatementLine(R"(2019-03-31,2019-04-01,"Y,1,D,C,R,N)", false, &damage).Kind);
     EXPECT_EQ("8 fields separated by commas, but the line has 3 (a comma may be missing, or a double quote left open)",
               damage.Expected);
     // The cut stops at the end it is given, not at a NUL byte.
