@@ -5,6 +5,7 @@
 
 #include "modal/modal_driver.h"
 #include "modal/options_answers.h"
+#include "modal/summary_answers.h"
 #include "payments/payment_resources.h"
 #include "tests/support/files.h"
 #include "tests/support/registered_bank.h"
@@ -30,6 +31,7 @@ protected:
         // Thursday 10 December 2026: the earliest debit date is Monday 14 December.
         SetEnvironmentVariableA("BRENMARK_TODAY", "2026-12-10");
         RegisteredBankTest::SetUp();
+        modal::AlwaysAnswerSummary(driver_);  // the summary before the file is saved: Save
         batch_.Add(ValidPayment(L"J. Smith", 99.9));
         context_ = std::make_unique<standin::PaymentContext>(L"40-11-22", L"87654321", log_);
     }

@@ -7,6 +7,7 @@
 #include "core/method_frame.h"
 #include "modal/modal_driver.h"
 #include "modal/options_answers.h"
+#include "modal/summary_answers.h"
 #include "payments/export_run.h"
 #include "payments/holiday_sources.h"
 #include "payments/output_file.h"
@@ -46,6 +47,7 @@ protected:
     void SetUp() override
     {
         ComTest::SetUp();
+        modal::AlwaysAnswerSummary(driver_);  // the summary before the file is saved: Save
         char temp[MAX_PATH] = {};
         GetTempPathA(MAX_PATH, temp);
         const std::string base = std::string(temp) + "debit-date-" + std::to_string(GetCurrentProcessId()) + "-" +
