@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "support/utf8.h"
+
 namespace {
 
 // Deeper nesting than this is not the published list, and would only spend the stack.
@@ -46,25 +48,6 @@ std::string Quoted(const std::string& text)
     if (text.size() > kQuotedLength)
         quoted += "...";
     return quoted + "\"";
-}
-
-void AppendUtf8(std::string& out, unsigned long code)
-{
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 // Reads JSON text from the front; the first failure keeps its reason with the line it was found on.
@@ -181,7 +164,7 @@ public:
                         position_ = back;
                 }
                 // A surrogate without its partner is no character.
-                AppendUtf8(out, code >= 0xD800 && code < 0xE000 ? 0xFFFD : code);
+                AppendUtf8(out, static_cast<std::uint32_t>(code >= 0xD800 && code < 0xE000 ? 0xFFFD : code));
                 break;
             }
             default:
