@@ -73,7 +73,7 @@ std::wstring HexResult(HRESULT hr)
 }
 
 // Shown to the user and written to the debugger output, the same text.
-void Tell(const std::wstring& message)
+void ShowImportMessage(const std::wstring& message)
 {
     OutputDebugStringW(message.c_str());
     MessageBoxW(GetActiveWindow(), message.c_str(), kMessageCaption, MB_ICONERROR | MB_OK);
@@ -171,7 +171,7 @@ struct TransactionRefused {
     HRESULT Result;
 };
 
-void Check(HRESULT hr, const wchar_t* step)
+void RequireHostAccepted(HRESULT hr, const wchar_t* step)
 {
     if (FAILED(hr))
         throw TransactionRefused{step, hr};
@@ -272,14 +272,14 @@ void CBankStatementService::RunImport(ITolvarBankStatement* statement)
         reader.Open(OpenStatementFile(fileName.c_str()));
         check = reader.CheckTransactions();
     } catch (const StatementFileError& error) {
-        Tell(CannotReadMessage(fileName, error));
+        ShowImportMessage(CannotReadMessage(fileName, error));
         return;
     } catch (const std::bad_alloc&) {
-        Tell(ShortOfMemoryMessage(fileName));
+        ShowImportMessage(ShortOfMemoryMessage(fileName));
         return;
     }
     if (check.Damaged) {
-        Tell(RefusalMessage(fileName, check));
+        ShowImportMessage(RefusalMessage(fileName, check));
         return;
     }
 
@@ -291,21 +291,25 @@ void CBankStatementService::RunImport(ITolvarBankStatement* statement)
         Status = ImportRan;
     } catch (const TransactionRefused& refused) {
         const std::wstring description = HostDescription();
-        Tell(L"The accounting program refused transaction " + Number(progress.Sequence) + L" of the statement file " +
-             fileName + L" (line " + Number(reader.LineNumber()) + L") when it was given " + refused.Step +
-             L": error " + HexResult(refused.Result) + (description.empty() ? L"" : L" (" + description + L")") +
-             L".\n\n" + EmptyAgain(statement, progress.Added));
+        ShowImportMessage(L"The accounting program refused transaction " + Number(progress.Sequence) +
+                          L" of the statement file " + fileName + L" (line " + Number(reader.LineNumber()) +
+                          L") when it was given " + refused.Step + L": error " + HexResult(refused.Result) +
+                          (description.empty() ? L"" : L" (" + description + L")") + L".\n\n" +
+                          EmptyAgain(statement, progress.Added));
     } catch (const FileChanged&) {
-        Tell(L"The statement file " + fileName +
-             L" changed while it was being imported: another program wrote to it after it had been checked.\n\n" +
-             EmptyAgain(statement, progress.Added) + L" Import the file again once that program has saved it.");
+        ShowImportMessage(
+            L"The statement file " + fileName +
+            L" changed while it was being imported: another program wrote to it after it had been checked.\n\n" +
+            EmptyAgain(statement, progress.Added) + L" Import the file again once that program has saved it.");
     } catch (const StatementFileError& error) {
-        Tell(L"The statement file " + fileName + L" could not be read to its end (line " + Number(reader.LineNumber()) +
-             L"). " + ProblemText(error) + L"\n\n" + EmptyAgain(statement, progress.Added));
+        ShowImportMessage(L"The statement file " + fileName + L" could not be read to its end (line " +
+                          Number(reader.LineNumber()) + L"). " + ProblemText(error) + L"\n\n" +
+                          EmptyAgain(statement, progress.Added));
     } catch (...) {
-        Tell(L"The statement file " + fileName + L" could not be imported: the import failed at transaction " +
-             Number(progress.Sequence) + L" (line " + Number(reader.LineNumber()) +
-             L"), and the system may be short of memory.\n\n" + EmptyAgain(statement, progress.Added));
+        ShowImportMessage(L"The statement file " + fileName +
+                          L" could not be imported: the import failed at transaction " + Number(progress.Sequence) +
+                          L" (line " + Number(reader.LineNumber()) + L"), and the system may be short of memory.\n\n" +
+                          EmptyAgain(statement, progress.Added));
     }
 }
 
@@ -329,24 +333,24 @@ void CBankStatementService::AddTransactions(ITolvarBankStatement* statement, CBB
         }
 
         ComPtr<ITolvarBankTransaction> transaction;
-        Check(statement->AddTransaction(transaction.Put()), L"a new transaction");
+        RequireHostAccepted(statement->AddTransaction(transaction.Put()), L"a new transaction");
         if (!transaction)
-            Check(E_POINTER, L"a new transaction");
+            RequireHostAccepted(E_POINTER, L"a new transaction");
         ++progress.Added;
 
         Variant sequenceValue;
         V_VT(&sequenceValue) = VT_I4;
         V_I4(&sequenceValue) = progress.Sequence;
-        Check(transaction->put_Sequence(&sequenceValue), L"its sequence number");
-        Check(transaction->put_Amount(record.GetAmount()), L"its amount");
-        Check(transaction->put_Receipt(record.IsNegative() ? 0 : 1), L"its receipt flag");
-        Check(transaction->put_Date(record.GetTransDate()), L"its date");
+        RequireHostAccepted(transaction->put_Sequence(&sequenceValue), L"its sequence number");
+        RequireHostAccepted(transaction->put_Amount(record.GetAmount()), L"its amount");
+        RequireHostAccepted(transaction->put_Receipt(record.IsNegative() ? 0 : 1), L"its receipt flag");
+        RequireHostAccepted(transaction->put_Date(record.GetTransDate()), L"its date");
 
         Bstr details = ToBstr(record.GetDetails(), check.Encoding);
-        Check(transaction->put_Details(details.Get()), L"its details");
+        RequireHostAccepted(transaction->put_Details(details.Get()), L"its details");
         Bstr chequeNumber = ToBstr(record.GetChequeNo(), check.Encoding);
-        Check(transaction->put_Reference(chequeNumber.Get()), L"its reference");
+        RequireHostAccepted(transaction->put_Reference(chequeNumber.Get()), L"its reference");
         if (chequeNumber.Length() > 0)
-            Check(transaction->put_ChequeNumber(chequeNumber.Get()), L"its cheque number");
+            RequireHostAccepted(transaction->put_ChequeNumber(chequeNumber.Get()), L"its cheque number");
     }
 }
