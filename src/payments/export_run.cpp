@@ -14,7 +14,7 @@
 #include "payments/payment_format.h"
 #include "payments/sha256.h"
 #include "payments/host_payment.h"
-#include "settings/host_text.h"
+#include "settings/narrow_text.h"
 #include "settings/payment_directory.h"
 #include "support/cstring.h"
 #include "support/platform.h"

@@ -4,7 +4,7 @@
 
 #include "payments/payment_checks.h"
 #include "payments/payment_format.h"
-#include "settings/host_text.h"
+#include "settings/narrow_text.h"
 #include "support/hresult.h"
 
 const char kLedgerwayHeader[] =
@@ -73,7 +73,7 @@ public:
 private:
     FieldText() = default;
 
-    char text_[kHostTextMaxChars + 1];
+    char text_[kNarrowTextMaxChars + 1];
     std::size_t length_ = 0;
 };
 

@@ -11,6 +11,7 @@
 
 #include "TolvarEBanking.h"
 #include "core/bank_identity.h"
+#include "statements/balance_file.h"
 #include "statements/transaction_record.h"
 #include "support/text_conversion.h"
 
@@ -73,7 +74,7 @@ std::wstring HexResult(HRESULT hr)
 }
 
 // Shown to the user and written to the debugger output, the same text.
-void Tell(const std::wstring& message)
+void ShowImportMessage(const std::wstring& message)
 {
     OutputDebugStringW(message.c_str());
     MessageBoxW(GetActiveWindow(), message.c_str(), kMessageCaption, MB_ICONERROR | MB_OK);
@@ -148,8 +149,26 @@ std::wstring ShortOfMemoryMessage(const std::wstring& fileName)
            kStatementUnchanged;
 }
 
+// The check found a damaged line, or text the import does not read: the check says which.
+struct FileDamaged {};
+
 // The file read differently on the pass that added the transactions than on the check.
 struct FileChanged {};
+
+// One import as it goes: what its steps share, and what the message about a failure names.
+struct ImportRun {
+    enum class Step { Choosing, Checking, Adding };
+
+    explicit ImportRun(ITolvarBankStatement* statement) : Statement(statement) {}
+
+    ITolvarBankStatement* Statement;
+    Step At = Step::Choosing;
+    std::wstring FileName;
+    CBBM2BalanceFile Reader;
+    StatementFileCheck Check;
+    long Sequence = 1;  // the number of the transaction being added
+    long Added = 0;     // transactions the statement gave, and so holds
+};
 
 // Empties the statement again after a run that failed half-way, and says what became of it:
 // the host may refuse, and then the user must know what it still holds.
@@ -171,7 +190,7 @@ struct TransactionRefused {
     HRESULT Result;
 };
 
-void Check(HRESULT hr, const wchar_t* step)
+void RequireHostAccepted(HRESULT hr, const wchar_t* step)
 {
     if (FAILED(hr))
         throw TransactionRefused{step, hr};
@@ -187,6 +206,128 @@ std::wstring HostDescription()
     if (FAILED(info->GetDescription(description.Put())) || description.Length() == 0)
         return std::wstring();
     return std::wstring(description.Get(), description.Length());
+}
+
+// Every line is checked before the host's statement is touched. Others may write the file
+// meanwhile (a spreadsheet holds it so): the adding pass must then see the bytes the check saw.
+void CheckFile(ImportRun& run)
+{
+    run.At = ImportRun::Step::Checking;
+    run.Reader.Open(OpenStatementFile(run.FileName.c_str()));
+    run.Check = run.Reader.CheckTransactions();
+    if (run.Check.Damaged)
+        throw FileDamaged();
+}
+
+// The record's values to the host's new transaction, in the order the host expects them.
+void GiveTransaction(ITolvarBankTransaction* transaction, const CBMLWTransactionRecord& record, long sequence,
+                     StatementEncoding encoding)
+{
+    Variant sequenceValue;
+    V_VT(&sequenceValue) = VT_I4;
+    V_I4(&sequenceValue) = sequence;
+    RequireHostAccepted(transaction->put_Sequence(&sequenceValue), L"its sequence number");
+    RequireHostAccepted(transaction->put_Amount(record.GetAmount()), L"its amount");
+    RequireHostAccepted(transaction->put_Receipt(record.IsNegative() ? 0 : 1), L"its receipt flag");
+    RequireHostAccepted(transaction->put_Date(record.GetTransDate()), L"its date");
+
+    Bstr details = ToBstr(record.GetDetails(), encoding);
+    RequireHostAccepted(transaction->put_Details(details.Get()), L"its details");
+    Bstr chequeNumber = ToBstr(record.GetChequeNo(), encoding);
+    RequireHostAccepted(transaction->put_Reference(chequeNumber.Get()), L"its reference");
+    if (chequeNumber.Length() > 0)
+        RequireHostAccepted(transaction->put_ChequeNumber(chequeNumber.Get()), L"its cheque number");
+}
+
+// Adds the checked file's transactions, and raises when the file turns out to have changed since
+// the check.
+void AddTransactions(ImportRun& run)
+{
+    run.At = ImportRun::Step::Adding;
+    CBMLWTransactionRecord record;
+    for (;; ++run.Sequence) {
+        switch (run.Reader.ReadTransaction(record)) {
+        case StatementRead::Record:
+            if (run.Sequence > run.Check.Transactions)
+                throw FileChanged();
+            break;
+        case StatementRead::End:
+            // The last transaction is in; the bytes after it still count.
+            if (run.Sequence - 1 != run.Check.Transactions || !run.Reader.SameBytesAsChecked())
+                throw FileChanged();
+            return;
+        case StatementRead::Damaged:
+            throw FileChanged();
+        }
+
+        ComPtr<ITolvarBankTransaction> transaction;
+        RequireHostAccepted(run.Statement->AddTransaction(transaction.Put()), L"a new transaction");
+        if (!transaction)
+            RequireHostAccepted(E_POINTER, L"a new transaction");
+        ++run.Added;
+        GiveTransaction(transaction.Get(), record, run.Sequence, run.Check.Encoding);
+    }
+}
+
+// The messages of a failure while adding: each empties the statement again first and ends saying
+// what became of it.
+std::wstring RefusedMessage(ImportRun& run, const TransactionRefused& refused)
+{
+    // The host's words are read first: emptying the statement may replace them.
+    const std::wstring description = HostDescription();
+    const std::wstring emptied = EmptyAgain(run.Statement, run.Added);
+    return L"The accounting program refused transaction " + Number(run.Sequence) + L" of the statement file " +
+           run.FileName + L" (line " + Number(run.Reader.LineNumber()) + L") when it was given " + refused.Step +
+           L": error " + HexResult(refused.Result) + (description.empty() ? L"" : L" (" + description + L")") +
+           L".\n\n" + emptied;
+}
+
+std::wstring ChangedMessage(ImportRun& run)
+{
+    const std::wstring emptied = EmptyAgain(run.Statement, run.Added);
+    return L"The statement file " + run.FileName +
+           L" changed while it was being imported: another program wrote to it after it had been checked.\n\n" +
+           emptied + L" Import the file again once that program has saved it.";
+}
+
+std::wstring NotReadToEndMessage(ImportRun& run, const StatementFileError& error)
+{
+    const std::wstring emptied = EmptyAgain(run.Statement, run.Added);
+    return L"The statement file " + run.FileName + L" could not be read to its end (line " +
+           Number(run.Reader.LineNumber()) + L"). " + ProblemText(error) + L"\n\n" + emptied;
+}
+
+std::wstring FailedAtTransactionMessage(ImportRun& run)
+{
+    const std::wstring emptied = EmptyAgain(run.Statement, run.Added);
+    return L"The statement file " + run.FileName + L" could not be imported: the import failed at transaction " +
+           Number(run.Sequence) + L" (line " + Number(run.Reader.LineNumber()) +
+           L"), and the system may be short of memory.\n\n" + emptied;
+}
+
+// What the user is told about the failure being handled, the one place an import failure is
+// turned into words: it raises the failure again to learn its kind. Empty when the import ends
+// quietly: before a file is chosen, and on a check that fails for a reason with no words here.
+std::wstring ImportFailureMessage(ImportRun& run)
+{
+    using Step = ImportRun::Step;
+    if (run.At == Step::Choosing)
+        return std::wstring();
+    try {
+        throw;
+    } catch (const FileDamaged&) {
+        return RefusalMessage(run.FileName, run.Check);
+    } catch (const TransactionRefused& refused) {
+        return RefusedMessage(run, refused);
+    } catch (const FileChanged&) {
+        return ChangedMessage(run);
+    } catch (const StatementFileError& error) {
+        return run.At == Step::Checking ? CannotReadMessage(run.FileName, error) : NotReadToEndMessage(run, error);
+    } catch (const std::bad_alloc&) {
+        return run.At == Step::Checking ? ShortOfMemoryMessage(run.FileName) : FailedAtTransactionMessage(run);
+    } catch (...) {
+        return run.At == Step::Checking ? std::wstring() : FailedAtTransactionMessage(run);
+    }
 }
 
 }  // namespace
@@ -245,12 +386,7 @@ STDMETHODIMP CBankStatementService::ImportStatement(IUnknown*, ITolvarBankStatem
     return MethodFrame([&] {
         // Refused before the user is asked for a file that could go nowhere.
         RequirePointer(statement);
-        Status = ImportRan;
-        try {
-            RunImport(statement);
-        } catch (...) {
-            // The import ends quietly where it stands, its status saying how far it came.
-        }
+        RunImport(statement);
     });
 }
 
@@ -259,94 +395,22 @@ void CBankStatementService::RunImport(ITolvarBankStatement* statement)
     // Until a file is chosen, and then until its every transaction is in, a failure on the way
     // (a host call that fails, memory running out) leaves the status that says so.
     Status = NoFileChosen;
-    std::wstring fileName;
-    if (!ChooseStatementFile(fileName))
-        return;
-    Status = FileNotReadable;
-
-    // Every line is checked before the host's statement is touched. Others may write the file
-    // meanwhile (a spreadsheet holds it so): the adding pass must then see the bytes the check saw.
-    CBBM2BalanceFile reader;
-    StatementFileCheck check;
+    ImportRun run(statement);
     try {
-        reader.Open(OpenStatementFile(fileName.c_str()));
-        check = reader.CheckTransactions();
-    } catch (const StatementFileError& error) {
-        Tell(CannotReadMessage(fileName, error));
-        return;
-    } catch (const std::bad_alloc&) {
-        Tell(ShortOfMemoryMessage(fileName));
-        return;
-    }
-    if (check.Damaged) {
-        Tell(RefusalMessage(fileName, check));
-        return;
-    }
-
-    statement->Reset();
-    statement->put_Balance(0);
-    Progress progress;
-    try {
-        AddTransactions(statement, reader, check, progress);
-        Status = ImportRan;
-    } catch (const TransactionRefused& refused) {
-        const std::wstring description = HostDescription();
-        Tell(L"The accounting program refused transaction " + Number(progress.Sequence) + L" of the statement file " +
-             fileName + L" (line " + Number(reader.LineNumber()) + L") when it was given " + refused.Step +
-             L": error " + HexResult(refused.Result) + (description.empty() ? L"" : L" (" + description + L")") +
-             L".\n\n" + EmptyAgain(statement, progress.Added));
-    } catch (const FileChanged&) {
-        Tell(L"The statement file " + fileName +
-             L" changed while it was being imported: another program wrote to it after it had been checked.\n\n" +
-             EmptyAgain(statement, progress.Added) + L" Import the file again once that program has saved it.");
-    } catch (const StatementFileError& error) {
-        Tell(L"The statement file " + fileName + L" could not be read to its end (line " + Number(reader.LineNumber()) +
-             L"). " + ProblemText(error) + L"\n\n" + EmptyAgain(statement, progress.Added));
-    } catch (...) {
-        Tell(L"The statement file " + fileName + L" could not be imported: the import failed at transaction " +
-             Number(progress.Sequence) + L" (line " + Number(reader.LineNumber()) +
-             L"), and the system may be short of memory.\n\n" + EmptyAgain(statement, progress.Added));
-    }
-}
-
-void CBankStatementService::AddTransactions(ITolvarBankStatement* statement, CBBM2BalanceFile& reader,
-                                            const StatementFileCheck& check, Progress& progress)
-{
-    CBMLWTransactionRecord record;
-    for (;; ++progress.Sequence) {
-        switch (reader.ReadTransaction(record)) {
-        case StatementRead::Record:
-            if (progress.Sequence > check.Transactions)
-                throw FileChanged();
-            break;
-        case StatementRead::End:
-            // The last transaction is in; the bytes after it still count.
-            if (progress.Sequence - 1 != check.Transactions || !reader.SameBytesAsChecked())
-                throw FileChanged();
+        if (!ChooseStatementFile(run.FileName))
             return;
-        case StatementRead::Damaged:
-            throw FileChanged();
-        }
-
-        ComPtr<ITolvarBankTransaction> transaction;
-        Check(statement->AddTransaction(transaction.Put()), L"a new transaction");
-        if (!transaction)
-            Check(E_POINTER, L"a new transaction");
-        ++progress.Added;
-
-        Variant sequenceValue;
-        V_VT(&sequenceValue) = VT_I4;
-        V_I4(&sequenceValue) = progress.Sequence;
-        Check(transaction->put_Sequence(&sequenceValue), L"its sequence number");
-        Check(transaction->put_Amount(record.GetAmount()), L"its amount");
-        Check(transaction->put_Receipt(record.IsNegative() ? 0 : 1), L"its receipt flag");
-        Check(transaction->put_Date(record.GetTransDate()), L"its date");
-
-        Bstr details = ToBstr(record.GetDetails(), check.Encoding);
-        Check(transaction->put_Details(details.Get()), L"its details");
-        Bstr chequeNumber = ToBstr(record.GetChequeNo(), check.Encoding);
-        Check(transaction->put_Reference(chequeNumber.Get()), L"its reference");
-        if (chequeNumber.Length() > 0)
-            Check(transaction->put_ChequeNumber(chequeNumber.Get()), L"its cheque number");
+        Status = FileNotReadable;
+        CheckFile(run);
+        // The statement starts empty; neither answer is checked: a host that refuses still gets the
+        // transactions.
+        statement->Reset();
+        statement->put_Balance(0);
+        AddTransactions(run);
+        Status = ImportRan;
+    } catch (...) {
+        // The import ends where it stands, its status saying how far it came.
+        const std::wstring message = ImportFailureMessage(run);
+        if (!message.empty())
+            ShowImportMessage(message);
     }
 }

@@ -6,7 +6,6 @@
 #include "core/com_object.h"
 #include "TolvarBrenmarkLintrove.h"
 #include "core/bank_service_impl.h"
-#include "statements/balance_file.h"
 
 class CBankStatementService : public Implements<IBankServiceImpl<IBankStatementService>, IBankStatementService,
                                                 ITolvarBankStatementService, IDispatch, ISupportErrorInfo> {
@@ -20,18 +19,10 @@ public:
     STDMETHODIMP GetResultText(long code, BSTR* text) override;
     STDMETHODIMP ImportStatement(IUnknown* options, ITolvarBankStatement* statement) override;
 
-    // How far the adding of transactions came.
-    struct Progress {
-        long Sequence = 1;  // the number of the transaction being added
-        long Added = 0;     // transactions the statement gave, and so holds
-    };
-
 private:
+    // Chooses, checks and adds. A failure on the way is told to the user and leaves the status that
+    // says how far the import came; only memory running out while the user is told is raised.
     void RunImport(ITolvarBankStatement* statement);
-    // Adds the checked file's transactions, and raises when the file turns out to have changed
-    // since the check.
-    void AddTransactions(ITolvarBankStatement* statement, CBBM2BalanceFile& reader, const StatementFileCheck& check,
-                         Progress& progress);
 };
 
 // Lets the user choose a statement file through the host's file chooser; false when none was

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "settings/host_text.h"
+#include "settings/narrow_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Guard bytes after each buffer: the conversions must stay inside theirs.
     struct Guarded {
-        char Text[kHostTextMaxChars + 1];
+        char Text[kNarrowTextMaxChars + 1];
         char Guard[16];
     } narrow, digits;
     std::memset(&narrow, 0x5A, sizeof narrow);
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
 
     size_t expected = 0;
-    while (expected < length && expected < kHostTextMaxChars && text[expected] != 0 && text[expected] <= 0xFF)
+    while (expected < length && expected < kNarrowTextMaxChars && text[expected] != 0 && text[expected] <= 0xFF)
         ++expected;
     if (narrowLength != expected || narrow.Text[narrowLength] != '\0' || std::strlen(narrow.Text) != narrowLength)
         std::abort();
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
 
     // The copy held by value gives the same text.
-    const HostTextCopy copy = ToDigitText(exact.get(), length);
+    const NarrowTextCopy copy = ToDigitText(exact.get(), length);
     if (copy.Length != digitLength || std::strcmp(copy, digits.Text) != 0)
         std::abort();
 

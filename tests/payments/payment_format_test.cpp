@@ -15,7 +15,7 @@
 #include <string>
 
 #include "payments/payment_format.h"
-#include "settings/host_text.h"
+#include "settings/narrow_text.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ std::string Amount(double value)
 
 std::string Narrow(const std::wstring& text)
 {
-    char out[kHostTextMaxChars + 1];
+    char out[kNarrowTextMaxChars + 1];
     const size_t length = ToNarrowTextInto(text.data(), text.size(), out);
     EXPECT_EQ(std::strlen(out), length);
     return out;
@@ -37,10 +37,10 @@ std::string Narrow(const std::wstring& text)
 
 std::string Digits(const std::wstring& text)
 {
-    char out[kHostTextMaxChars + 1];
+    char out[kNarrowTextMaxChars + 1];
     const size_t length = ToDigitTextInto(text.data(), text.size(), out);
     EXPECT_EQ(std::strlen(out), length);
-    const HostTextCopy copy = ToDigitText(text.data(), text.size());
+    const NarrowTextCopy copy = ToDigitText(text.data(), text.size());
     EXPECT_STREQ(out, copy);
     EXPECT_EQ(length, copy.Length);
     return out;
@@ -159,7 +159,7 @@ TEST(NarrowText, KeepsLatin1AndStopsBeforeWiderCharacters)
     EXPECT_EQ("caf\xE9 \xFF", Narrow(L"caf\u00E9 \u00FF"));
     EXPECT_EQ("Smith", Narrow(L"Smith\u0141odz"));
     EXPECT_EQ("", Narrow(L"\u20AC100"));
-    char out[kHostTextMaxChars + 1];
+    char out[kNarrowTextMaxChars + 1];
     EXPECT_EQ(0u, ToNarrowTextInto(nullptr, 5, out));
     EXPECT_STREQ("", out);
     EXPECT_EQ("", Narrow(L""));
@@ -170,7 +170,7 @@ TEST(NarrowText, LongTextsAreCutAt255CharactersInsideTheBuffer)
     const std::wstring longText(300, L'x');
     EXPECT_EQ(std::string(255, 'x'), Narrow(longText.c_str()));
     // Only the text and its terminator are written.
-    char out[kHostTextMaxChars + 1];
+    char out[kNarrowTextMaxChars + 1];
     std::memset(out, '#', sizeof out);
     EXPECT_EQ(2u, ToNarrowTextInto(L"ab", 2, out));
     EXPECT_EQ(0, std::memcmp(out, "ab\0###", 6));
@@ -183,7 +183,7 @@ TEST(DigitText, KeepsTheDigitsInOrder)
     EXPECT_EQ("1234567", Digits(L"12 34 56 7"));
     EXPECT_EQ("12345", Digits(L"12-34-5X"));
     EXPECT_EQ("", Digits(L"no digits"));
-    char out[kHostTextMaxChars + 1];
+    char out[kNarrowTextMaxChars + 1];
     EXPECT_EQ(0u, ToDigitTextInto(nullptr, 5, out));
     EXPECT_STREQ("", out);
     // Digits after a character above U+00FF are not reached; fullwidth digits are not digits.
@@ -195,22 +195,22 @@ TEST(DigitText, KeepsTheDigitsInOrder)
 
 TEST(DigitText, EachCallHasItsOwnCopy)
 {
-    const HostTextCopy first = ToDigitText(L"12-34", 5);
-    const HostTextCopy second = ToDigitText(L"56-78", 5);
+    const NarrowTextCopy first = ToDigitText(L"12-34", 5);
+    const NarrowTextCopy second = ToDigitText(L"56-78", 5);
     EXPECT_STREQ("1234", first);
     EXPECT_STREQ("5678", second);
 }
 
 // A text is read to its given length, no further, and a NUL in it ends the converted text as a
 // character above U+00FF does: the checks learn of it from HoldsNul.
-TEST(HostText, ReadsTheGivenLengthAndStopsAtANul)
+TEST(NarrowText, ReadsTheGivenLengthAndStopsAtANul)
 {
     const std::wstring withNul(L"1234\0"
                                L"5678",
                                9);
     EXPECT_EQ("1234", Narrow(withNul));
     EXPECT_EQ("1234", Digits(withNul));
-    char out[kHostTextMaxChars + 1];
+    char out[kNarrowTextMaxChars + 1];
     EXPECT_EQ(3u, ToNarrowTextInto(L"abcdef", 3, out));
     EXPECT_STREQ("abc", out);
     EXPECT_EQ(2u, ToDigitTextInto(L"1-2-3", 3, out));

@@ -4,13 +4,16 @@
 #include <gmock/gmock.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "modal/modal_driver.h"
 #include "standin/standin_host.h"
 #include "statements/statement_service.h"
+#include "statements/statement_source.h"
 #include "tests/statements/statement_test_support.h"
 #include "tests/support/com_test.h"
 
@@ -346,6 +349,61 @@ TEST_F(StatementImportTest, RefusalSaysWhatBecameOfTheStatementWhenItCannotBeEmp
                 ::testing::EndsWith("The statement could not be emptied again (error 0x80070005): it still holds the "
                                     "2 transactions added from this file. Remove them before importing the file "
                                     "again."));
+}
+
+// Failures that are no refusal by the host: each is told by the step it stopped, and only a
+// failure while adding empties the statement again. The stand-in raises them from inside its own
+// calls, where the module's code would meet them (memory running out while a transaction is given,
+// the file failing under the adding pass).
+TEST_F(StatementImportTest, FailuresThatAreNoRefusalAreToldByTheStepTheyStopped)
+{
+    TempStatementFile file(std::string(kPlainNames) +
+                           "\n2019-03-01,2019-03-01,Y,1,ONE,C,R,1\n2019-03-02,2019-03-02,Y,2,TWO,C,R,2\n");
+    const std::string emptied = "\n\nNothing was imported; the statement was emptied again.";
+    struct Case {
+        const char* What;
+        std::function<void()> Raise;
+        std::string Message;
+    };
+    const Case cases[] = {
+        {"memory runs out", [] { throw std::bad_alloc(); },
+         "The statement file " + file.Path() +
+             " could not be imported: the import failed at transaction 2 (line 3), and the system may be short of "
+             "memory." +
+             emptied},
+        {"the file fails",
+         [] {
+             throw StatementFileError{StatementFileProblem::InUse, ERROR_SHARING_VIOLATION};
+         },
+         "The statement file " + file.Path() +
+             " could not be read to its end (line 3). Another program has the file open and lets no other program "
+             "read it. Close the file in that program, then import it again." +
+             emptied},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        log_->Clear();
+        const size_t windowsBefore = driver_.Windows().size();
+        statement_.Transaction(2).OnCall("put_Details", c.Raise);
+        driver_.On("Statement Import").Press(IDOK);
+        EXPECT_EQ(S_OK, Import(file.Path()));
+        EXPECT_EQ(2, Status());
+        EXPECT_EQ(0, statement_.TransactionCount());
+        EXPECT_EQ("Statement.Reset", StatementCalls().back());
+        ASSERT_EQ(windowsBefore + 1, driver_.Windows().size()) << driver_.Summary();
+        EXPECT_EQ(c.Message, driver_.Windows().back().Text);
+    }
+    statement_.Transaction(2).OnCall("put_Details", [] {});
+
+    // Memory running out before a file is chosen ends the run quietly.
+    log_->Clear();
+    const size_t windowsBefore = driver_.Windows().size();
+    chooser_.Self().OnCall("Show", [] { throw std::bad_alloc(); });
+    EXPECT_EQ(S_OK, Import(file.Path()));
+    EXPECT_EQ(1, Status());
+    EXPECT_THAT(StatementCalls(), IsEmpty());
+    EXPECT_EQ(windowsBefore, driver_.Windows().size()) << driver_.Summary();
+    EXPECT_EQ(0, driver_.UnexpectedCount());
 }
 
 TEST_F(StatementImportTest, RefusalGoesToTheDebuggerOutputToo)

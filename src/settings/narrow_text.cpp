@@ -1,4 +1,4 @@
-#include "settings/host_text.h"
+#include "settings/narrow_text.h"
 
 namespace {
 
@@ -8,7 +8,7 @@ std::size_t CarriedUnits(const platform::WideChar* text, std::size_t length)
 {
     std::size_t carried = 0;
     if (text) {
-        for (; carried < length && carried < kHostTextMaxChars; ++carried) {
+        for (; carried < length && carried < kNarrowTextMaxChars; ++carried) {
             const unsigned long unit = static_cast<unsigned long>(text[carried]);
             if (unit == 0 || unit > 0xFF)
                 break;
@@ -21,7 +21,7 @@ std::size_t CarriedUnits(const platform::WideChar* text, std::size_t length)
 
 // The classic-locale wide-to-narrow conversion: one byte per character up to U+00FF. Written out
 // rather than left to the C library, whose result depends on the process's locale.
-std::size_t ToNarrowTextInto(const platform::WideChar* text, std::size_t length, char (&out)[kHostTextMaxChars + 1])
+std::size_t ToNarrowTextInto(const platform::WideChar* text, std::size_t length, char (&out)[kNarrowTextMaxChars + 1])
 {
     const std::size_t carried = CarriedUnits(text, length);
     for (std::size_t i = 0; i < carried; ++i)
@@ -30,7 +30,7 @@ std::size_t ToNarrowTextInto(const platform::WideChar* text, std::size_t length,
     return carried;
 }
 
-std::size_t ToDigitTextInto(const platform::WideChar* text, std::size_t length, char (&out)[kHostTextMaxChars + 1])
+std::size_t ToDigitTextInto(const platform::WideChar* text, std::size_t length, char (&out)[kNarrowTextMaxChars + 1])
 {
     const std::size_t carried = CarriedUnits(text, length);
     std::size_t kept = 0;
@@ -42,9 +42,9 @@ std::size_t ToDigitTextInto(const platform::WideChar* text, std::size_t length, 
     return kept;
 }
 
-HostTextCopy ToDigitText(const platform::WideChar* text, std::size_t length)
+NarrowTextCopy ToDigitText(const platform::WideChar* text, std::size_t length)
 {
-    HostTextCopy copy;
+    NarrowTextCopy copy;
     copy.Length = ToDigitTextInto(text, length, copy.Text);
     return copy;
 }
