@@ -293,6 +293,9 @@ void ModalDriver::Noticed(HWND window)
     WindowRecord& record = records_.back();
     record.Window = window;
     record.Class = kDialogClass;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    record.CreatedAt = now.QuadPart;
     auto tracked = std::make_unique<Tracked>();
     tracked->Window = window;
     tracked->Record = &record;
@@ -308,6 +311,9 @@ void ModalDriver::Destroyed(HWND window)
             if (!tracked->Begun)
                 Snapshot(window, *tracked->Record);
             tracked->Record->Closed = true;
+            LARGE_INTEGER now;
+            QueryPerformanceCounter(&now);
+            tracked->Record->DestroyedAt = now.QuadPart;
         }
     }
 }

@@ -56,6 +56,9 @@ struct WindowRecord {
     bool Scripted = false;               // a script answered it
     bool LeftOpen = false;               // still open after its script; the driver cancelled it
     bool Closed = false;                 // destroyed
+    // QueryPerformanceCounter when the window was created and destroyed: how long the "user" took.
+    LONGLONG CreatedAt = 0;
+    LONGLONG DestroyedAt = 0;
 
     const ControlState* Control(int id) const;
     const ControlState* Read(const std::string& label) const;

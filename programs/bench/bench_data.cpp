@@ -97,6 +97,10 @@ standin::PaymentData MakePayment(long index)
     // The refused name of the template stays, so that the same payments fail.
     if (payment.PayeeAccountName != L"O'Brien Builders")
         payment.PayeeAccountName = L"Payee " + std::to_wstring(at);
+    // Each payee its own account, as real payees have: the check then finds each one known and
+    // unchanged, not paid to an account another payee was paid to. The 7-digit accounts stay.
+    if (payment.PayeeAccountNumber.size() == 8)
+        payment.PayeeAccountNumber = Wide(Digits((static_cast<unsigned long>(at) * 7919 + 12345678) % 100000000, 8));
     return payment;
 }
 

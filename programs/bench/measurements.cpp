@@ -273,15 +273,17 @@ int MeasureExport(Layout layout, long count, const std::string& folder, int repe
     const Memory start = ReadMemory();
 
     const ExportCall first = ExportThroughModule(batch.Get(), layout, folder, moduleOutput);
-    Timings call, loop, floor;
+    Timings call, loop, floor, summary;
     call.Add(first.CallSeconds);
     loop.Add(first.LoopSeconds);
+    summary.Add(first.SummarySeconds);
     bool sameBytes = false;
     for (int round = 0; round < repeats; ++round) {
         if (round > 0) {
             const ExportCall again = ExportThroughModule(batch.Get(), layout, folder, moduleOutput);
             call.Add(again.CallSeconds);
             loop.Add(again.LoopSeconds);
+            summary.Add(again.SummarySeconds);
         }
         const double floorStart = Now();
         if (!bench::FloorExport(batch.Get(), layout, kDebitDateText, kRemittance, &bench::PaymentTrace, floorOutput))
@@ -293,12 +295,13 @@ int MeasureExport(Layout layout, long count, const std::string& folder, int repe
     DeleteFileA(floorOutput.c_str());
 
     std::printf("RESULT op=%s layout=%s n=%ld call_seconds=%.6f loop_seconds=%.6f floor_seconds=%.6f "
-                "loop_spread=%.4f floor_spread=%.4f pair_ratios=%s "
+                "summary_window_seconds=%.6f loop_spread=%.4f floor_spread=%.4f pair_ratios=%s "
                 "base_ws_kib=%llu loop_ws_kib=%llu end_ws_kib=%llu peak_ws_kib=%llu extra_peak_ws_kib=%lld "
                 "peak_raised=%s same_bytes=%s status=%ld repeats=%d\n",
-                ExportOperation(kind), LayoutName(layout), count, call.Best(), loop.Best(), floor.Best(), loop.Spread(),
-                floor.Spread(), PairRatios(loop, floor).c_str(), first.Before.WorkingSet / 1024,
-                first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024, first.After.Peak / 1024,
+                ExportOperation(kind), LayoutName(layout), count, call.Best(), loop.Best(), floor.Best(),
+                summary.Best(), loop.Spread(), floor.Spread(), PairRatios(loop, floor).c_str(),
+                first.Before.WorkingSet / 1024, first.AtLoop.WorkingSet / 1024, first.After.WorkingSet / 1024,
+                first.After.Peak / 1024,
                 (static_cast<long long>(first.After.Peak) - static_cast<long long>(first.Before.WorkingSet)) / 1024,
                 first.After.Peak > start.Peak ? "yes" : "no", sameBytes ? "yes" : "no", first.Status, repeats);
     return sameBytes ? 0 : 1;

@@ -182,6 +182,14 @@ ExportCall ExportThroughModule(ITolvarBankPayments* payments, Layout layout, con
     call.CallSeconds = end - start;
     call.LoopSeconds = mark.At > start ? end - mark.At : call.CallSeconds;
     call.AtLoop = mark.At > start ? mark.AtLoop : call.Before;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    for (const modal::WindowRecord* shown : driver.WithCaption(modal::kSummaryCaption)) {
+        if (shown->DestroyedAt > shown->CreatedAt)
+            call.SummarySeconds +=
+                static_cast<double>(shown->DestroyedAt - shown->CreatedAt) / static_cast<double>(frequency.QuadPart);
+    }
+    call.LoopSeconds -= call.SummarySeconds;
     if (driver.UnexpectedCount() != 0 || !driver.UnusedScripts().empty())
         Fail("the export's dialogs did not go as scripted:\n" + driver.Summary());
     if (call.Result != S_OK && call.Result != S_FALSE)

@@ -67,7 +67,10 @@ struct ExportCall {
     HRESULT Result = E_FAIL;
     long Status = -1;
     double CallSeconds = 0;
+    // From the first payment to the call's return, less the time the Payment Summary stood open
+    // for its "user" (the driver answers at its next tick): the module's own work.
     double LoopSeconds = 0;
+    double SummarySeconds = 0;
     Memory Before, AtLoop, After;
 };
 

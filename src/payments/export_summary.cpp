@@ -134,12 +134,12 @@ bool ExportSummary::Confirm(const wchar_t* path, HWND owner)
 void ExportSummary::Saved(const wchar_t* writtenPath, const std::string& sha256)
 {
     if (check_ && !historyPath_.empty()) {
-        std::vector<std::string> remembered = check_->TakeRemembered();
-        check_.reset();
-        history_.reset();  // the save reads the file again under its lock
+        // The save takes over this run's reading when the file is unchanged; else it reads it again.
         std::string problem;
-        if (!SavePayeeHistory(historyPath_, std::move(remembered), now_, setAsidePath_, &problem))
+        if (!SavePayeeHistory(historyPath_, check_->Remembered(), now_, setAsidePath_, &problem, history_.get()))
             Trace("Payee history not kept: " + problem);
+        check_.reset();
+        history_.reset();
     }
 
     if (logPath_.empty())

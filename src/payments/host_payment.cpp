@@ -86,14 +86,24 @@ private:
 // Passes everything through to the payment and keeps what the summary needs.
 class NotingValues final : public PaymentValues {
 public:
-    NotingValues(PaymentValues& payment, PaymentNote& note) : payment_(payment), note_(note) { note_ = PaymentNote(); }
+    NotingValues(PaymentValues& payment, PaymentNote& note) : payment_(payment), note_(note)
+    {
+        // Cleared, not replaced: the texts keep their room from payment to payment.
+        note_.Payee.Name.clear();
+        note_.Payee.Details.SortCode.clear();
+        note_.Payee.Details.AccountNumber.clear();
+        note_.Payee.Details.RollNumber.clear();
+        note_.Amount = 0;
+        note_.ResultCode = 0;
+        note_.RtiResultCode = 0;
+    }
 
     PaymentTextView Read(PaymentText which) override
     {
         const PaymentTextView view = payment_.Read(which);
         switch (which) {
         case PaymentText::PayeeAccountName:
-            note_.Payee.Name = WideToUtf8(view.Text, view.Length);
+            WideToUtf8Into(view.Text, view.Length, note_.Payee.Name);
             break;
         case PaymentText::PayeeSortCode:
             note_.Payee.Details.SortCode.clear();
@@ -103,18 +113,21 @@ public:
             }
             break;
         case PaymentText::PayeeAccountNumber:
-            note_.Payee.Details.AccountNumber = NormalAccountNumber(WideToUtf8(view.Text, view.Length));
+            WideToUtf8Into(view.Text, view.Length, scratch_);
+            NormalAccountNumberInto(scratch_, note_.Payee.Details.AccountNumber);
             break;
         case PaymentText::PayeeRollNumber: {
-            std::string roll = WideToUtf8(view.Text, view.Length);
-            for (char& c : roll) {
+            WideToUtf8Into(view.Text, view.Length, scratch_);
+            for (char& c : scratch_) {
                 if (c >= 'a' && c <= 'z')
                     c = static_cast<char>(c - 'a' + 'A');
             }
-            const std::size_t first = roll.find_first_not_of(' ');
-            const std::size_t last = roll.find_last_not_of(' ');
-            note_.Payee.Details.RollNumber =
-                first == std::string::npos ? std::string() : roll.substr(first, last - first + 1);
+            const std::size_t first = scratch_.find_first_not_of(' ');
+            const std::size_t last = scratch_.find_last_not_of(' ');
+            if (first == std::string::npos)
+                note_.Payee.Details.RollNumber.clear();
+            else
+                note_.Payee.Details.RollNumber.assign(scratch_, first, last - first + 1);
             break;
         }
         default:
@@ -142,6 +155,7 @@ public:
 private:
     PaymentValues& payment_;
     PaymentNote& note_;
+    std::string scratch_;
 };
 
 }  // namespace

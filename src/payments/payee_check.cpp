@@ -1,25 +1,50 @@
 #include "payments/payee_check.h"
 
-#include <algorithm>
-
 namespace {
 
-std::uint64_t HashDetails(std::string_view sortCode, std::string_view accountNumber)
+constexpr std::uint64_t kHashStart = 14695981039346656037ULL;
+
+std::uint64_t HashText(std::uint64_t hash, std::string_view text)
 {
-    std::uint64_t hash = 14695981039346656037ULL;
-    auto add = [&](std::string_view text) {
-        for (char c : text) {
-            hash ^= static_cast<unsigned char>(c);
-            hash *= 1099511628211ULL;
-        }
-    };
-    add(sortCode);
-    add("\t");
-    add(accountNumber);
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
     return hash;
 }
 
 }  // namespace
+
+template <typename KeyAt>
+std::uint32_t& PayeeCheck::Index::Probe(std::string_view key, const KeyAt& keyAt)
+{
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = static_cast<std::size_t>(HashText(kHashStart, key)) & mask;
+    while (slots_[at] != 0 && keyAt(slots_[at] - 1) != key)
+        at = (at + 1) & mask;
+    return slots_[at];
+}
+
+template <typename KeyAt>
+std::uint32_t& PayeeCheck::Index::Slot(std::string_view key, const KeyAt& keyAt)
+{
+    // At most half full: a miss ends after a probe or two.
+    if ((used_ + 1) * 2 > slots_.size()) {
+        std::vector<std::uint32_t> old = std::move(slots_);
+        slots_.assign(old.empty() ? 64 : old.size() * 2, 0);
+        for (const std::uint32_t entry : old) {
+            if (entry != 0)
+                Probe(keyAt(entry - 1), keyAt) = entry;
+        }
+    }
+    return Probe(key, keyAt);
+}
+
+template <typename KeyAt>
+std::uint32_t PayeeCheck::Index::Find(std::string_view key, const KeyAt& keyAt)
+{
+    return slots_.empty() ? 0 : Probe(key, keyAt);
+}
 
 PayeeCheck::PayeeCheck(const PayeeHistory* history, std::string account, std::string date)
     : history_(history), account_(std::move(account)), date_(std::move(date))
@@ -27,80 +52,127 @@ PayeeCheck::PayeeCheck(const PayeeHistory* history, std::string account, std::st
     if (!history_)
         return;
     first_ = history_->First(account_);
-    for (std::size_t at = first_; at < history_->Size(); ++at) {
-        std::string_view payee;
-        if (history_->AccountAt(at, &payee) != account_)
-            break;
-        const PayeeEntry entry = history_->EntryAt(at);
-        byDetails_.emplace_back(HashDetails(entry.Details.SortCode, entry.Details.AccountNumber),
-                                static_cast<std::uint32_t>(at));
+    end_ = first_;
+    auto payeeAt = [this](std::uint32_t at) { return HistoryPayee(at); };
+    for (std::string_view payee; end_ < history_->Size() && history_->AccountAt(end_, &payee) == account_; ++end_) {
+        std::uint32_t& slot = byPayee_.Slot(payee, payeeAt);
+        if (slot == 0) {
+            slot = static_cast<std::uint32_t>(end_) + 1;
+            byPayee_.Added();
+        }
     }
-    knowsAccount_ = !byDetails_.empty();
-    std::sort(byDetails_.begin(), byDetails_.end());
+    knowsAccount_ = end_ > first_;
+    // From the last entry back, so that each chain of the same details runs in the history's order.
+    auto detailsAt = [this](std::uint32_t at) { return HistoryDetails(at); };
+    sameDetails_.assign(end_ - first_, 0);
+    for (std::size_t at = end_; at-- > first_;) {
+        std::uint32_t& slot = byDetails_.Slot(HistoryDetails(static_cast<std::uint32_t>(at)), detailsAt);
+        if (slot == 0)
+            byDetails_.Added();
+        sameDetails_[at - first_] = slot;
+        slot = static_cast<std::uint32_t>(at) + 1;
+    }
 }
 
-void PayeeCheck::Flag(PayeeToCheck payee, const std::string& key)
+std::string_view PayeeCheck::HistoryPayee(std::uint32_t at) const
 {
-    if (!flagged_.insert(key).second)
-        return;
+    std::string_view payee;
+    history_->AccountAt(at, &payee);
+    return payee;
+}
+
+std::string_view PayeeCheck::HistoryDetails(std::uint32_t at) const
+{
+    const PayeeView entry = history_->ViewAt(at);
+    return {entry.SortCode.data(), entry.SortCode.size() + 1 + entry.AccountNumber.size()};
+}
+
+std::string_view PayeeCheck::RememberedPayee(std::uint32_t at) const
+{
+    // The line begins with the paying account and a tab.
+    std::string_view line = remembered_.At(at).substr(account_.size() + 1);
+    return line.substr(0, line.find('\t'));
+}
+
+bool PayeeCheck::Flag()
+{
+    std::uint32_t& slot = flagged_.Slot(key_, [this](std::uint32_t at) { return flaggedKeys_.At(at); });
+    if (slot != 0)
+        return false;
+    flaggedKeys_.Add(key_);
+    slot = static_cast<std::uint32_t>(flaggedKeys_.Size());
+    flagged_.Added();
     ++count_;
-    if (listed_.size() < kSummaryListLimit)
-        listed_.push_back(std::move(payee));
+    return listed_.size() < kSummaryListLimit;
+}
+
+void PayeeCheck::List(PayeeToCheck::Reason why, const NotedPayee& noted)
+{
+    listed_.emplace_back();
+    PayeeToCheck& check = listed_.back();
+    check.Why = why;
+    check.Name = noted.Name;
+    check.Details = noted.Details;
 }
 
 void PayeeCheck::Add(const NotedPayee& noted, bool passed)
 {
-    const std::string key = PayeeKey(noted.Name);
-    if (passed && !key.empty() && !account_.empty()) {
-        PayeeEntry entry;
-        entry.Account = account_;
-        entry.Payee = key;
-        entry.Name = noted.Name;
-        entry.Details = noted.Details;
-        entry.Date = date_;
-        const std::uint64_t hash = HashDetails(key, {});
-        const auto seen = rememberedAt_.find(hash);
-        std::string line = PayeeLine(entry);
-        // Another payee of the same hash keeps its own line: the history's merge orders them.
-        if (seen != rememberedAt_.end() &&
-            remembered_[seen->second].compare(account_.size() + 1, key.size() + 1, key + "\t") == 0) {
-            remembered_[seen->second] = std::move(line);
-        } else {
-            rememberedAt_[hash] = static_cast<std::uint32_t>(remembered_.size());
-            remembered_.push_back(std::move(line));
+    PayeeKeyInto(noted.Name, key_);
+    if (passed && !key_.empty() && !account_.empty())
+        Remember(noted);
+    if (knowsAccount_)
+        Compare(noted);
+}
+
+void PayeeCheck::Remember(const NotedPayee& noted)
+{
+    std::string& line = remembered_.Scratch();
+    line.clear();
+    AppendPayeeLine(line, account_, key_, noted.Name, noted.Details, date_);
+    // Each payee once: a batch paying a few payees many times remembers a few lines, the last.
+    std::uint32_t& slot = rememberedAt_.Slot(key_, [this](std::uint32_t at) { return RememberedPayee(at); });
+    if (slot == 0) {
+        remembered_.Add(line);
+        slot = static_cast<std::uint32_t>(remembered_.Size());
+        rememberedAt_.Added();
+    } else if (remembered_.At(slot - 1) != line) {
+        remembered_.Replace(slot - 1, line);
+    }
+}
+
+void PayeeCheck::Compare(const NotedPayee& noted)
+{
+    const std::uint32_t known = byPayee_.Find(key_, [this](std::uint32_t at) { return HistoryPayee(at); });
+    if (known != 0) {
+        const PayeeView earlier = history_->ViewAt(known - 1);
+        if (!earlier.SameDetails(noted.Details)) {
+            if (Flag()) {
+                List(PayeeToCheck::Reason::Changed, noted);
+                PayeeToCheck& check = listed_.back();
+                check.Earlier.SortCode = earlier.SortCode;
+                check.Earlier.AccountNumber = earlier.AccountNumber;
+                check.Earlier.RollNumber = earlier.RollNumber;
+                check.EarlierDate = earlier.Date;
+            }
+            return;
         }
     }
-    if (!knowsAccount_)
-        return;
-
-    PayeeToCheck check;
-    check.Name = noted.Name;
-    check.Details = noted.Details;
-    PayeeEntry earlier;
-    const bool known = history_->Find(account_, key, &earlier);
-    if (known && earlier.Details != noted.Details) {
-        check.Why = PayeeToCheck::Reason::Changed;
-        check.Earlier = earlier.Details;
-        check.EarlierDate = earlier.Date;
-        Flag(std::move(check), key);
-        return;
-    }
     // The same sort code and account number last paid under another name.
-    const std::uint64_t hash = HashDetails(noted.Details.SortCode, noted.Details.AccountNumber);
-    auto at = std::lower_bound(byDetails_.begin(), byDetails_.end(), std::make_pair(hash, std::uint32_t{0}));
-    for (; at != byDetails_.end() && at->first == hash; ++at) {
-        const PayeeEntry other = history_->EntryAt(at->second);
-        if (other.Payee == key || other.Details.SortCode != noted.Details.SortCode ||
-            other.Details.AccountNumber != noted.Details.AccountNumber)
+    details_.assign(noted.Details.SortCode);
+    details_ += '\t';
+    details_ += noted.Details.AccountNumber;
+    auto detailsAt = [this](std::uint32_t at) { return HistoryDetails(at); };
+    for (std::uint32_t at = byDetails_.Find(details_, detailsAt); at != 0; at = sameDetails_[at - 1 - first_]) {
+        const PayeeView other = history_->ViewAt(at - 1);
+        if (other.Payee == key_)
             continue;
-        check.Why = PayeeToCheck::Reason::OtherName;
-        check.OtherName = other.Name;
-        check.EarlierDate = other.Date;
-        Flag(std::move(check), key);
+        if (Flag()) {
+            List(PayeeToCheck::Reason::OtherName, noted);
+            listed_.back().OtherName = other.Name;
+            listed_.back().EarlierDate = other.Date;
+        }
         return;
     }
-    if (!known) {
-        check.Why = PayeeToCheck::Reason::New;
-        Flag(std::move(check), key);
-    }
+    if (known == 0 && Flag())
+        List(PayeeToCheck::Reason::New, noted);
 }

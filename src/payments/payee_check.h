@@ -5,8 +5,7 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -34,29 +33,59 @@ public:
     // The first kSummaryListLimit payees to check; each payee once.
     const std::vector<PayeeToCheck>& Listed() const { return listed_; }
     std::vector<PayeeToCheck> TakeListed() { return std::move(listed_); }
-    // The history lines of this file's payees that passed their checks.
-    std::vector<std::string> TakeRemembered()
-    {
-        rememberedAt_.clear();
-        return std::move(remembered_);
-    }
+    // The history lines of this file's payees that passed their checks, each payee once.
+    const PayeeLines& Remembered() const { return remembered_; }
 
 private:
-    void Flag(PayeeToCheck payee, const std::string& key);
+    // Open addressing over 32-bit slots (0 empty, else an index + 1): a payee of a large history
+    // or batch costs one hash and a compare or two, and four to eight bytes.
+    class Index {
+    public:
+        // The slot for key (keyAt gives the key of an index): 0 in it when the key is not there.
+        // Room for one more key is made first.
+        template <typename KeyAt>
+        std::uint32_t& Slot(std::string_view key, const KeyAt& keyAt);
+        void Added() { ++used_; }
+        // The index + 1 of key, or 0.
+        template <typename KeyAt>
+        std::uint32_t Find(std::string_view key, const KeyAt& keyAt);
+
+    private:
+        template <typename KeyAt>
+        std::uint32_t& Probe(std::string_view key, const KeyAt& keyAt);
+
+        std::vector<std::uint32_t> slots_;
+        std::size_t used_ = 0;
+    };
+    std::string_view HistoryPayee(std::uint32_t at) const;
+    // The sort code, a tab and the account number of the entry at, as its line holds them.
+    std::string_view HistoryDetails(std::uint32_t at) const;
+    std::string_view RememberedPayee(std::uint32_t at) const;
+    void Remember(const NotedPayee& noted);
+    void Compare(const NotedPayee& noted);
+    // Counts this payment's payee as one to check, once however often it is paid; true when it
+    // is among those listed (the caller then lists it).
+    bool Flag();
+    void List(PayeeToCheck::Reason why, const NotedPayee& noted);
 
     const PayeeHistory* history_;
     std::string account_;
     std::string date_;
     bool knowsAccount_ = false;
     std::size_t first_ = 0;
-    // The account's bank details by hash, with the entry's index, sorted: a lookup costs a binary
-    // search and the index sixteen bytes a payee.
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> byDetails_;
-    std::unordered_set<std::string> flagged_;
+    std::size_t end_ = 0;
+    // The account's payees by key, and by bank details (sort code, tab, account number): the first
+    // entry with those details, and after each entry the next with the same (index + 1, or 0).
+    Index byPayee_;
+    Index byDetails_;
+    std::vector<std::uint32_t> sameDetails_;
+    // This payment's payee key and details, their room kept from payment to payment.
+    std::string key_;
+    std::string details_;
+    PayeeLines flaggedKeys_;
+    Index flagged_;
     long count_ = 0;
     std::vector<PayeeToCheck> listed_;
-    std::vector<std::string> remembered_;
-    // Each payee once, by the hash of its key: a batch paying a few payees many times remembers a
-    // few lines.
-    std::unordered_map<std::uint64_t, std::uint32_t> rememberedAt_;
+    PayeeLines remembered_;
+    Index rememberedAt_;
 };

@@ -1,6 +1,8 @@
 #include "payments/sha256.h"
 
 #include <climits>
+#include <cstring>
+#include <new>
 
 #include "support/hresult.h"
 
@@ -22,6 +24,7 @@ Sha256::Sha256()
         BCryptCloseAlgorithmProvider(algorithm_, 0);
         Raise(HRESULT_FROM_NT(created));
     }
+    block_.reset(new (std::nothrow) unsigned char[kBlockSize]);
 }
 
 Sha256::~Sha256()
@@ -32,8 +35,28 @@ Sha256::~Sha256()
 
 void Sha256::Add(const void* bytes, std::size_t count)
 {
+    const auto* at = static_cast<const unsigned char*>(bytes);
+    if (!block_) {
+        HashBlock(at, count);
+        return;
+    }
+    while (count > 0) {
+        const std::size_t piece = count < kBlockSize - blockUsed_ ? count : kBlockSize - blockUsed_;
+        std::memcpy(block_.get() + blockUsed_, at, piece);
+        blockUsed_ += piece;
+        at += piece;
+        count -= piece;
+        if (blockUsed_ == kBlockSize) {
+            HashBlock(block_.get(), blockUsed_);
+            blockUsed_ = 0;
+        }
+    }
+}
+
+void Sha256::HashBlock(const unsigned char* bytes, std::size_t count)
+{
     // BCrypt takes a ULONG count: a larger block goes in pieces.
-    auto* at = static_cast<unsigned char*>(const_cast<void*>(bytes));
+    auto* at = const_cast<unsigned char*>(bytes);
     while (count > 0) {
         const ULONG piece = count > ULONG_MAX ? ULONG_MAX : static_cast<ULONG>(count);
         Check(BCryptHashData(hash_, at, piece, 0));
@@ -44,6 +67,8 @@ void Sha256::Add(const void* bytes, std::size_t count)
 
 Sha256::Digest Sha256::Finish()
 {
+    HashBlock(block_.get(), blockUsed_);
+    blockUsed_ = 0;
     Digest digest{};
     Check(BCryptFinishHash(hash_, digest.data(), static_cast<ULONG>(digest.size()), 0));
     return digest;

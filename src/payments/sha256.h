@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "payments/payment_file_writer.h"
@@ -28,6 +29,12 @@ public:
     static std::string Hex(const Digest& digest);
 
 private:
+    // The writer hands over a field at a time: the bytes go to BCrypt in blocks, not call by call.
+    static constexpr std::size_t kBlockSize = 64 * 1024;
+    void HashBlock(const unsigned char* bytes, std::size_t count);
+
     BCRYPT_ALG_HANDLE algorithm_ = nullptr;
     BCRYPT_HASH_HANDLE hash_ = nullptr;
+    std::unique_ptr<unsigned char[]> block_;
+    std::size_t blockUsed_ = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <climits>
+#include <cstdint>
 #include <functional>
 
 #include "support/utf8.h"
@@ -11,7 +13,7 @@ namespace {
 constexpr int kFieldCount = 7;
 
 // A field of a line: what would end the field or the line becomes a space.
-void AppendField(std::string& line, const std::string& field)
+void AppendField(std::string& line, std::string_view field)
 {
     for (char c : field)
         line += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
@@ -45,18 +47,6 @@ bool IsDate(std::string_view text)
     return true;
 }
 
-std::string_view FirstTwoFields(std::string_view line, std::string_view* payee)
-{
-    const std::size_t first = line.find('\t');
-    const std::string_view account = line.substr(0, first);
-    const std::size_t second = first == std::string_view::npos ? first : line.find('\t', first + 1);
-    *payee =
-        first == std::string_view::npos
-            ? std::string_view()
-            : line.substr(first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
-    return account;
-}
-
 int CompareKeys(std::string_view account, std::string_view payee, std::string_view otherAccount,
                 std::string_view otherPayee)
 {
@@ -72,9 +62,20 @@ const char PayeeHistory::kFirstLine[] = "Payee history 1";
 std::string WideToUtf8(const platform::WideChar* text, std::size_t length)
 {
     std::string out;
+    WideToUtf8Into(text, length, out);
+    return out;
+}
+
+void WideToUtf8Into(const platform::WideChar* text, std::size_t length, std::string& out)
+{
+    out.clear();
     out.reserve(length);
     for (std::size_t i = 0; i < length; ++i) {
         std::uint32_t code = static_cast<std::uint16_t>(text[i]);
+        if (code < 0x80) {
+            out += static_cast<char>(code);
+            continue;
+        }
         if (code >= 0xD800 && code <= 0xDBFF && i + 1 < length) {
             const std::uint32_t low = static_cast<std::uint16_t>(text[i + 1]);
             if (low >= 0xDC00 && low <= 0xDFFF) {
@@ -86,12 +87,18 @@ std::string WideToUtf8(const platform::WideChar* text, std::size_t length)
             code = 0xFFFD;
         AppendUtf8(out, code);
     }
-    return out;
 }
 
 std::string PayeeKey(std::string_view utf8Name)
 {
     std::string key;
+    PayeeKeyInto(utf8Name, key);
+    return key;
+}
+
+void PayeeKeyInto(std::string_view utf8Name, std::string& key)
+{
+    key.clear();
     key.reserve(utf8Name.size());
     for (std::size_t i = 0; i < utf8Name.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(utf8Name[i]);
@@ -112,10 +119,16 @@ std::string PayeeKey(std::string_view utf8Name)
             key += static_cast<char>(c);
         }
     }
-    return key;
 }
 
 std::string NormalAccountNumber(std::string_view text)
+{
+    std::string number;
+    NormalAccountNumberInto(text, number);
+    return number;
+}
+
+void NormalAccountNumberInto(std::string_view text, std::string& number)
 {
     while (!text.empty() && text.front() == ' ')
         text.remove_prefix(1);
@@ -123,45 +136,98 @@ std::string NormalAccountNumber(std::string_view text)
         text.remove_suffix(1);
     const bool digits =
         !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    std::string number;
+    number.clear();
     if (digits && text.size() < 8)
         number.assign(8 - text.size(), '0');
     number.append(text.data(), text.size());
-    return number;
 }
 
 std::string PayeeLine(const PayeeEntry& entry)
 {
     std::string line;
-    line.reserve(entry.Account.size() + entry.Payee.size() + entry.Name.size() + 40);
-    const std::string* fields[kFieldCount] = {&entry.Account,
-                                              &entry.Payee,
-                                              &entry.Name,
-                                              &entry.Details.SortCode,
-                                              &entry.Details.AccountNumber,
-                                              &entry.Details.RollNumber,
-                                              &entry.Date};
-    for (int i = 0; i < kFieldCount; ++i) {
-        if (i > 0)
-            line += '\t';
-        AppendField(line, *fields[i]);
-    }
+    AppendPayeeLine(line, entry.Account, entry.Payee, entry.Name, entry.Details, entry.Date);
     return line;
 }
 
-bool PayeeHistory::Parse(std::string_view text, std::string* problem)
+void AppendPayeeLine(std::string& line, std::string_view account, std::string_view payee, std::string_view name,
+                     const PayeeDetails& details, std::string_view date)
 {
-    lines_.clear();
+    line.reserve(line.size() + account.size() + payee.size() + name.size() + 40);
+    const std::string_view fields[kFieldCount] = {
+        account, payee, name, details.SortCode, details.AccountNumber, details.RollNumber, date};
+    for (int i = 0; i < kFieldCount; ++i) {
+        if (i > 0)
+            line += '\t';
+        AppendField(line, fields[i]);
+    }
+}
+
+PayeeLines::PayeeLines(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines)
+        Add(line);
+}
+
+void PayeeLines::Add(std::string_view line)
+{
+    spans_.push_back({text_.size(), line.size()});
+    text_.append(line.data(), line.size());
+}
+
+void PayeeLines::Replace(std::size_t at, std::string_view line)
+{
+    // A line of the same length is written over; another is added at the end of the text.
+    if (line.size() == spans_[at].Length) {
+        text_.replace(spans_[at].Offset, line.size(), line.data(), line.size());
+        return;
+    }
+    spans_[at] = {text_.size(), line.size()};
+    text_.append(line.data(), line.size());
+}
+
+bool PayeeHistory::RowOf(std::size_t offset, std::string_view line, Row* row)
+{
+    const std::size_t first = line.find('\t');
+    const std::size_t second = first == std::string_view::npos ? first : line.find('\t', first + 1);
+    if (second == std::string_view::npos || static_cast<std::uint64_t>(offset) + line.size() > UINT32_MAX)
+        return false;
+    row->Offset = static_cast<std::uint32_t>(offset);
+    row->Length = static_cast<std::uint32_t>(line.size());
+    row->AccountLength = static_cast<std::uint32_t>(first);
+    row->PayeeLength = static_cast<std::uint32_t>(second - first - 1);
+    return true;
+}
+
+bool PayeeHistory::AddRow(std::string_view line, Row* row)
+{
+    if (!RowOf(text_.size(), line, row))
+        return false;
+    text_.append(line.data(), line.size());
+    return true;
+}
+
+bool PayeeHistory::Less(const Row& left, const Row& right) const
+{
+    return CompareKeys(AccountOf(left), PayeeOf(left), AccountOf(right), PayeeOf(right)) < 0;
+}
+
+bool PayeeHistory::Parse(std::string&& whole, std::string* problem)
+{
+    text_ = std::move(whole);
+    rows_.clear();
     std::size_t lineNumber = 0;
     std::size_t expected = 0;
     bool ended = false;
     auto fail = [&](const char* what) {
-        lines_.clear();
-        lines_.shrink_to_fit();
+        text_.clear();
+        text_.shrink_to_fit();
+        rows_.clear();
+        rows_.shrink_to_fit();
         if (problem)
             *problem = "line " + std::to_string(lineNumber) + ": " + what;
         return false;
     };
+    const std::string_view text = text_;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -170,6 +236,7 @@ bool PayeeHistory::Parse(std::string_view text, std::string* problem)
         std::string_view line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
+        const std::size_t offset = start;
         start = end + 1;
         ++lineNumber;
         if (ended)
@@ -188,21 +255,19 @@ bool PayeeHistory::Parse(std::string_view text, std::string* problem)
             continue;
         }
         std::string_view fields[kFieldCount];
-        if (!SplitLine(line, fields) || fields[0].empty() || fields[1].empty() || !IsDate(fields[6]))
+        Row row{};
+        if (!SplitLine(line, fields) || fields[0].empty() || fields[1].empty() || !IsDate(fields[6]) ||
+            !RowOf(offset, line, &row))
             return fail("a damaged payee line");
-        if (!lines_.empty()) {
-            std::string_view lastPayee;
-            const std::string_view lastAccount = FirstTwoFields(lines_.back(), &lastPayee);
-            if (CompareKeys(lastAccount, lastPayee, fields[0], fields[1]) >= 0)
-                return fail("payees out of order");
-        }
-        lines_.emplace_back(line);
+        if (!rows_.empty() && !Less(rows_.back(), row))
+            return fail("payees out of order");
+        rows_.push_back(row);
     }
     if (lineNumber == 0)
         return fail("empty");
     if (!ended)
         return fail("cut short");
-    if (expected != lines_.size())
+    if (expected != rows_.size())
         return fail("the number of payees does not match the last line");
     return true;
 }
@@ -210,8 +275,8 @@ bool PayeeHistory::Parse(std::string_view text, std::string* problem)
 void PayeeHistory::Write(const std::function<bool(const std::string&)>& write) const
 {
     std::string piece = std::string(kFirstLine) + "\r\n";
-    for (const std::string& line : lines_) {
-        piece += line;
+    for (const Row& row : rows_) {
+        piece += Line(row);
         piece += "\r\n";
         if (piece.size() >= 60000) {
             if (!write(piece))
@@ -219,110 +284,115 @@ void PayeeHistory::Write(const std::function<bool(const std::string&)>& write) c
             piece.clear();
         }
     }
-    piece += "End " + std::to_string(lines_.size()) + "\r\n";
+    piece += "End " + std::to_string(rows_.size()) + "\r\n";
     write(piece);
 }
 
 std::string PayeeHistory::Text() const
 {
-    std::size_t size = 64;
-    for (const std::string& line : lines_)
-        size += line.size() + 2;
     std::string text;
-    text.reserve(size);
-    text += kFirstLine;
-    text += "\r\n";
-    for (const std::string& line : lines_) {
-        text += line;
-        text += "\r\n";
-    }
-    text += "End " + std::to_string(lines_.size()) + "\r\n";
+    Write([&](const std::string& piece) {
+        text += piece;
+        return true;
+    });
     return text;
 }
 
 std::size_t PayeeHistory::LowerBound(std::string_view account, std::string_view payee) const
 {
-    const auto at = std::lower_bound(lines_.begin(), lines_.end(), 0, [&](const std::string& line, int) {
-        std::string_view linePayee;
-        const std::string_view lineAccount = FirstTwoFields(line, &linePayee);
-        return CompareKeys(lineAccount, linePayee, account, payee) < 0;
+    const auto at = std::lower_bound(rows_.begin(), rows_.end(), 0, [&](const Row& row, int) {
+        return CompareKeys(AccountOf(row), PayeeOf(row), account, payee) < 0;
     });
-    return static_cast<std::size_t>(at - lines_.begin());
+    return static_cast<std::size_t>(at - rows_.begin());
+}
+
+std::size_t PayeeHistory::First(std::string_view account) const
+{
+    return LowerBound(account, {});
+}
+
+PayeeView PayeeHistory::ViewAt(std::size_t at) const
+{
+    std::string_view fields[kFieldCount];
+    PayeeView view;
+    if (!SplitLine(Line(rows_[at]), fields))
+        return view;
+    view.Account = fields[0];
+    view.Payee = fields[1];
+    view.Name = fields[2];
+    view.SortCode = fields[3];
+    view.AccountNumber = fields[4];
+    view.RollNumber = fields[5];
+    view.Date = fields[6];
+    return view;
 }
 
 PayeeEntry PayeeHistory::EntryAt(std::size_t at) const
 {
-    std::string_view fields[kFieldCount];
+    const PayeeView view = ViewAt(at);
     PayeeEntry entry;
-    if (!SplitLine(lines_[at], fields))
-        return entry;
-    entry.Account = fields[0];
-    entry.Payee = fields[1];
-    entry.Name = fields[2];
-    entry.Details.SortCode = fields[3];
-    entry.Details.AccountNumber = fields[4];
-    entry.Details.RollNumber = fields[5];
-    entry.Date = fields[6];
+    entry.Account = view.Account;
+    entry.Payee = view.Payee;
+    entry.Name = view.Name;
+    entry.Details.SortCode = view.SortCode;
+    entry.Details.AccountNumber = view.AccountNumber;
+    entry.Details.RollNumber = view.RollNumber;
+    entry.Date = view.Date;
     return entry;
 }
 
 std::string_view PayeeHistory::AccountAt(std::size_t at, std::string_view* payee) const
 {
-    return FirstTwoFields(lines_[at], payee);
+    *payee = PayeeOf(rows_[at]);
+    return AccountOf(rows_[at]);
 }
 
 bool PayeeHistory::KnowsAccount(std::string_view account) const
 {
     const std::size_t at = LowerBound(account, {});
-    if (at >= lines_.size())
-        return false;
-    std::string_view payee;
-    return FirstTwoFields(lines_[at], &payee) == account;
+    return at < rows_.size() && AccountOf(rows_[at]) == account;
 }
 
 bool PayeeHistory::Find(std::string_view account, std::string_view payee, PayeeEntry* entry) const
 {
     const std::size_t at = LowerBound(account, payee);
-    if (at >= lines_.size())
-        return false;
-    std::string_view linePayee;
-    if (FirstTwoFields(lines_[at], &linePayee) != account || linePayee != payee)
+    if (at >= rows_.size() || AccountOf(rows_[at]) != account || PayeeOf(rows_[at]) != payee)
         return false;
     if (entry)
         *entry = EntryAt(at);
     return true;
 }
 
-void PayeeHistory::Remember(std::vector<std::string> added)
+void PayeeHistory::Remember(const PayeeLines& lines)
 {
-    auto less = [](const std::string& left, const std::string& right) {
-        std::string_view leftPayee;
-        std::string_view rightPayee;
-        const std::string_view leftAccount = FirstTwoFields(left, &leftPayee);
-        const std::string_view rightAccount = FirstTwoFields(right, &rightPayee);
-        return CompareKeys(leftAccount, leftPayee, rightAccount, rightPayee) < 0;
-    };
+    std::vector<Row> added;
+    added.reserve(lines.Size());
+    for (std::size_t at = 0; at < lines.Size(); ++at) {
+        Row row{};
+        if (AddRow(lines.At(at), &row))
+            added.push_back(row);
+    }
+    auto less = [this](const Row& left, const Row& right) { return Less(left, right); };
     // The last of a payee's lines wins.
     std::stable_sort(added.begin(), added.end(), less);
-    // Known payees are replaced where they stand; the new ones are merged in after. A history of
-    // many payees is never held twice.
-    const std::size_t known = lines_.size();
-    std::size_t fresh = 0;
+    std::size_t kept = 0;
     for (std::size_t at = 0; at < added.size(); ++at) {
         if (at + 1 < added.size() && !less(added[at], added[at + 1]))
             continue;
-        const auto place =
-            std::lower_bound(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(known), added[at], less);
-        if (place != lines_.begin() + static_cast<std::ptrdiff_t>(known) && !less(added[at], *place))
-            *place = std::move(added[at]);
-        else if (fresh++ != at)
-            added[fresh - 1] = std::move(added[at]);
+        added[kept++] = added[at];
     }
-    added.resize(fresh);
-    lines_.reserve(known + fresh);
-    for (std::string& line : added)
-        lines_.push_back(std::move(line));
-    added.clear();
-    added.shrink_to_fit();
-    std::inplace_merge(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(known), lines_.end(), less);
+    added.resize(kept);
+    // One pass over both, in order: a payee in both takes the new line.
+    std::vector<Row> merged;
+    merged.reserve(rows_.size() + added.size());
+    std::size_t old = 0;
+    for (const Row& row : added) {
+        while (old < rows_.size() && less(rows_[old], row))
+            merged.push_back(rows_[old++]);
+        if (old < rows_.size() && !less(row, rows_[old]))
+            ++old;
+        merged.push_back(row);
+    }
+    merged.insert(merged.end(), rows_.begin() + static_cast<std::ptrdiff_t>(old), rows_.end());
+    rows_ = std::move(merged);
 }

@@ -16,19 +16,24 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "support/platform.h"
 
 // Wide text as UTF-8 (a lone surrogate becomes U+FFFD).
 std::string WideToUtf8(const platform::WideChar* text, std::size_t length);
+// The same into out, whose room is kept for the next text.
+void WideToUtf8Into(const platform::WideChar* text, std::size_t length, std::string& out);
 
 // The name a payee is known by: letters and digits only, in capitals.
 std::string PayeeKey(std::string_view utf8Name);
+void PayeeKeyInto(std::string_view utf8Name, std::string& key);
 
 // An account number as the bank reads it: trailing and leading spaces gone, and a number of digits
 // shorter than eight with zeros in front up to eight.
 std::string NormalAccountNumber(std::string_view text);
+void NormalAccountNumberInto(std::string_view text, std::string& number);
 
 // Bank details of one payment to one payee.
 struct PayeeDetails {
@@ -52,42 +57,112 @@ struct PayeeEntry {
     std::string Date;  // YYYY-MM-DD
 };
 
+// The same fields read in place from the history's text: valid while the history is unchanged.
+struct PayeeView {
+    std::string_view Account;
+    std::string_view Payee;
+    std::string_view Name;
+    std::string_view SortCode;
+    std::string_view AccountNumber;
+    std::string_view RollNumber;
+    std::string_view Date;
+
+    bool SameDetails(const PayeeDetails& details) const
+    {
+        return SortCode == details.SortCode && AccountNumber == details.AccountNumber &&
+               RollNumber == details.RollNumber;
+    }
+};
+
+// Lines of the text form, in the order added, held in one block of text: a batch of many payees
+// costs no allocation a line.
+class PayeeLines {
+public:
+    PayeeLines() = default;
+    PayeeLines(const std::vector<std::string>& lines);
+
+    void Add(std::string_view line);
+    // Replaces line at (its key unchanged).
+    void Replace(std::size_t at, std::string_view line);
+    std::size_t Size() const { return spans_.size(); }
+    std::string_view At(std::size_t at) const { return {text_.data() + spans_[at].Offset, spans_[at].Length}; }
+    // The text a new line is built in before Add; cleared by the caller.
+    std::string& Scratch() { return scratch_; }
+
+private:
+    struct Span {
+        std::size_t Offset;
+        std::size_t Length;
+    };
+    std::string text_;
+    std::vector<Span> spans_;
+    std::string scratch_;
+};
+
 class PayeeHistory {
 public:
     static const char kFirstLine[];
+    static constexpr std::size_t npos = ~std::size_t{0};
 
     // Reads the text form. False, with the line at fault in *problem ("line 12: ..."), when the
     // text is not a whole history; the history is then empty.
-    bool Parse(std::string_view text, std::string* problem);
+    bool Parse(std::string_view text, std::string* problem) { return Parse(std::string(text), problem); }
+    // The same, keeping the text itself: the lines are read where they stand.
+    bool Parse(std::string&& text, std::string* problem);
     // The text form, with the last line.
     std::string Text() const;
     // The same in pieces of some 60 KB, each handed to write until it returns false.
     void Write(const std::function<bool(const std::string&)>& write) const;
 
-    std::size_t Size() const { return lines_.size(); }
-    bool Empty() const { return lines_.empty(); }
+    std::size_t Size() const { return rows_.size(); }
+    bool Empty() const { return rows_.empty(); }
     // Whether any payee of the paying account is known.
     bool KnowsAccount(std::string_view account) const;
     // The payee of the paying account; false when it is not known.
     bool Find(std::string_view account, std::string_view payee, PayeeEntry* entry) const;
     // Keeps the entries, as PayeeLine gives them (paying account and payee not empty), each
     // replacing the one of the same paying account and payee; of two for one payee the later wins.
-    void Remember(std::vector<std::string> lines);
+    void Remember(const PayeeLines& lines);
+    void Remember(const std::vector<std::string>& lines) { Remember(PayeeLines(lines)); }
 
     // The payees of the paying account are those at First(account) up to, not including, the
     // first at which the account differs.
-    std::size_t First(std::string_view account) const { return LowerBound(account, {}); }
+    std::size_t First(std::string_view account) const;
     PayeeEntry EntryAt(std::size_t at) const;
+    PayeeView ViewAt(std::size_t at) const;
     // The paying account and payee of the entry at.
     std::string_view AccountAt(std::size_t at, std::string_view* payee) const;
 
 private:
-    // Each payee is kept as its line without the line end, which holds the seven fields in the
-    // least memory: a history of many payees is read whole.
+    // A payee line in text_ (without its line end), with the lengths of its first two fields, so
+    // that ordering and finding read no field twice.
+    struct Row {
+        std::uint32_t Offset;
+        std::uint32_t Length;
+        std::uint32_t AccountLength;
+        std::uint32_t PayeeLength;
+    };
+    std::string_view Line(const Row& row) const { return {text_.data() + row.Offset, row.Length}; }
+    std::string_view AccountOf(const Row& row) const { return {text_.data() + row.Offset, row.AccountLength}; }
+    std::string_view PayeeOf(const Row& row) const
+    {
+        return {text_.data() + row.Offset + row.AccountLength + 1, row.PayeeLength};
+    }
+    bool Less(const Row& left, const Row& right) const;
     std::size_t LowerBound(std::string_view account, std::string_view payee) const;
+    // The row of the line at offset in text_; false when it has fewer than two fields or lies
+    // beyond the row's offsets.
+    static bool RowOf(std::size_t offset, std::string_view line, Row* row);
+    // Appends a line to text_ and gives its row.
+    bool AddRow(std::string_view line, Row* row);
 
-    std::vector<std::string> lines_;
+    // The lines, in the order of the text form: one block of text and sixteen bytes a payee.
+    std::string text_;
+    std::vector<Row> rows_;
 };
 
 // The text form of an entry's line, its fields cleaned of tabs and line breaks.
 std::string PayeeLine(const PayeeEntry& entry);
+// The same appended to line, from its parts.
+void AppendPayeeLine(std::string& line, std::string_view account, std::string_view payee, std::string_view name,
+                     const PayeeDetails& details, std::string_view date);

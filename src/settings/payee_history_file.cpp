@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <memory>
+#include <utility>
 
 const char kPayeeHistoryFileName[] = "PAYEEHISTORY.TXT";
 
@@ -55,9 +56,34 @@ std::wstring DatedAsidePath(const std::wstring& path, const SYSTEMTIME& now)
     return aside + suffix;
 }
 
-enum class ReadResult { Read, Missing, Failed };
+enum class ReadResult { Read, Unchanged, Missing, Failed };
 
-ReadResult ReadWhole(const std::wstring& path, std::string* text, DWORD* error)
+PayeeHistoryStamp StampOf(HANDLE file)
+{
+    PayeeHistoryStamp stamp;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file, &information))
+        return stamp;
+    stamp.Volume = information.dwVolumeSerialNumber;
+    stamp.IndexHigh = information.nFileIndexHigh;
+    stamp.IndexLow = information.nFileIndexLow;
+    stamp.SizeHigh = information.nFileSizeHigh;
+    stamp.SizeLow = information.nFileSizeLow;
+    stamp.LastWrite = information.ftLastWriteTime;
+    stamp.Known = true;
+    return stamp;
+}
+
+bool SameFile(const PayeeHistoryStamp& one, const PayeeHistoryStamp& other)
+{
+    return one.Known && other.Known && one.Volume == other.Volume && one.IndexHigh == other.IndexHigh &&
+           one.IndexLow == other.IndexLow && one.SizeHigh == other.SizeHigh && one.SizeLow == other.SizeLow &&
+           CompareFileTime(&one.LastWrite, &other.LastWrite) == 0;
+}
+
+// Reads the whole file; Unchanged, reading nothing, when it is still the file of stamp *known.
+ReadResult ReadWhole(const std::wstring& path, std::string* text, DWORD* error, PayeeHistoryStamp* stamp,
+                     const PayeeHistoryStamp* known = nullptr)
 {
     text->clear();
     *error = ERROR_SUCCESS;
@@ -67,6 +93,9 @@ ReadResult ReadWhole(const std::wstring& path, std::string* text, DWORD* error)
         *error = GetLastError();
         return *error == ERROR_FILE_NOT_FOUND ? ReadResult::Missing : ReadResult::Failed;
     }
+    *stamp = StampOf(file.get());
+    if (known && SameFile(*known, *stamp))
+        return ReadResult::Unchanged;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) {
         *error = GetLastError();
@@ -179,7 +208,7 @@ PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& no
     PayeeHistoryRead read;
     std::string text;
     DWORD error = ERROR_SUCCESS;
-    switch (ReadWhole(path, &text, &error)) {
+    switch (ReadWhole(path, &text, &error, &read.Stamp)) {
     case ReadResult::Missing:
         read.Outcome = PayeeHistoryRead::State::Missing;
         return read;
@@ -188,10 +217,11 @@ PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& no
         read.Problem = "the payee history " + Utf8(path) + " could not be read: " + SystemErrorText(error) + ".";
         return read;
     case ReadResult::Read:
+    case ReadResult::Unchanged:
         break;
     }
     std::string why;
-    if (read.History.Parse(text, &why)) {
+    if (read.History.Parse(std::move(text), &why)) {
         read.Outcome = PayeeHistoryRead::State::Read;
         return read;
     }
@@ -203,8 +233,8 @@ PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& no
     return read;
 }
 
-bool SavePayeeHistory(const std::wstring& path, std::vector<std::string> lines, const SYSTEMTIME& now,
-                      std::wstring setAsidePath, std::string* problem)
+bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const SYSTEMTIME& now,
+                      std::wstring setAsidePath, std::string* problem, PayeeHistoryRead* earlier)
 {
     DWORD error = ERROR_SUCCESS;
     const Handle lock = TakeLock(path, &error);
@@ -214,15 +244,19 @@ bool SavePayeeHistory(const std::wstring& path, std::vector<std::string> lines, 
         return false;
     }
     // Read again under the lock: another run may have saved since this one read.
+    const bool readBefore = earlier && earlier->Outcome == PayeeHistoryRead::State::Read;
     PayeeHistory history;
     std::string text;
-    const ReadResult read = ReadWhole(path, &text, &error);
+    PayeeHistoryStamp stamp;
+    const ReadResult read = ReadWhole(path, &text, &error, &stamp, readBefore ? &earlier->Stamp : nullptr);
+    if (read == ReadResult::Unchanged)
+        history = std::move(earlier->History);
     if (read == ReadResult::Failed) {
         if (problem)
             *problem = "the payee history " + Utf8(path) + " could not be read: " + SystemErrorText(error) + ".";
         return false;
     }
-    if (read == ReadResult::Read && !history.Parse(text, nullptr)) {
+    if (read == ReadResult::Read && !history.Parse(std::move(text), nullptr)) {
         std::wstring aside = setAsidePath.empty() ? DatedAsidePath(path, now) : setAsidePath;
         // Never over another kept file.
         for (int n = 2; GetFileAttributesW(aside.c_str()) != INVALID_FILE_ATTRIBUTES && n < 100; ++n)
@@ -237,7 +271,7 @@ bool SavePayeeHistory(const std::wstring& path, std::vector<std::string> lines, 
     }
     text.clear();
     text.shrink_to_fit();
-    history.Remember(std::move(lines));
+    history.Remember(lines);
     error = WriteWhole(path, history);
     if (error != ERROR_SUCCESS) {
         if (problem)

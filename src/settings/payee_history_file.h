@@ -14,10 +14,23 @@
 
 extern const char kPayeeHistoryFileName[];
 
+// Which file a history was read from: the file's identity, size and time of its last write. A
+// save puts a new file in place, so a history whose stamp is unchanged needs no second reading.
+struct PayeeHistoryStamp {
+    DWORD Volume = 0;
+    DWORD IndexHigh = 0;
+    DWORD IndexLow = 0;
+    DWORD SizeHigh = 0;
+    DWORD SizeLow = 0;
+    FILETIME LastWrite{};
+    bool Known = false;
+};
+
 struct PayeeHistoryRead {
     enum class State { Missing, Read, Damaged, Unreadable };
     State Outcome = State::Missing;
     PayeeHistory History;
+    PayeeHistoryStamp Stamp;  // Read: the file read
     // Damaged or Unreadable: why, naming the file (UTF-8).
     std::string Problem;
     // Damaged: the dated name it is kept under when this run saves.
@@ -33,8 +46,10 @@ PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& no
 // Merges the entries (lines as PayeeLine gives them) into the history on the disk (see above). A history found damaged is moved to
 // setAsidePath (or a dated name of now when empty) and a new one begins. False, with why in
 // *problem, when the history could not be written; the file on the disk is then as it was.
-bool SavePayeeHistory(const std::wstring& path, std::vector<std::string> lines, const SYSTEMTIME& now,
-                      std::wstring setAsidePath, std::string* problem);
+// earlier, when given, is this run's reading of the file: its history is taken over (and left
+// empty) when the file is still the one it read.
+bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const SYSTEMTIME& now,
+                      std::wstring setAsidePath, std::string* problem, PayeeHistoryRead* earlier = nullptr);
 
 // The system's text for an error code, without its line end, as UTF-8.
 std::string SystemErrorText(DWORD error);

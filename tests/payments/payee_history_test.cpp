@@ -148,6 +148,45 @@ TEST(PayeeHistoryFile, AnUnreadableHistoryIsSaidToBeSoNamingTheFile)
     EXPECT_EQ("Payee history 1\r\nEnd 0\r\n", ReadBytes(path));
 }
 
+// A run hands its own reading of the history to the save: taken over when the file is still the
+// one it read, read again when another run saved in between, so that no run's payees are lost.
+TEST(PayeeHistoryFile, ASaveTakesOverItsReadingOnlyWhileTheFileIsUnchanged)
+{
+    TemporaryFolder folder("payee-history-reread-" + std::to_string(GetCurrentProcessId()));
+    const std::string file = folder.File("PAYEEHISTORY.TXT");
+    const std::wstring path = Wide(file);
+    SYSTEMTIME now{};
+    std::string problem;
+    ASSERT_TRUE(
+        SavePayeeHistory(path, std::vector<std::string>{PayeeLine(Entry("A", "Ann", "11111111"))}, now, L"", &problem))
+        << problem;
+
+    PayeeHistoryRead unchanged = ReadPayeeHistory(path, now);
+    ASSERT_EQ(PayeeHistoryRead::State::Read, unchanged.Outcome);
+    ASSERT_TRUE(SavePayeeHistory(path, std::vector<std::string>{PayeeLine(Entry("A", "Bob", "22222222"))}, now, L"",
+                                 &problem, &unchanged))
+        << problem;
+    EXPECT_TRUE(unchanged.History.Empty());  // taken over
+
+    PayeeHistoryRead stale = ReadPayeeHistory(path, now);
+    ASSERT_EQ(2u, stale.History.Size());
+    // Another run saves after this one read.
+    ASSERT_TRUE(
+        SavePayeeHistory(path, std::vector<std::string>{PayeeLine(Entry("A", "Cy", "33333333"))}, now, L"", &problem))
+        << problem;
+    ASSERT_TRUE(SavePayeeHistory(path, std::vector<std::string>{PayeeLine(Entry("A", "Dee", "44444444"))}, now, L"",
+                                 &problem, &stale))
+        << problem;
+
+    EXPECT_EQ("Payee history 1\r\n"
+              "A\tANN\tAnn\t123456\t11111111\t\t2026-12-07\r\n"
+              "A\tBOB\tBob\t123456\t22222222\t\t2026-12-07\r\n"
+              "A\tCY\tCy\t123456\t33333333\t\t2026-12-07\r\n"
+              "A\tDEE\tDee\t123456\t44444444\t\t2026-12-07\r\n"
+              "End 4\r\n",
+              ReadBytes(file));
+}
+
 TEST(SummaryMoney, PenceAreShownWithThousandsAndTwoDecimals)
 {
     EXPECT_EQ("0.00", FormatPence(0));
