@@ -5,7 +5,14 @@
 
 #include <windows.h>
 
+#include <functional>
+
 namespace standin {
+
+// Calls visit with the library, the function's name and its slot for every function the module
+// imports by name; stops when visit returns false. False when the module has no import table.
+bool ForEachImport(HMODULE module,
+                   const std::function<bool(const char* library, const char* function, void** slot)>& visit);
 
 class ImportPatch {
 public:

@@ -1,5 +1,7 @@
 #include "bench/import_counter.h"
 
+#include "standin/import_patch.h"
+
 #include <oleauto.h>
 
 #include <cstring>
@@ -101,39 +103,22 @@ ImportCounter::~ImportCounter()
 
 bool ImportCounter::Install(HMODULE module)
 {
-    if (!module)
-        return false;
-    auto* base = reinterpret_cast<BYTE*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!directory.VirtualAddress)
-        return false;
-    for (auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); import->Name;
-         ++import) {
-        const char* library = reinterpret_cast<const char*>(base + import->Name);
-        if (!import->OriginalFirstThunk)
-            continue;
-        auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+    bool twice = false;
+    standin::ForEachImport(module, [&](const char* library, const char* name, void** slot) {
+        for (const Counted& counted : kCounted) {
+            if (_stricmp(library, counted.Library) != 0 || std::strcmp(name, counted.Name) != 0)
                 continue;
-            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            for (const Counted& counted : kCounted) {
-                if (_stricmp(library, counted.Library) != 0 ||
-                    std::strcmp(reinterpret_cast<const char*>(byName->Name), counted.Name) != 0)
-                    continue;
-                void** slot = reinterpret_cast<void**>(&slots->u1.Function);
-                if (*counted.Original)
-                    return false;
-                *counted.Original = *slot;
-                patches_.push_back({slot, *slot});
-                Write(slot, counted.Replacement);
+            if (*counted.Original) {
+                twice = true;
+                return false;
             }
+            *counted.Original = *slot;
+            patches_.push_back({slot, *slot});
+            Write(slot, counted.Replacement);
         }
-    }
-    return !patches_.empty();
+        return true;
+    });
+    return !twice && !patches_.empty();
 }
 
 long long ImportCounter::HeapAllocations()
