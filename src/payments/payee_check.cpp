@@ -18,11 +18,17 @@ std::uint64_t HashText(std::uint64_t hash, std::string_view text)
 template <typename KeyAt>
 std::uint32_t& PayeeCheck::Index::Probe(std::string_view key, const KeyAt& keyAt)
 {
+    const auto hash = static_cast<std::uint32_t>(HashText(kHashStart, key) >> 32);
     const std::size_t mask = slots_.size() - 1;
-    std::size_t at = static_cast<std::size_t>(HashText(kHashStart, key)) & mask;
-    while (slots_[at] != 0 && keyAt(slots_[at] - 1) != key)
-        at = (at + 1) & mask;
-    return slots_[at];
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        Entry& entry = slots_[at];
+        if (entry.At == 0) {
+            entry.Hash = hash;
+            return entry.At;
+        }
+        if (entry.Hash == hash && keyAt(entry.At - 1) == key)
+            return entry.At;
+    }
 }
 
 template <typename KeyAt>
@@ -30,11 +36,16 @@ std::uint32_t& PayeeCheck::Index::Slot(std::string_view key, const KeyAt& keyAt)
 {
     // At most half full: a miss ends after a probe or two.
     if ((used_ + 1) * 2 > slots_.size()) {
-        std::vector<std::uint32_t> old = std::move(slots_);
-        slots_.assign(old.empty() ? 64 : old.size() * 2, 0);
-        for (const std::uint32_t entry : old) {
-            if (entry != 0)
-                Probe(keyAt(entry - 1), keyAt) = entry;
+        std::vector<Entry> old = std::move(slots_);
+        slots_.assign(old.empty() ? 64 : old.size() * 2, Entry{0, 0});
+        const std::size_t mask = slots_.size() - 1;
+        for (const Entry& entry : old) {
+            if (entry.At == 0)
+                continue;
+            std::size_t at = entry.Hash & mask;
+            while (slots_[at].At != 0)
+                at = (at + 1) & mask;
+            slots_[at] = entry;
         }
     }
     return Probe(key, keyAt);
@@ -65,10 +76,16 @@ PayeeCheck::PayeeCheck(const PayeeHistory* history, std::string account, std::st
     // From the last entry back, so that each chain of the same details runs in the history's order.
     auto detailsAt = [this](std::uint32_t at) { return HistoryDetails(at); };
     sameDetails_.assign(end_ - first_, 0);
+    sharesDetails_.assign(end_ - first_, false);
+    rememberedOfKnown_.assign(end_ - first_, 0);
     for (std::size_t at = end_; at-- > first_;) {
         std::uint32_t& slot = byDetails_.Slot(HistoryDetails(static_cast<std::uint32_t>(at)), detailsAt);
-        if (slot == 0)
+        if (slot == 0) {
             byDetails_.Added();
+        } else {
+            sharesDetails_[at - first_] = true;
+            sharesDetails_[slot - 1 - first_] = true;
+        }
         sameDetails_[at - first_] = slot;
         slot = static_cast<std::uint32_t>(at) + 1;
     }
@@ -118,31 +135,37 @@ void PayeeCheck::List(PayeeToCheck::Reason why, const NotedPayee& noted)
 void PayeeCheck::Add(const NotedPayee& noted, bool passed)
 {
     PayeeKeyInto(noted.Name, key_);
+    const std::uint32_t known =
+        knowsAccount_ ? byPayee_.Find(key_, [this](std::uint32_t at) { return HistoryPayee(at); }) : 0;
     if (passed && !key_.empty() && !account_.empty())
-        Remember(noted);
+        Remember(noted, known);
     if (knowsAccount_)
-        Compare(noted);
+        Compare(noted, known);
 }
 
-void PayeeCheck::Remember(const NotedPayee& noted)
+void PayeeCheck::Remember(const NotedPayee& noted, std::uint32_t known)
 {
     std::string& line = remembered_.Scratch();
     line.clear();
     AppendPayeeLine(line, account_, key_, noted.Name, noted.Details, date_);
-    // Each payee once: a batch paying a few payees many times remembers a few lines, the last.
-    std::uint32_t& slot = rememberedAt_.Slot(key_, [this](std::uint32_t at) { return RememberedPayee(at); });
-    if (slot == 0) {
-        remembered_.Add(line);
-        slot = static_cast<std::uint32_t>(remembered_.Size());
+    // Each payee once: a batch paying a few payees many times remembers a few lines, the last. A
+    // known payee's line is found by its entry, a new one's by its key.
+    std::uint32_t& slot = known != 0
+                              ? rememberedOfKnown_[known - 1 - first_]
+                              : rememberedAt_.Slot(key_, [this](std::uint32_t at) { return RememberedPayee(at); });
+    const bool fresh = slot == 0;
+    if (fresh && known == 0)
         rememberedAt_.Added();
+    if (fresh) {
+        remembered_.Add(line, known);
+        slot = static_cast<std::uint32_t>(remembered_.Size());
     } else if (remembered_.At(slot - 1) != line) {
         remembered_.Replace(slot - 1, line);
     }
 }
 
-void PayeeCheck::Compare(const NotedPayee& noted)
+void PayeeCheck::Compare(const NotedPayee& noted, std::uint32_t known)
 {
-    const std::uint32_t known = byPayee_.Find(key_, [this](std::uint32_t at) { return HistoryPayee(at); });
     if (known != 0) {
         const PayeeView earlier = history_->ViewAt(known - 1);
         if (!earlier.SameDetails(noted.Details)) {
@@ -156,6 +179,9 @@ void PayeeCheck::Compare(const NotedPayee& noted)
             }
             return;
         }
+        // Unchanged, and no other payee was paid with these details.
+        if (!sharesDetails_[known - 1 - first_])
+            return;
     }
     // The same sort code and account number last paid under another name.
     details_.assign(noted.Details.SortCode);
@@ -163,6 +189,8 @@ void PayeeCheck::Compare(const NotedPayee& noted)
     details_ += noted.Details.AccountNumber;
     auto detailsAt = [this](std::uint32_t at) { return HistoryDetails(at); };
     for (std::uint32_t at = byDetails_.Find(details_, detailsAt); at != 0; at = sameDetails_[at - 1 - first_]) {
+        if (at == known)
+            continue;  // the payee's own entry
         const PayeeView other = history_->ViewAt(at - 1);
         if (other.Payee == key_)
             continue;

@@ -37,8 +37,9 @@ public:
     const PayeeLines& Remembered() const { return remembered_; }
 
 private:
-    // Open addressing over 32-bit slots (0 empty, else an index + 1): a payee of a large history
-    // or batch costs one hash and a compare or two, and four to eight bytes.
+    // Open addressing, each slot an index + 1 (0: empty) and its key's hash, which places it and
+    // settles most compares: a payee of a large history or batch costs one hash and one compare
+    // of its text, and eight to sixteen bytes.
     class Index {
     public:
         // The slot for key (keyAt gives the key of an index): 0 in it when the key is not there.
@@ -51,18 +52,23 @@ private:
         std::uint32_t Find(std::string_view key, const KeyAt& keyAt);
 
     private:
+        struct Entry {
+            std::uint32_t Hash;
+            std::uint32_t At;
+        };
         template <typename KeyAt>
         std::uint32_t& Probe(std::string_view key, const KeyAt& keyAt);
 
-        std::vector<std::uint32_t> slots_;
+        std::vector<Entry> slots_;
         std::size_t used_ = 0;
     };
     std::string_view HistoryPayee(std::uint32_t at) const;
     // The sort code, a tab and the account number of the entry at, as its line holds them.
     std::string_view HistoryDetails(std::uint32_t at) const;
     std::string_view RememberedPayee(std::uint32_t at) const;
-    void Remember(const NotedPayee& noted);
-    void Compare(const NotedPayee& noted);
+    // known: the payee's entry in the history (index + 1), or 0.
+    void Remember(const NotedPayee& noted, std::uint32_t known);
+    void Compare(const NotedPayee& noted, std::uint32_t known);
     // Counts this payment's payee as one to check, once however often it is paid; true when it
     // is among those listed (the caller then lists it).
     bool Flag();
@@ -79,6 +85,9 @@ private:
     Index byPayee_;
     Index byDetails_;
     std::vector<std::uint32_t> sameDetails_;
+    // Whether another of the account's entries has the same details; a known, unchanged payee
+    // whose entry shares them with none needs no search of the details.
+    std::vector<bool> sharesDetails_;
     // This payment's payee key and details, their room kept from payment to payment.
     std::string key_;
     std::string details_;
@@ -87,5 +96,8 @@ private:
     long count_ = 0;
     std::vector<PayeeToCheck> listed_;
     PayeeLines remembered_;
+    // Where each payee's line is in remembered_ (index + 1): for the history's entries by entry,
+    // for new payees by key.
+    std::vector<std::uint32_t> rememberedOfKnown_;
     Index rememberedAt_;
 };

@@ -15,8 +15,12 @@ constexpr int kFieldCount = 7;
 // A field of a line: what would end the field or the line becomes a space.
 void AppendField(std::string& line, std::string_view field)
 {
-    for (char c : field)
-        line += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+    const std::size_t start = line.size();
+    line.append(field.data(), field.size());
+    for (std::size_t at = start; at < line.size(); ++at) {
+        if (line[at] == '\t' || line[at] == '\r' || line[at] == '\n')
+            line[at] = ' ';
+    }
 }
 
 // The fields of a line; false unless there are exactly seven.
@@ -168,9 +172,9 @@ PayeeLines::PayeeLines(const std::vector<std::string>& lines)
         Add(line);
 }
 
-void PayeeLines::Add(std::string_view line)
+void PayeeLines::Add(std::string_view line, std::uint32_t knownAt)
 {
-    spans_.push_back({text_.size(), line.size()});
+    spans_.push_back({text_.size(), line.size(), knownAt});
     text_.append(line.data(), line.size());
 }
 
@@ -181,7 +185,7 @@ void PayeeLines::Replace(std::size_t at, std::string_view line)
         text_.replace(spans_[at].Offset, line.size(), line.data(), line.size());
         return;
     }
-    spans_[at] = {text_.size(), line.size()};
+    spans_[at] = {text_.size(), line.size(), spans_[at].KnownAt};
     text_.append(line.data(), line.size());
 }
 
@@ -369,7 +373,13 @@ void PayeeHistory::Remember(const PayeeLines& lines)
     added.reserve(lines.Size());
     for (std::size_t at = 0; at < lines.Size(); ++at) {
         Row row{};
-        if (AddRow(lines.At(at), &row))
+        if (!AddRow(lines.At(at), &row))
+            continue;
+        // A payee already known takes its place without a search.
+        const std::uint32_t known = lines.KnownAt(at);
+        if (known != 0 && known <= rows_.size() && SameKey(rows_[known - 1], row))
+            rows_[known - 1] = row;
+        else
             added.push_back(row);
     }
     auto less = [this](const Row& left, const Row& right) { return Less(left, right); };

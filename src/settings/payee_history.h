@@ -75,17 +75,19 @@ struct PayeeView {
 };
 
 // Lines of the text form, in the order added, held in one block of text: a batch of many payees
-// costs no allocation a line.
+// costs no allocation a line. A line may carry where its payee stood in the history it was
+// compared with (its index + 1), so that merging it there needs no search.
 class PayeeLines {
 public:
     PayeeLines() = default;
     PayeeLines(const std::vector<std::string>& lines);
 
-    void Add(std::string_view line);
+    void Add(std::string_view line, std::uint32_t knownAt = 0);
     // Replaces line at (its key unchanged).
     void Replace(std::size_t at, std::string_view line);
     std::size_t Size() const { return spans_.size(); }
     std::string_view At(std::size_t at) const { return {text_.data() + spans_[at].Offset, spans_[at].Length}; }
+    std::uint32_t KnownAt(std::size_t at) const { return spans_[at].KnownAt; }
     // The text a new line is built in before Add; cleared by the caller.
     std::string& Scratch() { return scratch_; }
 
@@ -93,6 +95,7 @@ private:
     struct Span {
         std::size_t Offset;
         std::size_t Length;
+        std::uint32_t KnownAt;
     };
     std::string text_;
     std::vector<Span> spans_;
@@ -122,6 +125,8 @@ public:
     bool Find(std::string_view account, std::string_view payee, PayeeEntry* entry) const;
     // Keeps the entries, as PayeeLine gives them (paying account and payee not empty), each
     // replacing the one of the same paying account and payee; of two for one payee the later wins.
+    // A line whose KnownAt names an entry of the same payee replaces it there; lines that carry
+    // KnownAt hold each payee once.
     void Remember(const PayeeLines& lines);
     void Remember(const std::vector<std::string>& lines) { Remember(PayeeLines(lines)); }
 
@@ -149,6 +154,10 @@ private:
         return {text_.data() + row.Offset + row.AccountLength + 1, row.PayeeLength};
     }
     bool Less(const Row& left, const Row& right) const;
+    bool SameKey(const Row& left, const Row& right) const
+    {
+        return AccountOf(left) == AccountOf(right) && PayeeOf(left) == PayeeOf(right);
+    }
     std::size_t LowerBound(std::string_view account, std::string_view payee) const;
     // The row of the line at offset in text_; false when it has fewer than two fields or lies
     // beyond the row's offsets.

@@ -70,6 +70,28 @@ TEST(PayeeHistoryText, MergesSortedAndReadsBackWhatItWrites)
     EXPECT_FALSE(read.KnowsAccount("C"));
 }
 
+// Where a line says its payee stood, it is merged there; a place that holds another payee (the
+// file was saved again in between) is not trusted and the line is merged by its key.
+TEST(PayeeHistoryText, ALineMergesWhereItsPayeeStoodOnlyWhenThatIsItsPayee)
+{
+    PayeeHistory history;
+    history.Remember(
+        std::vector<std::string>{PayeeLine(Entry("A", "Ann", "11111111")), PayeeLine(Entry("A", "Cy", "33333333"))});
+    PayeeLines lines;
+    lines.Add(PayeeLine(Entry("A", "Cy", "33330000", "2026-12-08")), 2);   // right: Cy is the second
+    lines.Add(PayeeLine(Entry("A", "Bob", "22222222", "2026-12-08")), 1);  // wrong: Ann is the first
+    lines.Add(PayeeLine(Entry("A", "Dee", "44444444", "2026-12-08")), 9);  // beyond the history
+    history.Remember(lines);
+
+    EXPECT_EQ("Payee history 1\r\n"
+              "A\tANN\tAnn\t123456\t11111111\t\t2026-12-07\r\n"
+              "A\tBOB\tBob\t123456\t22222222\t\t2026-12-08\r\n"
+              "A\tCY\tCy\t123456\t33330000\t\t2026-12-08\r\n"
+              "A\tDEE\tDee\t123456\t44444444\t\t2026-12-08\r\n"
+              "End 4\r\n",
+              history.Text());
+}
+
 TEST(PayeeHistoryText, WhatIsNotAWholeHistoryIsDamagedAtItsLine)
 {
     const std::string line = "A\tBOB\tBob\t123456\t6\t\t2026-12-07\r\n";
