@@ -185,8 +185,25 @@ void PayeeLines::Replace(std::size_t at, std::string_view line)
         text_.replace(spans_[at].Offset, line.size(), line.data(), line.size());
         return;
     }
-    spans_[at] = {text_.size(), line.size(), spans_[at].KnownAt};
+    unused_ += spans_[at].Length;
+    spans_[at].Offset = text_.size();
+    spans_[at].Length = line.size();
     text_.append(line.data(), line.size());
+    if (unused_ > 64 * 1024 && unused_ * 2 > text_.size())
+        Compact();
+}
+
+void PayeeLines::Compact()
+{
+    std::string kept;
+    kept.reserve(text_.size() - unused_);
+    for (Span& span : spans_) {
+        const std::size_t offset = kept.size();
+        kept.append(text_, span.Offset, span.Length);
+        span.Offset = offset;
+    }
+    text_.swap(kept);
+    unused_ = 0;
 }
 
 bool PayeeHistory::RowOf(std::size_t offset, std::string_view line, Row* row)

@@ -83,7 +83,8 @@ public:
     PayeeLines(const std::vector<std::string>& lines);
 
     void Add(std::string_view line, std::uint32_t knownAt = 0);
-    // Replaces line at (its key unchanged).
+    // Replaces line at (its key unchanged). The text of replaced lines is let go once it
+    // outweighs the lines kept, so that a batch paying one payee many times stays small.
     void Replace(std::size_t at, std::string_view line);
     std::size_t Size() const { return spans_.size(); }
     std::string_view At(std::size_t at) const { return {text_.data() + spans_[at].Offset, spans_[at].Length}; }
@@ -97,8 +98,11 @@ private:
         std::size_t Length;
         std::uint32_t KnownAt;
     };
+    void Compact();
+
     std::string text_;
     std::vector<Span> spans_;
+    std::size_t unused_ = 0;  // bytes of text_ no span holds
     std::string scratch_;
 };
 

@@ -92,6 +92,20 @@ TEST(PayeeHistoryText, ALineMergesWhereItsPayeeStoodOnlyWhenThatIsItsPayee)
               history.Text());
 }
 
+// A payee paid many times with changing details keeps one line, the last, however long the batch.
+TEST(PayeeHistoryText, LinesReplacedManyTimesKeepTheirLastText)
+{
+    PayeeLines lines;
+    lines.Add("first line");
+    lines.Add("x");
+    for (int round = 0; round < 20000; ++round)
+        lines.Replace(1, std::string(1 + round % 7, static_cast<char>('a' + round % 26)));
+    lines.Replace(1, "last");
+    ASSERT_EQ(2u, lines.Size());
+    EXPECT_EQ("first line", lines.At(0));
+    EXPECT_EQ("last", lines.At(1));
+}
+
 TEST(PayeeHistoryText, WhatIsNotAWholeHistoryIsDamagedAtItsLine)
 {
     const std::string line = "A\tBOB\tBob\t123456\t6\t\t2026-12-07\r\n";
