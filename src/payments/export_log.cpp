@@ -6,6 +6,7 @@
 #include "payments/payment_summary.h"
 #include "settings/payee_history.h"
 #include "settings/payee_history_file.h"
+#include "support/text_conversion.h"
 
 const char kExportLogFileName[] = "EXPORTLOG.TXT";
 const char kExportLogColumns[] =
@@ -31,7 +32,7 @@ Handle OpenForAppend(const std::wstring& path)
 
 std::string Problem(const std::wstring& path, DWORD error)
 {
-    return WideToUtf8(path.c_str(), path.size()) + " (" + SystemErrorText(error) + ").";
+    return Utf8FromWide(path) + " (" + SystemErrorText(error) + ").";
 }
 
 // Tabs and line breaks would move the columns.
@@ -128,7 +129,7 @@ std::string CurrentUserName()
     DWORD size = 257;
     if (!GetUserNameW(name, &size))
         return std::string();
-    return WideToUtf8(name, wcsnlen(name, 256));
+    return Utf8FromWide({name, wcsnlen(name, 256)});
 }
 
 std::string CurrentComputerName()
@@ -137,5 +138,5 @@ std::string CurrentComputerName()
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
     if (!GetComputerNameW(name, &size))
         return std::string();
-    return WideToUtf8(name, wcsnlen(name, MAX_COMPUTERNAME_LENGTH));
+    return Utf8FromWide({name, wcsnlen(name, MAX_COMPUTERNAME_LENGTH)});
 }

@@ -7,6 +7,7 @@
 #include "payments/summary_window.h"
 #include "support/cstring.h"
 #include "support/platform.h"
+#include "support/text_conversion.h"
 
 const char kShowSummaryKey[] = "ShowPaymentSummary";
 const char kCheckPayeesKey[] = "CheckPayees";
@@ -15,7 +16,7 @@ namespace {
 
 std::string Utf8(const wchar_t* text)
 {
-    return text ? WideToUtf8(text, wcslen(text)) : std::string();
+    return text ? Utf8FromWide(text) : std::string();
 }
 
 std::string IsoDate(const SYSTEMTIME& time)

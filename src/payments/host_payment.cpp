@@ -2,6 +2,7 @@
 
 #include "core/com_ptr.h"
 #include "support/hresult.h"
+#include "support/text_conversion.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ public:
         const PaymentTextView view = payment_.Read(which);
         switch (which) {
         case PaymentText::PayeeAccountName:
-            WideToUtf8Into(view.Text, view.Length, note_.Payee.Name);
+            Utf8FromWideInto({view.Text, view.Length}, &note_.Payee.Name);
             break;
         case PaymentText::PayeeSortCode:
             note_.Payee.Details.SortCode.clear();
@@ -113,11 +114,11 @@ public:
             }
             break;
         case PaymentText::PayeeAccountNumber:
-            WideToUtf8Into(view.Text, view.Length, scratch_);
+            Utf8FromWideInto({view.Text, view.Length}, &scratch_);
             NormalAccountNumberInto(scratch_, note_.Payee.Details.AccountNumber);
             break;
         case PaymentText::PayeeRollNumber: {
-            WideToUtf8Into(view.Text, view.Length, scratch_);
+            Utf8FromWideInto({view.Text, view.Length}, &scratch_);
             for (char& c : scratch_) {
                 if (c >= 'a' && c <= 'z')
                     c = static_cast<char>(c - 'a' + 'A');

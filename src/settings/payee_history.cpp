@@ -63,36 +63,6 @@ int CompareKeys(std::string_view account, std::string_view payee, std::string_vi
 
 const char PayeeHistory::kFirstLine[] = "Payee history 1";
 
-std::string WideToUtf8(const platform::WideChar* text, std::size_t length)
-{
-    std::string out;
-    WideToUtf8Into(text, length, out);
-    return out;
-}
-
-void WideToUtf8Into(const platform::WideChar* text, std::size_t length, std::string& out)
-{
-    out.clear();
-    out.reserve(length);
-    for (std::size_t i = 0; i < length; ++i) {
-        std::uint32_t code = static_cast<std::uint16_t>(text[i]);
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-            continue;
-        }
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < length) {
-            const std::uint32_t low = static_cast<std::uint16_t>(text[i + 1]);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (code >= 0xD800 && code <= 0xDFFF)
-            code = 0xFFFD;
-        AppendUtf8(out, code);
-    }
-}
-
 std::string PayeeKey(std::string_view utf8Name)
 {
     std::string key;

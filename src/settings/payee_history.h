@@ -19,13 +19,6 @@
 #include <utility>
 #include <vector>
 
-#include "support/platform.h"
-
-// Wide text as UTF-8 (a lone surrogate becomes U+FFFD).
-std::string WideToUtf8(const platform::WideChar* text, std::size_t length);
-// The same into out, whose room is kept for the next text.
-void WideToUtf8Into(const platform::WideChar* text, std::size_t length, std::string& out);
-
 // The name a payee is known by: letters and digits only, in capitals.
 std::string PayeeKey(std::string_view utf8Name);
 void PayeeKeyInto(std::string_view utf8Name, std::string& key);

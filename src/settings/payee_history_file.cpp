@@ -1,4 +1,5 @@
 #include "settings/payee_history_file.h"
+#include "support/text_conversion.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -30,11 +31,6 @@ using Handle = std::unique_ptr<void, HandleCloser>;
 Handle Own(HANDLE handle)
 {
     return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    return WideToUtf8(text.c_str(), text.size());
 }
 
 std::wstring FileName(const std::wstring& path)
@@ -191,7 +187,7 @@ std::string SystemErrorText(DWORD error)
     while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ' ||
                           text[length - 1] == L'.'))
         text[--length] = L'\0';
-    return WideToUtf8(text, length);
+    return Utf8FromWide({text, length});
 }
 
 bool PayeeHistoryPath(const SettingsLocation& where, std::wstring* path)
@@ -214,7 +210,8 @@ PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& no
         return read;
     case ReadResult::Failed:
         read.Outcome = PayeeHistoryRead::State::Unreadable;
-        read.Problem = "the payee history " + Utf8(path) + " could not be read: " + SystemErrorText(error) + ".";
+        read.Problem =
+            "the payee history " + Utf8FromWide(path) + " could not be read: " + SystemErrorText(error) + ".";
         return read;
     case ReadResult::Read:
     case ReadResult::Unchanged:
@@ -227,8 +224,8 @@ PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& no
     }
     read.Outcome = PayeeHistoryRead::State::Damaged;
     read.SetAsidePath = DatedAsidePath(path, now);
-    read.Problem = "the payee history " + Utf8(path) + " is damaged (" + why +
-                   "). When this file is saved it is kept as " + Utf8(FileName(read.SetAsidePath)) +
+    read.Problem = "the payee history " + Utf8FromWide(path) + " is damaged (" + why +
+                   "). When this file is saved it is kept as " + Utf8FromWide(FileName(read.SetAsidePath)) +
                    " and a new history begins.";
     return read;
 }
@@ -240,7 +237,8 @@ bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const S
     const Handle lock = TakeLock(path, &error);
     if (!lock) {
         if (problem)
-            *problem = "the payee history " + Utf8(path) + " could not be locked: " + SystemErrorText(error) + ".";
+            *problem =
+                "the payee history " + Utf8FromWide(path) + " could not be locked: " + SystemErrorText(error) + ".";
         return false;
     }
     // Read again under the lock: another run may have saved since this one read.
@@ -253,7 +251,8 @@ bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const S
         history = std::move(earlier->History);
     if (read == ReadResult::Failed) {
         if (problem)
-            *problem = "the payee history " + Utf8(path) + " could not be read: " + SystemErrorText(error) + ".";
+            *problem =
+                "the payee history " + Utf8FromWide(path) + " could not be read: " + SystemErrorText(error) + ".";
         return false;
     }
     if (read == ReadResult::Read && !history.Parse(std::move(text), nullptr)) {
@@ -264,7 +263,7 @@ bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const S
         if (!MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
             error = GetLastError();
             if (problem)
-                *problem = "the damaged payee history " + Utf8(path) +
+                *problem = "the damaged payee history " + Utf8FromWide(path) +
                            " could not be kept aside: " + SystemErrorText(error) + ".";
             return false;
         }
@@ -275,7 +274,8 @@ bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const S
     error = WriteWhole(path, history);
     if (error != ERROR_SUCCESS) {
         if (problem)
-            *problem = "the payee history " + Utf8(path) + " could not be written: " + SystemErrorText(error) + ".";
+            *problem =
+                "the payee history " + Utf8FromWide(path) + " could not be written: " + SystemErrorText(error) + ".";
         return false;
     }
     return true;

@@ -110,15 +110,24 @@ bool ExactWideFromUtf8(std::string_view utf8, std::wstring* wide)
 
 std::string Utf8FromWide(std::wstring_view wide)
 {
+    std::string utf8;
+    Utf8FromWideInto(wide, &utf8);
+    return utf8;
+}
+
+void Utf8FromWideInto(std::wstring_view wide, std::string* utf8)
+{
+    utf8->clear();
     // Most texts are plain ASCII, which is its own UTF-8.
     if (IsAscii(wide)) {
         try {
-            return std::string(wide.begin(), wide.end());
+            utf8->assign(wide.begin(), wide.end());
         } catch (const std::bad_alloc&) {
             Raise(E_OUTOFMEMORY);
         }
+        return;
     }
     const int length = Units(wide.size());
-    return ConvertOrRaise<std::string>(
-        wide.size(), [&](char* out, int outSize) { return platform::WideToUtf8(wide.data(), length, out, outSize); });
+    if (!Convert(utf8, [&](char* out, int outSize) { return platform::WideToUtf8(wide.data(), length, out, outSize); }))
+        Raise(E_INVALIDARG);
 }

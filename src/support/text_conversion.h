@@ -25,3 +25,5 @@ bool ExactWideFromUtf8(std::string_view utf8, std::wstring* wide);
 
 // Wide to UTF-8; a lone surrogate becomes U+FFFD.
 std::string Utf8FromWide(std::wstring_view wide);
+// The same into *utf8, whose room is kept: for a caller converting text after text.
+void Utf8FromWideInto(std::wstring_view wide, std::string* utf8);
