@@ -17,6 +17,7 @@
 #include "settings/narrow_text.h"
 #include "settings/payment_directory.h"
 #include "support/cstring.h"
+#include "support/background_lane.h"
 #include "support/platform.h"
 
 namespace {
@@ -169,8 +170,10 @@ HRESULT WriteAndCommit(long& status, ITolvarBankPayments* payments, const RunOpt
         placement.ShowWriteFailure();
         return S_OK;
     }
-    summary.Begin();
-    Sha256 digest;
+    // The payee check and the file's hash run beside the loop that asks the host for payments.
+    BackgroundLane lane;
+    summary.Begin(&lane);
+    Sha256 digest(&lane);
     PaymentFileWriter writer(file.Get(), &digest);
     const bool wholeBatch = WriteRecords(writer, payments, options, summary);
     const HRESULT result = writer.Totals().FailedRecords > 0 ? S_FALSE : S_OK;
@@ -182,7 +185,9 @@ HRESULT WriteAndCommit(long& status, ITolvarBankPayments* payments, const RunOpt
         placement.Discard(file);
         return result;
     }
-    if (!writer.Finish()) {
+    const bool written = writer.Finish();
+    summary.EndPayments();
+    if (!written) {
         placement.NoteWriteFailure(writer.Error());
     } else {
         // The user sees what the file pays before it takes the chosen path's place; a file that

@@ -46,8 +46,9 @@ ExportSummary::ExportSummary(SettingsLocation settings, std::string accountKey, 
 
 ExportSummary::~ExportSummary() = default;
 
-void ExportSummary::Begin()
+void ExportSummary::Begin(BackgroundLane* lane)
 {
+    lane_ = lane;
     int flag = 1;
     if (ReadSettingFlag(settings_, kShowSummaryKey, &flag))
         showAlways_ = flag != 0;
@@ -94,8 +95,51 @@ void ExportSummary::Add(long index, const PaymentNote& note, bool passed)
         }
         facts_.Failures.push_back(SummaryFailure{index + 1, note.Payee.Name, text->second});
     }
-    if (check_)
+    if (!check_)
+        return;
+    if (!lane_) {
         check_->Add(note.Payee, passed);
+        return;
+    }
+    PayeeBatch& batch = batches_[filling_];
+    if (batch.Used == 0 && batch.Ticket != 0)
+        lane_->WaitFor(batch.Ticket);
+    if (batch.Payees.size() == batch.Used) {
+        batch.Payees.emplace_back();
+        batch.Passed.push_back(false);
+    }
+    NotedPayee& kept = batch.Payees[batch.Used];
+    kept.Name.assign(note.Payee.Name);
+    kept.Details.SortCode.assign(note.Payee.Details.SortCode);
+    kept.Details.AccountNumber.assign(note.Payee.Details.AccountNumber);
+    kept.Details.RollNumber.assign(note.Payee.Details.RollNumber);
+    batch.Passed[batch.Used] = passed;
+    if (++batch.Used == kBatchPayees)
+        SendBatch();
+}
+
+void ExportSummary::SendBatch()
+{
+    PayeeBatch& batch = batches_[filling_];
+    if (batch.Used == 0)
+        return;
+    PayeeCheck* check = check_.get();
+    batch.Ticket = lane_->Post([check, &batch, count = batch.Used] {
+        for (std::size_t i = 0; i < count; ++i)
+            check->Add(batch.Payees[i], batch.Passed[i]);
+    });
+    batch.Used = 0;
+    filling_ = (filling_ + 1) % batches_.size();
+}
+
+void ExportSummary::EndPayments()
+{
+    if (!lane_)
+        return;
+    if (check_) {
+        SendBatch();
+        lane_->Wait();
+    }
 }
 
 void ExportSummary::UseTotals(const PaymentFileTotals& totals)
@@ -125,6 +169,12 @@ std::string ExportSummary::Text(const wchar_t* path)
 bool ExportSummary::Confirm(const wchar_t* path, HWND owner)
 {
     const std::string text = Text(path);
+    // The save then only writes it, when the file is still the one read.
+    if (lane_ && check_ && history_) {
+        PayeeHistoryRead* history = history_.get();
+        const PayeeCheck* check = check_.get();
+        lane_->Post([history, check] { MergeAhead(*history, check->Remembered()); });
+    }
     const bool payeesToCheck = facts_.Payees == SummaryFacts::Check::Compared && facts_.PayeesToCheckCount > 0;
     if (!showAlways_ && !payeesToCheck)
         return true;
@@ -136,8 +186,17 @@ void ExportSummary::Saved(const wchar_t* writtenPath, const std::string& sha256)
 {
     if (check_ && !historyPath_.empty()) {
         // The save takes over this run's reading when the file is unchanged; else it reads it again.
-        std::string problem;
-        if (!SavePayeeHistory(historyPath_, check_->Remembered(), now_, setAsidePath_, &problem, history_.get()))
+        std::string problem = "the payees could not be merged into it.";
+        bool merged = true;
+        if (lane_) {
+            try {
+                lane_->Wait();
+            } catch (...) {
+                merged = false;
+            }
+        }
+        if (!merged ||
+            !SavePayeeHistory(historyPath_, check_->Remembered(), now_, setAsidePath_, &problem, history_.get()))
             Trace("Payee history not kept: " + problem);
         check_.reset();
         history_.reset();

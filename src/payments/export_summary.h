@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "payments/payment_summary.h"
 #include "settings/payee_history_file.h"
 #include "settings/settings_store.h"
+#include "support/background_lane.h"
 
 extern const char kShowSummaryKey[];
 extern const char kCheckPayeesKey[];
@@ -31,17 +33,21 @@ public:
     ExportSummary(const ExportSummary&) = delete;
     ExportSummary& operator=(const ExportSummary&) = delete;
 
-    // Reads the settings and the paying account's payee history.
-    void Begin();
+    // Reads the settings and the paying account's payee history. The payees are checked in lane
+    // (null: at once, in Add), where the history to save is also made while the summary is shown;
+    // the lane must last until Saved, or until the run ends without it.
+    void Begin(BackgroundLane* lane = nullptr);
     // One payment as written; index 0 is the batch's first.
     void Add(long index, const PaymentNote& note, bool passed);
+    // After the last payment: waits until every payee is checked, and raises what failed there.
+    void EndPayments();
     // The count, failed count and total as the writer counted them in the file's own text.
     void UseTotals(const PaymentFileTotals& totals);
 
     // The summary's text for the file at path.
     std::string Text(const wchar_t* path);
     // Shows the summary when it is due, owned by owner; true when the file is to be saved (Save,
-    // or no summary due).
+    // or no summary due). Meanwhile the lane merges the file's payees into the history read.
     bool Confirm(const wchar_t* path, HWND owner);
     // After the file is in place at writtenPath, with the SHA-256 of its bytes: the payee history
     // and the export log. What cannot be kept goes to the debugger output; the file stays saved.
@@ -64,4 +70,18 @@ private:
     std::unique_ptr<PayeeCheck> check_;
     std::wstring logPath_;
     std::map<long, std::string> resultTexts_;
+
+    // The payees on their way to the lane's check, a batch at a time: one is filled while the
+    // others are checked. Their texts keep their room from batch to batch.
+    struct PayeeBatch {
+        std::vector<NotedPayee> Payees;
+        std::vector<bool> Passed;
+        std::size_t Used = 0;
+        BackgroundLane::Ticket Ticket = 0;
+    };
+    static constexpr std::size_t kBatchPayees = 1024;
+    void SendBatch();
+    BackgroundLane* lane_ = nullptr;
+    std::array<PayeeBatch, 4> batches_;
+    std::size_t filling_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <new>
 
 #include "support/hresult.h"
 
@@ -10,6 +11,7 @@ PaymentFileWriter::PaymentFileWriter(std::FILE* file, WrittenBytesObserver* obse
 {
     if (!file_)
         Raise(E_INVALIDARG);
+    block_.reset(new (std::nothrow) char[kBlockSize]);
 }
 
 void PaymentFileWriter::Write(const char* bytes, std::size_t count)
@@ -29,6 +31,31 @@ void PaymentFileWriter::Write(const char* bytes, std::size_t count)
 }
 
 void PaymentFileWriter::Put(const char* bytes, std::size_t count)
+{
+    if (error_ != 0 || count == 0)
+        return;
+    if (!block_) {
+        WriteThrough(bytes, count);
+        return;
+    }
+    while (count > 0 && error_ == 0) {
+        const std::size_t piece = count < kBlockSize - blockUsed_ ? count : kBlockSize - blockUsed_;
+        std::memcpy(block_.get() + blockUsed_, bytes, piece);
+        blockUsed_ += piece;
+        bytes += piece;
+        count -= piece;
+        if (blockUsed_ == kBlockSize)
+            Drain();
+    }
+}
+
+void PaymentFileWriter::Drain()
+{
+    WriteThrough(block_.get(), blockUsed_);
+    blockUsed_ = 0;
+}
+
+void PaymentFileWriter::WriteThrough(const char* bytes, std::size_t count)
 {
     if (error_ != 0 || count == 0)
         return;
@@ -67,6 +94,8 @@ void PaymentFileWriter::EndRecord(bool passed)
 
 bool PaymentFileWriter::Finish()
 {
+    if (block_)
+        Drain();
     if (error_ == 0) {
         errno = 0;
         if (std::fflush(file_) != 0)

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 
 // Sees every byte the writer hands to the file, in order.
 class WrittenBytesObserver {
@@ -49,18 +50,28 @@ public:
     // Ends the current record's line and counts the record (failed when a check failed).
     void EndRecord(bool passed);
 
-    // Hands what the stream buffers to the system; true when every write so far succeeded.
+    // Hands what the writer and the stream buffer to the system; true when every write so far
+    // succeeded.
     bool Finish();
+    // Whether a write has failed; one still in the writer's block shows at the block's write.
     bool Failed() const { return error_ != 0; }
     // The C runtime's errno of the first failed write; 0 when none failed.
     int Error() const { return error_; }
     const PaymentFileTotals& Totals() const { return totals_; }
 
 private:
+    // The bytes go to the stream and the observer a block at a time: a record is some tens of
+    // bytes, and each call into the stream takes its lock.
+    static constexpr std::size_t kBlockSize = 64 * 1024;
     void Put(const char* bytes, std::size_t count);
+    void WriteThrough(const char* bytes, std::size_t count);
+    void Drain();
 
     std::FILE* file_;
     WrittenBytesObserver* observer_;
+    // Null when it could not be had: every piece then goes straight through.
+    std::unique_ptr<char[]> block_;
+    std::size_t blockUsed_ = 0;
     int error_ = 0;
     PaymentFileTotals totals_;
 };

@@ -16,7 +16,7 @@ void Check(NTSTATUS status)
 
 }  // namespace
 
-Sha256::Sha256()
+Sha256::Sha256(BackgroundLane* lane)
 {
     Check(BCryptOpenAlgorithmProvider(&algorithm_, BCRYPT_SHA256_ALGORITHM, nullptr, 0));
     const NTSTATUS created = BCryptCreateHash(algorithm_, &hash_, nullptr, 0, nullptr, 0, 0);
@@ -25,10 +25,27 @@ Sha256::Sha256()
         Raise(HRESULT_FROM_NT(created));
     }
     block_.reset(new (std::nothrow) unsigned char[kBlockSize]);
+    // Without its copies the hash is made here, as without a lane.
+    if (lane) {
+        for (LaneCopy& copy : copies_) {
+            copy.Bytes.reset(new (std::nothrow) unsigned char[kBlockSize]);
+            if (!copy.Bytes)
+                return;
+        }
+        lane_ = lane;
+    }
 }
 
 Sha256::~Sha256()
 {
+    // Hashing still under way in the lane uses the copies and the hash.
+    if (lane_) {
+        try {
+            lane_->Wait();
+        } catch (...) {
+            // Whatever failed there was raised to the run, or is of no use now.
+        }
+    }
     BCryptDestroyHash(hash_);
     BCryptCloseAlgorithmProvider(algorithm_, 0);
 }
@@ -36,7 +53,32 @@ Sha256::~Sha256()
 void Sha256::Add(const void* bytes, std::size_t count)
 {
     const auto* at = static_cast<const unsigned char*>(bytes);
+    if (!lane_) {
+        AddHere(at, count);
+        return;
+    }
+    while (count > 0) {
+        LaneCopy& copy = copies_[nextCopy_];
+        nextCopy_ = (nextCopy_ + 1) % kLaneCopies;
+        if (copy.Ticket != 0)
+            lane_->WaitFor(copy.Ticket);
+        const std::size_t piece = count < kBlockSize ? count : kBlockSize;
+        std::memcpy(copy.Bytes.get(), at, piece);
+        const unsigned char* copied = copy.Bytes.get();
+        copy.Ticket = lane_->Post([this, copied, piece] { AddHere(copied, piece); });
+        at += piece;
+        count -= piece;
+    }
+}
+
+void Sha256::AddHere(const unsigned char* at, std::size_t count)
+{
     if (!block_) {
+        HashBlock(at, count);
+        return;
+    }
+    // Whole blocks from the writer go to BCrypt without a copy.
+    if (blockUsed_ == 0 && count >= kBlockSize) {
         HashBlock(at, count);
         return;
     }
@@ -67,6 +109,8 @@ void Sha256::HashBlock(const unsigned char* bytes, std::size_t count)
 
 Sha256::Digest Sha256::Finish()
 {
+    if (lane_)
+        lane_->Wait();
     HashBlock(block_.get(), blockUsed_);
     blockUsed_ = 0;
     Digest digest{};

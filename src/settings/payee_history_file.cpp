@@ -230,6 +230,15 @@ PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& no
     return read;
 }
 
+void MergeAhead(PayeeHistoryRead& earlier, const PayeeLines& lines)
+{
+    if (earlier.Merged ||
+        (earlier.Outcome != PayeeHistoryRead::State::Read && earlier.Outcome != PayeeHistoryRead::State::Missing))
+        return;
+    earlier.History.Remember(lines);
+    earlier.Merged = true;
+}
+
 bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const SYSTEMTIME& now,
                       std::wstring setAsidePath, std::string* problem, PayeeHistoryRead* earlier)
 {
@@ -247,8 +256,13 @@ bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const S
     std::string text;
     PayeeHistoryStamp stamp;
     const ReadResult read = ReadWhole(path, &text, &error, &stamp, readBefore ? &earlier->Stamp : nullptr);
-    if (read == ReadResult::Unchanged)
+    const bool stillMissing =
+        read == ReadResult::Missing && earlier && earlier->Outcome == PayeeHistoryRead::State::Missing;
+    bool merged = false;
+    if (read == ReadResult::Unchanged || stillMissing) {
         history = std::move(earlier->History);
+        merged = earlier->Merged;
+    }
     if (read == ReadResult::Failed) {
         if (problem)
             *problem =
@@ -270,7 +284,8 @@ bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const S
     }
     text.clear();
     text.shrink_to_fit();
-    history.Remember(lines);
+    if (!merged)
+        history.Remember(lines);
     error = WriteWhole(path, history);
     if (error != ERROR_SUCCESS) {
         if (problem)

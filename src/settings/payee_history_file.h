@@ -35,6 +35,8 @@ struct PayeeHistoryRead {
     std::string Problem;
     // Damaged: the dated name it is kept under when this run saves.
     std::wstring SetAsidePath;
+    // Read or Missing: History holds this run's payees already (MergeAhead).
+    bool Merged = false;
 };
 
 // The history's path; false when the settings folder cannot be determined.
@@ -42,6 +44,11 @@ bool PayeeHistoryPath(const SettingsLocation& where, std::wstring* path);
 
 // Reads the history. A damaged one is left where it is until the next save.
 PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& now);
+
+// Merges the entries into a history read (or found missing) ahead of the save, which writes it as
+// it is when the file is still the one read (still missing); a history damaged or unreadable is
+// left as it is.
+void MergeAhead(PayeeHistoryRead& earlier, const PayeeLines& lines);
 
 // Merges the entries (lines as PayeeLine gives them) into the history on the disk (see above). A history found damaged is moved to
 // setAsidePath (or a dated name of now when empty) and a new one begins. False, with why in

@@ -223,6 +223,56 @@ TEST(PayeeHistoryFile, ASaveTakesOverItsReadingOnlyWhileTheFileIsUnchanged)
               ReadBytes(file));
 }
 
+// The run merges its payees into its reading while the user reads the summary: the save writes
+// that as it is while the file is unchanged (or still missing), and merges again into the file as
+// it is now when another run saved in between.
+TEST(PayeeHistoryFile, AHistoryMergedAheadIsWrittenOnlyWhileTheFileIsAsRead)
+{
+    TemporaryFolder folder("payee-history-ahead-" + std::to_string(GetCurrentProcessId()));
+    const std::string file = folder.File("PAYEEHISTORY.TXT");
+    const std::wstring path = Wide(file);
+    SYSTEMTIME now{};
+    std::string problem;
+    auto lines = [](const char* name, const char* number) {
+        return PayeeLines(std::vector<std::string>{PayeeLine(Entry("A", name, number))});
+    };
+
+    PayeeHistoryRead missing = ReadPayeeHistory(path, now);
+    ASSERT_EQ(PayeeHistoryRead::State::Missing, missing.Outcome);
+    const PayeeLines ann = lines("Ann", "11111111");
+    MergeAhead(missing, ann);
+    EXPECT_TRUE(missing.Merged);
+    ASSERT_TRUE(SavePayeeHistory(path, ann, now, L"", &problem, &missing)) << problem;
+    EXPECT_TRUE(missing.History.Empty());  // taken over, not merged twice
+
+    PayeeHistoryRead unchanged = ReadPayeeHistory(path, now);
+    const PayeeLines bob = lines("Bob", "22222222");
+    MergeAhead(unchanged, bob);
+    ASSERT_TRUE(SavePayeeHistory(path, bob, now, L"", &problem, &unchanged)) << problem;
+    EXPECT_TRUE(unchanged.History.Empty());
+
+    PayeeHistoryRead stale = ReadPayeeHistory(path, now);
+    const PayeeLines dee = lines("Dee", "44444444");
+    MergeAhead(stale, dee);
+    ASSERT_TRUE(SavePayeeHistory(path, lines("Cy", "33333333"), now, L"", &problem)) << problem;
+    ASSERT_TRUE(SavePayeeHistory(path, dee, now, L"", &problem, &stale)) << problem;
+
+    EXPECT_EQ("Payee history 1\r\n"
+              "A\tANN\tAnn\t123456\t11111111\t\t2026-12-07\r\n"
+              "A\tBOB\tBob\t123456\t22222222\t\t2026-12-07\r\n"
+              "A\tCY\tCy\t123456\t33333333\t\t2026-12-07\r\n"
+              "A\tDEE\tDee\t123456\t44444444\t\t2026-12-07\r\n"
+              "End 4\r\n",
+              ReadBytes(file));
+
+    // A history found damaged is not merged into: the save begins a new one.
+    WriteBytes(file, "not a history\r\n");
+    PayeeHistoryRead damaged = ReadPayeeHistory(path, now);
+    ASSERT_EQ(PayeeHistoryRead::State::Damaged, damaged.Outcome);
+    MergeAhead(damaged, ann);
+    EXPECT_FALSE(damaged.Merged);
+}
+
 TEST(SummaryMoney, PenceAreShownWithThousandsAndTwoDecimals)
 {
     EXPECT_EQ("0.00", FormatPence(0));

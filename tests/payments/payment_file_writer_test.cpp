@@ -3,6 +3,7 @@
 // shows them; and the SHA-256 of the written bytes (known vectors, pieces, the file read back).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -145,14 +146,31 @@ TEST_F(PaymentFileWriterTest, TheFirstFailedWriteIsKeptAndNothingIsWrittenAfterI
     Recorder recorder;
     PaymentFileWriter writer(file_, &recorder);
 
-    writer.Write("123456,", 7);
+    // More than the writer gathers before it writes: the first write fails on the way.
+    const std::string record(100 * 1024, 'x');
+    writer.Write(record.data(), record.size());
+    EXPECT_TRUE(writer.Failed());
     const int first = writer.Error();
     writer.EndRecord(true);
 
     EXPECT_NE(0, first);
-    EXPECT_EQ(first, writer.Error());
-    EXPECT_TRUE(writer.Failed());
     EXPECT_FALSE(writer.Finish());
+    EXPECT_EQ(first, writer.Error());
+    EXPECT_EQ("", recorder.Seen);
+}
+
+TEST_F(PaymentFileWriterTest, AFailedWriteOfTheLastBytesShowsAtFinish)
+{
+    std::fclose(file_);
+    file_ = std::fopen(path_.Path().c_str(), "rb");
+    ASSERT_NE(nullptr, file_);
+    Recorder recorder;
+    PaymentFileWriter writer(file_, &recorder);
+
+    writer.Write("123456,", 7);
+    writer.EndRecord(true);
+    EXPECT_FALSE(writer.Finish());
+    EXPECT_NE(0, writer.Error());
     EXPECT_EQ("", recorder.Seen);
 }
 
@@ -180,6 +198,25 @@ TEST(Sha256Test, BytesAddedInPiecesHashAsOne)
     for (char c : text)
         hash.Add(&c, 1);
     EXPECT_EQ(HashOf(text), Sha256::Hex(hash.Finish()));
+}
+
+// Hashed in a lane, as the export does: pieces of every size, across the lane's copies, give the
+// hash of the bytes in their order.
+TEST(Sha256Test, HashedInALaneAsHere)
+{
+    std::string bytes;
+    for (int i = 0; bytes.size() < 600 * 1024; ++i)
+        bytes += std::to_string(i * 7919) + ",";
+    const size_t pieces[] = {1, 63, 64 * 1024, 64 * 1024 + 1, 3, 200 * 1024, 17};
+    BackgroundLane lane;
+    Sha256 hash(&lane);
+    size_t at = 0;
+    for (int round = 0; at < bytes.size(); ++round) {
+        const size_t piece = std::min(pieces[round % 7], bytes.size() - at);
+        hash.Add(bytes.data() + at, piece);
+        at += piece;
+    }
+    EXPECT_EQ(HashOf(bytes), Sha256::Hex(hash.Finish()));
 }
 
 TEST_F(PaymentFileWriterTest, TheDigestIsTheHashOfTheFilesBytes)
