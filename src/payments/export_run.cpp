@@ -145,15 +145,15 @@ bool WriteRecords(PaymentFileWriter& writer, ITolvarBankPayments* payments, cons
     if (options.UseLedgerwayLayout)
         WriteLedgerwayHeader(writer);
     const long count = CountOf(payments);
-    PaymentNote note;
     for (long index = 0; index < count && !writer.Failed(); ++index) {
         ComPtr<ITolvarBankPayment> payment;
         if (FAILED(payments->Item(index, payment.Put())) || !payment)
             return false;
+        PaymentNote& note = summary.NextNote();
         const bool passed = options.UseLedgerwayLayout
                                 ? WriteLedgerwayRecord(writer, payment.Get(), debitDateText, remittanceCharacter, note)
                                 : WriteLintroveRecord(writer, payment.Get(), note);
-        summary.Add(index, note, passed);
+        summary.Add(index, passed);
     }
     return true;
 }

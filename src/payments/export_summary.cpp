@@ -83,8 +83,25 @@ void ExportSummary::Begin(BackgroundLane* lane)
     }
 }
 
-void ExportSummary::Add(long index, const PaymentNote& note, bool passed)
+PaymentNote& ExportSummary::NextNote()
 {
+    if (!lane_ || !check_)
+        return note_;
+    NoteBatch& batch = batches_[filling_];
+    if (batch.Used == 0 && batch.Ticket != 0)
+        lane_->WaitFor(batch.Ticket);
+    if (batch.Notes.size() == batch.Used) {
+        batch.Notes.emplace_back();
+        batch.Passed.push_back(false);
+    }
+    return batch.Notes[batch.Used];
+}
+
+void ExportSummary::Add(long index, bool passed)
+{
+    const bool batched = lane_ && check_;
+    NoteBatch& batch = batches_[filling_];
+    const PaymentNote& note = batched ? batch.Notes[batch.Used] : note_;
     if (!passed && facts_.Failures.size() < kSummaryListLimit) {
         const long code = note.ResultCode != 0 ? note.ResultCode : note.RtiResultCode;
         auto text = resultTexts_.find(code);
@@ -97,36 +114,24 @@ void ExportSummary::Add(long index, const PaymentNote& note, bool passed)
     }
     if (!check_)
         return;
-    if (!lane_) {
+    if (!batched) {
         check_->Add(note.Payee, passed);
         return;
     }
-    PayeeBatch& batch = batches_[filling_];
-    if (batch.Used == 0 && batch.Ticket != 0)
-        lane_->WaitFor(batch.Ticket);
-    if (batch.Payees.size() == batch.Used) {
-        batch.Payees.emplace_back();
-        batch.Passed.push_back(false);
-    }
-    NotedPayee& kept = batch.Payees[batch.Used];
-    kept.Name.assign(note.Payee.Name);
-    kept.Details.SortCode.assign(note.Payee.Details.SortCode);
-    kept.Details.AccountNumber.assign(note.Payee.Details.AccountNumber);
-    kept.Details.RollNumber.assign(note.Payee.Details.RollNumber);
     batch.Passed[batch.Used] = passed;
-    if (++batch.Used == kBatchPayees)
+    if (++batch.Used == kBatchNotes)
         SendBatch();
 }
 
 void ExportSummary::SendBatch()
 {
-    PayeeBatch& batch = batches_[filling_];
+    NoteBatch& batch = batches_[filling_];
     if (batch.Used == 0)
         return;
     PayeeCheck* check = check_.get();
     batch.Ticket = lane_->Post([check, &batch, count = batch.Used] {
         for (std::size_t i = 0; i < count; ++i)
-            check->Add(batch.Payees[i], batch.Passed[i]);
+            check->Add(batch.Notes[i].Payee, batch.Passed[i]);
     });
     batch.Used = 0;
     filling_ = (filling_ + 1) % batches_.size();

@@ -37,8 +37,10 @@ public:
     // (null: at once, in Add), where the history to save is also made while the summary is shown;
     // the lane must last until Saved, or until the run ends without it.
     void Begin(BackgroundLane* lane = nullptr);
-    // One payment as written; index 0 is the batch's first.
-    void Add(long index, const PaymentNote& note, bool passed);
+    // Where the next payment is noted as it is written; Add then takes it.
+    PaymentNote& NextNote();
+    // The payment noted in NextNote, as written; index 0 is the batch's first.
+    void Add(long index, bool passed);
     // After the last payment: waits until every payee is checked, and raises what failed there.
     void EndPayments();
     // The count, failed count and total as the writer counted them in the file's own text.
@@ -71,17 +73,20 @@ private:
     std::wstring logPath_;
     std::map<long, std::string> resultTexts_;
 
-    // The payees on their way to the lane's check, a batch at a time: one is filled while the
-    // others are checked. Their texts keep their room from batch to batch.
-    struct PayeeBatch {
-        std::vector<NotedPayee> Payees;
+    // The payments' notes, on their way to the lane's payee check a batch at a time: one is
+    // filled while the others are checked, enough of them to ride out a moment when the lane falls
+    // behind. Their texts keep their room from batch to batch.
+    struct NoteBatch {
+        std::vector<PaymentNote> Notes;
         std::vector<bool> Passed;
         std::size_t Used = 0;
         BackgroundLane::Ticket Ticket = 0;
     };
-    static constexpr std::size_t kBatchPayees = 1024;
+    static constexpr std::size_t kBatchNotes = 1024;
     void SendBatch();
     BackgroundLane* lane_ = nullptr;
-    std::array<PayeeBatch, 4> batches_;
+    std::array<NoteBatch, 8> batches_;
     std::size_t filling_ = 0;
+    // Without a lane (or a check), every payment is noted here.
+    PaymentNote note_;
 };
