@@ -44,11 +44,6 @@ bool IsAllowedText(const char* text)
     return true;
 }
 
-bool IsFieldBreak(char character)
-{
-    return character == ',' || character == '\r' || character == '\n';
-}
-
 bool HoldsFieldBreak(const char* text)
 {
     return std::strpbrk(text, ",\r\n") != nullptr;

@@ -24,12 +24,15 @@ public:
     // stands.
     bool HoldsNul() const { return ::HoldsNul(Text(), Length()); }
     // Characters above U+00FF would be lost in the narrow text; so would anything after a NUL.
-    bool LosesCharacters() const { return HoldsNul() || HoldsCharacterAboveNarrowRange(Text(), Length()); }
-    // The same for the part of the text that goes into the file, its first count characters: the
-    // narrow text holds one byte for each character the check lets through.
+    bool LosesCharacters() const { return HoldsUnitTheNarrowTextLoses(Text(), Length()); }
+    // The same for the part of the text that goes into the file, its first count characters (a
+    // NUL anywhere still counts): the narrow text holds one byte for each character the check lets
+    // through.
     bool LosesCharactersInFirst(std::size_t count) const
     {
-        return HoldsNul() || HoldsCharacterAboveNarrowRange(Text(), Length() < count ? Length() : count);
+        return Length() <= count
+                   ? LosesCharacters()
+                   : HoldsUnitTheNarrowTextLoses(Text(), count) || ::HoldsNul(Text() + count, Length() - count);
     }
 
 private:

@@ -60,6 +60,18 @@ bool HoldsCharacterAboveNarrowRange(const platform::WideChar* text, std::size_t 
     return false;
 }
 
+bool HoldsUnitTheNarrowTextLoses(const platform::WideChar* text, std::size_t length)
+{
+    if (!text)
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        // A NUL wraps round to the largest unit: one compare finds both.
+        if (static_cast<unsigned long>(text[i]) - 1 >= 0xFF)
+            return true;
+    }
+    return false;
+}
+
 bool HoldsNul(const platform::WideChar* text, std::size_t length)
 {
     if (!text)

@@ -35,3 +35,7 @@ bool HoldsCharacterAboveNarrowRange(const platform::WideChar* text, std::size_t 
 // Whether the first length units of text hold a NUL: whatever reads the text up to its first zero
 // would not see the rest.
 bool HoldsNul(const platform::WideChar* text, std::size_t length);
+
+// Either of the two above, in one pass: whether the narrow text would lose part of the first
+// length units.
+bool HoldsUnitTheNarrowTextLoses(const platform::WideChar* text, std::size_t length);

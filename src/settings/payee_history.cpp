@@ -142,37 +142,46 @@ PayeeLines::PayeeLines(const std::vector<std::string>& lines)
         Add(line);
 }
 
+std::string& PayeeLines::Own()
+{
+    if (text_.use_count() > 1)
+        text_ = std::make_shared<std::string>(*text_);
+    return *text_;
+}
+
 void PayeeLines::Add(std::string_view line, std::uint32_t knownAt)
 {
-    spans_.push_back({text_.size(), line.size(), knownAt});
-    text_.append(line.data(), line.size());
+    std::string& text = Own();
+    spans_.push_back({text.size(), line.size(), knownAt});
+    text.append(line.data(), line.size());
 }
 
 void PayeeLines::Replace(std::size_t at, std::string_view line)
 {
     // A line of the same length is written over; another is added at the end of the text.
+    std::string& text = Own();
     if (line.size() == spans_[at].Length) {
-        text_.replace(spans_[at].Offset, line.size(), line.data(), line.size());
+        text.replace(spans_[at].Offset, line.size(), line.data(), line.size());
         return;
     }
     unused_ += spans_[at].Length;
-    spans_[at].Offset = text_.size();
+    spans_[at].Offset = text.size();
     spans_[at].Length = line.size();
-    text_.append(line.data(), line.size());
-    if (unused_ > 64 * 1024 && unused_ * 2 > text_.size())
+    text.append(line.data(), line.size());
+    if (unused_ > 64 * 1024 && unused_ * 2 > text.size())
         Compact();
 }
 
 void PayeeLines::Compact()
 {
-    std::string kept;
-    kept.reserve(text_.size() - unused_);
+    auto kept = std::make_shared<std::string>();
+    kept->reserve(text_->size() - unused_);
     for (Span& span : spans_) {
-        const std::size_t offset = kept.size();
-        kept.append(text_, span.Offset, span.Length);
+        const std::size_t offset = kept->size();
+        kept->append(*text_, span.Offset, span.Length);
         span.Offset = offset;
     }
-    text_.swap(kept);
+    text_ = std::move(kept);
     unused_ = 0;
 }
 
@@ -180,7 +189,7 @@ bool PayeeHistory::RowOf(std::size_t offset, std::string_view line, Row* row)
 {
     const std::size_t first = line.find('\t');
     const std::size_t second = first == std::string_view::npos ? first : line.find('\t', first + 1);
-    if (second == std::string_view::npos || static_cast<std::uint64_t>(offset) + line.size() > UINT32_MAX)
+    if (second == std::string_view::npos || static_cast<std::uint64_t>(offset) + line.size() >= kRemembered)
         return false;
     row->Offset = static_cast<std::uint32_t>(offset);
     row->Length = static_cast<std::uint32_t>(line.size());
@@ -197,6 +206,26 @@ bool PayeeHistory::AddRow(std::string_view line, Row* row)
     return true;
 }
 
+void PayeeHistory::KeepRememberedInText()
+{
+    if (!remembered_)
+        return;
+    std::size_t kept = 0;
+    for (const Row& row : rows_) {
+        Row moved = row;
+        if (row.Offset & kRemembered) {
+            // A line the text cannot take (past its offsets) is let go, as AddRow lets it go.
+            const std::string_view line = Line(row);
+            if (!RowOf(text_.size(), line, &moved))
+                continue;
+            text_.append(line.data(), line.size());
+        }
+        rows_[kept++] = moved;
+    }
+    rows_.resize(kept);
+    remembered_.reset();
+}
+
 bool PayeeHistory::Less(const Row& left, const Row& right) const
 {
     return CompareKeys(AccountOf(left), PayeeOf(left), AccountOf(right), PayeeOf(right)) < 0;
@@ -205,6 +234,7 @@ bool PayeeHistory::Less(const Row& left, const Row& right) const
 bool PayeeHistory::Parse(std::string&& whole, std::string* problem)
 {
     text_ = std::move(whole);
+    remembered_.reset();
     rows_.clear();
     std::size_t lineNumber = 0;
     std::size_t expected = 0;
@@ -354,17 +384,26 @@ bool PayeeHistory::Find(std::string_view account, std::string_view payee, PayeeE
     return true;
 }
 
-void PayeeHistory::Remember(const PayeeLines& lines)
+void PayeeHistory::Remember(const PayeeLines& lines, bool placesFromThisHistory)
 {
+    // The lines' block is shared, not copied a line at a time onto the end of the text.
+    KeepRememberedInText();
+    const bool whole = lines.Block()->size() < kRemembered;
+    if (whole)
+        remembered_ = lines.Block();
     std::vector<Row> added;
-    added.reserve(lines.Size());
     for (std::size_t at = 0; at < lines.Size(); ++at) {
         Row row{};
-        if (!AddRow(lines.At(at), &row))
+        if (whole) {
+            if (!RowOf(lines.OffsetAt(at), lines.At(at), &row))
+                continue;
+            row.Offset |= kRemembered;
+        } else if (!AddRow(lines.At(at), &row)) {
             continue;
+        }
         // A payee already known takes its place without a search.
         const std::uint32_t known = lines.KnownAt(at);
-        if (known != 0 && known <= rows_.size() && SameKey(rows_[known - 1], row))
+        if (known != 0 && known <= rows_.size() && (placesFromThisHistory || SameKey(rows_[known - 1], row)))
             rows_[known - 1] = row;
         else
             added.push_back(row);
@@ -379,6 +418,8 @@ void PayeeHistory::Remember(const PayeeLines& lines)
         added[kept++] = added[at];
     }
     added.resize(kept);
+    if (added.empty())
+        return;
     // One pass over both, in order: a payee in both takes the new line.
     std::vector<Row> merged;
     merged.reserve(rows_.size() + added.size());

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -80,8 +81,12 @@ public:
     // outweighs the lines kept, so that a batch paying one payee many times stays small.
     void Replace(std::size_t at, std::string_view line);
     std::size_t Size() const { return spans_.size(); }
-    std::string_view At(std::size_t at) const { return {text_.data() + spans_[at].Offset, spans_[at].Length}; }
+    std::string_view At(std::size_t at) const { return {text_->data() + spans_[at].Offset, spans_[at].Length}; }
     std::uint32_t KnownAt(std::size_t at) const { return spans_[at].KnownAt; }
+    // The block all lines are held in, shared with whoever takes it (a later change to the lines
+    // copies it first), and where the line at starts in it.
+    std::shared_ptr<const std::string> Block() const { return text_; }
+    std::size_t OffsetAt(std::size_t at) const { return spans_[at].Offset; }
     // The text a new line is built in before Add; cleared by the caller.
     std::string& Scratch() { return scratch_; }
 
@@ -92,8 +97,10 @@ private:
         std::uint32_t KnownAt;
     };
     void Compact();
+    // The block, to be changed: copied first while another holds it.
+    std::string& Own();
 
-    std::string text_;
+    std::shared_ptr<std::string> text_ = std::make_shared<std::string>();
     std::vector<Span> spans_;
     std::size_t unused_ = 0;  // bytes of text_ no span holds
     std::string scratch_;
@@ -124,7 +131,9 @@ public:
     // replacing the one of the same paying account and payee; of two for one payee the later wins.
     // A line whose KnownAt names an entry of the same payee replaces it there; lines that carry
     // KnownAt hold each payee once.
-    void Remember(const PayeeLines& lines);
+    // placesFromThisHistory: the lines' KnownAt were found in this very history, unchanged since,
+    // so that the payee at each need not be compared again.
+    void Remember(const PayeeLines& lines, bool placesFromThisHistory = false);
     void Remember(const std::vector<std::string>& lines) { Remember(PayeeLines(lines)); }
 
     // The payees of the paying account are those at First(account) up to, not including, the
@@ -136,20 +145,24 @@ public:
     std::string_view AccountAt(std::size_t at, std::string_view* payee) const;
 
 private:
-    // A payee line in text_ (without its line end), with the lengths of its first two fields, so
-    // that ordering and finding read no field twice.
+    // A payee line (without its line end) in text_, or in remembered_ when kRemembered is set in its
+    // offset, with the lengths of its first two fields, so that ordering and finding read no field
+    // twice.
     struct Row {
         std::uint32_t Offset;
         std::uint32_t Length;
         std::uint32_t AccountLength;
         std::uint32_t PayeeLength;
     };
-    std::string_view Line(const Row& row) const { return {text_.data() + row.Offset, row.Length}; }
-    std::string_view AccountOf(const Row& row) const { return {text_.data() + row.Offset, row.AccountLength}; }
-    std::string_view PayeeOf(const Row& row) const
+    static constexpr std::uint32_t kRemembered = 0x80000000u;
+    const char* Start(const Row& row) const
     {
-        return {text_.data() + row.Offset + row.AccountLength + 1, row.PayeeLength};
+        return (row.Offset & kRemembered) ? remembered_->data() + (row.Offset & ~kRemembered)
+                                          : text_.data() + row.Offset;
     }
+    std::string_view Line(const Row& row) const { return {Start(row), row.Length}; }
+    std::string_view AccountOf(const Row& row) const { return {Start(row), row.AccountLength}; }
+    std::string_view PayeeOf(const Row& row) const { return {Start(row) + row.AccountLength + 1, row.PayeeLength}; }
     bool Less(const Row& left, const Row& right) const;
     bool SameKey(const Row& left, const Row& right) const
     {
@@ -161,9 +174,13 @@ private:
     static bool RowOf(std::size_t offset, std::string_view line, Row* row);
     // Appends a line to text_ and gives its row.
     bool AddRow(std::string_view line, Row* row);
+    // Moves the lines still in remembered_ to text_.
+    void KeepRememberedInText();
 
-    // The lines, in the order of the text form: one block of text and sixteen bytes a payee.
+    // The lines, in the order of the text form: the text read, the block of the lines last
+    // remembered (shared, so that a merge copies no line) and sixteen bytes a payee.
     std::string text_;
+    std::shared_ptr<const std::string> remembered_;
     std::vector<Row> rows_;
 };
 

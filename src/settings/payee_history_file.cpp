@@ -235,7 +235,8 @@ void MergeAhead(PayeeHistoryRead& earlier, const PayeeLines& lines)
     if (earlier.Merged ||
         (earlier.Outcome != PayeeHistoryRead::State::Read && earlier.Outcome != PayeeHistoryRead::State::Missing))
         return;
-    earlier.History.Remember(lines);
+    // The lines' places were found in this reading by the check that made them.
+    earlier.History.Remember(lines, true);
     earlier.Merged = true;
 }
 

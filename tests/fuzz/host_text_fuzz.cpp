@@ -70,5 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     if (HoldsNul(exact.get(), length) != nul || HoldsNul(nullptr, length))
         std::abort();
+    if (HoldsUnitTheNarrowTextLoses(exact.get(), length) != (above || nul) ||
+        HoldsUnitTheNarrowTextLoses(nullptr, length))
+        std::abort();
     return 0;
 }

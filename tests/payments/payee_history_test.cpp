@@ -92,6 +92,33 @@ TEST(PayeeHistoryText, ALineMergesWhereItsPayeeStoodOnlyWhenThatIsItsPayee)
               history.Text());
 }
 
+// A history takes the lines' block as it is: lines changed or gone afterwards leave it as merged,
+// and a later merge keeps what the earlier one brought.
+TEST(PayeeHistoryText, AMergedHistoryKeepsItsLinesWhateverBecomesOfThem)
+{
+    PayeeHistory history;
+    {
+        PayeeLines lines;
+        lines.Add(PayeeLine(Entry("A", "Ann", "11111111")));
+        lines.Add(PayeeLine(Entry("A", "Cy", "33333333")));
+        history.Remember(lines);
+        lines.Add(PayeeLine(Entry("A", "Eve", "55555555")));
+        lines.Replace(0, PayeeLine(Entry("A", "Ann", "99999999")));
+        for (int round = 0; round < 5000; ++round)  // past the point where the lines compact
+            lines.Replace(1, PayeeLine(Entry("A", "Cy", std::to_string(10000000 + round))));
+    }
+    history.Remember(std::vector<std::string>{PayeeLine(Entry("A", "Bob", "22222222"))});
+    EXPECT_EQ("Payee history 1\r\n"
+              "A\tANN\tAnn\t123456\t11111111\t\t2026-12-07\r\n"
+              "A\tBOB\tBob\t123456\t22222222\t\t2026-12-07\r\n"
+              "A\tCY\tCy\t123456\t33333333\t\t2026-12-07\r\n"
+              "End 3\r\n",
+              history.Text());
+    PayeeEntry ann;
+    ASSERT_TRUE(history.Find("A", "ANN", &ann));
+    EXPECT_EQ("11111111", ann.Details.AccountNumber);
+}
+
 // A payee paid many times with changing details keeps one line, the last, however long the batch.
 TEST(PayeeHistoryText, LinesReplacedManyTimesKeepTheirLastText)
 {

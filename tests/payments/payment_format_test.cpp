@@ -221,6 +221,14 @@ TEST(NarrowText, ReadsTheGivenLengthAndStopsAtANul)
     EXPECT_FALSE(HoldsNul(withNul.data(), 4));
     EXPECT_FALSE(HoldsNul(L"12345678", 8));
     EXPECT_FALSE(HoldsNul(nullptr, 3));
+
+    // Both in one pass: the bounds of the narrow range either side.
+    EXPECT_TRUE(HoldsUnitTheNarrowTextLoses(withNul.data(), withNul.size()));
+    EXPECT_FALSE(HoldsUnitTheNarrowTextLoses(L"\u0001caf\u00E9\u00FF", 6));
+    EXPECT_TRUE(HoldsUnitTheNarrowTextLoses(L"Smith\u0100", 6));
+    EXPECT_TRUE(HoldsUnitTheNarrowTextLoses(L"\uFFFF", 1));
+    EXPECT_FALSE(HoldsUnitTheNarrowTextLoses(L"\u20AC", 0));
+    EXPECT_FALSE(HoldsUnitTheNarrowTextLoses(nullptr, 3));
 }
 
 TEST(NarrowRange, FindsCharactersThatWouldBeLost)
