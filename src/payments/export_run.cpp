@@ -135,16 +135,15 @@ void AskOptions(ITolvarBankPayments* payments, const CString& keySuffix, const S
     options.UseLedgerwayLayout = dialog.UseLedgerwayLayout();
 }
 
-// Writes every payment of the batch, in the chosen layout, through the writer, each one noted for
-// the summary. False when the host could not give a payment (the file is then unfinished).
-bool WriteRecords(PaymentFileWriter& writer, ITolvarBankPayments* payments, const RunOptions& options,
+// Writes the batch's count payments, in the chosen layout, through the writer, each one noted for the
+// summary. False when the host could not give a payment (the file is then unfinished).
+bool WriteRecords(PaymentFileWriter& writer, ITolvarBankPayments* payments, long count, const RunOptions& options,
                   ExportSummary& summary)
 {
     const CString debitDateText = FormatDebitDate(options.DebitDate);
     const char remittanceCharacter = options.RemittanceAdviceRequired ? 'Y' : 'N';
     if (options.UseLedgerwayLayout)
         WriteLedgerwayHeader(writer);
-    const long count = CountOf(payments);
     for (long index = 0; index < count && !writer.Failed(); ++index) {
         ComPtr<ITolvarBankPayment> payment;
         if (FAILED(payments->Item(index, payment.Put())) || !payment)
@@ -172,10 +171,11 @@ HRESULT WriteAndCommit(long& status, ITolvarBankPayments* payments, const RunOpt
     }
     // The payee check and the file's hash run beside the loop that asks the host for payments.
     BackgroundLane lane;
-    summary.Begin(&lane);
+    const long count = CountOf(payments);
+    summary.Begin(&lane, count);
     Sha256 digest(&lane);
     PaymentFileWriter writer(file.Get(), &digest);
-    const bool wholeBatch = WriteRecords(writer, payments, options, summary);
+    const bool wholeBatch = WriteRecords(writer, payments, count, options, summary);
     const HRESULT result = writer.Totals().FailedRecords > 0 ? S_FALSE : S_OK;
     status = result == S_FALSE ? ExportWrittenSomeFailed : ExportWrittenAllPassed;
     // A payment the host could not give leaves the file unfinished: the host knows why, and the run

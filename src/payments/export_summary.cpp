@@ -46,7 +46,7 @@ ExportSummary::ExportSummary(SettingsLocation settings, std::string accountKey, 
 
 ExportSummary::~ExportSummary() = default;
 
-void ExportSummary::Begin(BackgroundLane* lane)
+void ExportSummary::Begin(BackgroundLane* lane, long payments)
 {
     lane_ = lane;
     int flag = 1;
@@ -70,7 +70,8 @@ void ExportSummary::Begin(BackgroundLane* lane)
     switch (history_->Outcome) {
     case PayeeHistoryRead::State::Read:
     case PayeeHistoryRead::State::Missing:
-        check_ = std::make_unique<PayeeCheck>(&history_->History, account_, IsoDate(now_));
+        check_ = std::make_unique<PayeeCheck>(&history_->History, account_, IsoDate(now_),
+                                              payments > 0 ? static_cast<std::size_t>(payments) : 0);
         facts_.Payees = check_->KnowsAccount() ? SummaryFacts::Check::Compared : SummaryFacts::Check::NothingEarlier;
         break;
     case PayeeHistoryRead::State::Damaged:

@@ -36,7 +36,8 @@ public:
     // Reads the settings and the paying account's payee history. The payees are checked in lane
     // (null: at once, in Add), where the history to save is also made while the summary is shown;
     // the lane must last until Saved, or until the run ends without it.
-    void Begin(BackgroundLane* lane = nullptr);
+    // payments: the batch's size, as the host gave it.
+    void Begin(BackgroundLane* lane = nullptr, long payments = 0);
     // Where the next payment is noted as it is written; Add then takes it.
     PaymentNote& NextNote();
     // The payment noted in NextNote, as written; index 0 is the batch's first.

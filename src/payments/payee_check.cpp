@@ -57,13 +57,14 @@ std::uint32_t PayeeCheck::Index::Find(std::string_view key, const KeyAt& keyAt)
     return slots_.empty() ? 0 : Probe(key, keyAt);
 }
 
-PayeeCheck::PayeeCheck(const PayeeHistory* history, std::string account, std::string date)
+PayeeCheck::PayeeCheck(const PayeeHistory* history, std::string account, std::string date, std::size_t payments)
     : history_(history), account_(std::move(account)), date_(std::move(date))
 {
     if (!history_)
         return;
     first_ = history_->First(account_);
     end_ = first_;
+    std::size_t knownBytes = 0;
     auto payeeAt = [this](std::uint32_t at) { return HistoryPayee(at); };
     for (std::string_view payee; end_ < history_->Size() && history_->AccountAt(end_, &payee) == account_; ++end_) {
         std::uint32_t& slot = byPayee_.Slot(payee, payeeAt);
@@ -71,8 +72,16 @@ PayeeCheck::PayeeCheck(const PayeeHistory* history, std::string account, std::st
             slot = static_cast<std::uint32_t>(end_) + 1;
             byPayee_.Added();
         }
+        knownBytes += history_->LineLength(end_);
     }
     knowsAccount_ = end_ > first_;
+    // A batch that pays the known payees again keeps as many lines as they had: the room is taken
+    // before the run, not grown (and moved) while the payments are checked.
+    if (knowsAccount_ && payments > 0) {
+        const std::size_t known = end_ - first_;
+        const std::size_t lines = payments < known ? payments : known;
+        remembered_.Reserve(lines, knownBytes / known * lines + lines * 8);
+    }
     // From the last entry back, so that each chain of the same details runs in the history's order.
     auto detailsAt = [this](std::uint32_t at) { return HistoryDetails(at); };
     sameDetails_.assign(end_ - first_, 0);

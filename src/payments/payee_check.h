@@ -21,8 +21,9 @@ struct NotedPayee {
 class PayeeCheck {
 public:
     // history is the paying account's earlier payments (null: nothing is compared); it must
-    // outlive the check. date is the day the file is saved, YYYY-MM-DD.
-    PayeeCheck(const PayeeHistory* history, std::string account, std::string date);
+    // outlive the check. date is the day the file is saved, YYYY-MM-DD. payments, the batch's
+    // size, bounds the room taken at once for the lines of the known payees.
+    PayeeCheck(const PayeeHistory* history, std::string account, std::string date, std::size_t payments = 0);
 
     // Compares one payment's payee; remembers it when the payment passed its checks.
     void Add(const NotedPayee& payee, bool passed);

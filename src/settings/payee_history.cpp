@@ -149,6 +149,12 @@ std::string& PayeeLines::Own()
     return *text_;
 }
 
+void PayeeLines::Reserve(std::size_t lines, std::size_t bytes)
+{
+    spans_.reserve(lines);
+    Own().reserve(bytes);
+}
+
 void PayeeLines::Add(std::string_view line, std::uint32_t knownAt)
 {
     std::string& text = Own();

@@ -77,6 +77,8 @@ public:
     PayeeLines(const std::vector<std::string>& lines);
 
     void Add(std::string_view line, std::uint32_t knownAt = 0);
+    // Room for this many lines of this many bytes in all, taken at once rather than grown into.
+    void Reserve(std::size_t lines, std::size_t bytes);
     // Replaces line at (its key unchanged). The text of replaced lines is let go once it
     // outweighs the lines kept, so that a batch paying one payee many times stays small.
     void Replace(std::size_t at, std::string_view line);
@@ -143,6 +145,8 @@ public:
     PayeeView ViewAt(std::size_t at) const;
     // The paying account and payee of the entry at.
     std::string_view AccountAt(std::size_t at, std::string_view* payee) const;
+    // The length of the entry's line.
+    std::size_t LineLength(std::size_t at) const { return rows_[at].Length; }
 
 private:
     // A payee line (without its line end) in text_, or in remembered_ when kRemembered is set in its
