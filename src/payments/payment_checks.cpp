@@ -21,9 +21,9 @@ bool IsDigitText(const platform::WideChar* text, std::size_t length)
 
 }  // namespace
 
-std::size_t LengthWithoutTrailingSpaces(const char* text)
+std::size_t LengthWithoutTrailingSpaces(std::string_view text)
 {
-    std::size_t length = std::strlen(text);
+    std::size_t length = text.size();
     while (length > 0 && text[length - 1] == ' ')
         --length;
     return length;
@@ -35,32 +35,36 @@ bool IsAllowedCharacter(char character)
            character == ' ' || character == '.' || character == '-' || character == '&' || character == '/';
 }
 
-bool IsAllowedText(const char* text)
+bool IsAllowedText(std::string_view text)
 {
-    for (; *text; ++text) {
-        if (!IsAllowedCharacter(*text))
+    for (const char character : text) {
+        if (!IsAllowedCharacter(character))
             return false;
     }
     return true;
 }
 
-bool HoldsFieldBreak(const char* text)
+bool HoldsFieldBreak(std::string_view text)
 {
-    return std::strpbrk(text, ",\r\n") != nullptr;
+    for (const char character : text) {
+        if (IsFieldBreak(character))
+            return true;
+    }
+    return false;
 }
 
-bool IsValidSortCode(const char* digitText)
+bool IsValidSortCode(std::string_view digitText)
 {
-    if (std::strlen(digitText) != 6)
+    if (digitText.size() != 6)
         return false;
-    for (; *digitText; ++digitText) {
-        if (!IsDigit(*digitText))
+    for (const char character : digitText) {
+        if (!IsDigit(character))
             return false;
     }
     return true;
 }
 
-bool IsValidLintroveAccountNumber(const char* narrowText)
+bool IsValidLintroveAccountNumber(std::string_view narrowText)
 {
     // The field is the text without trailing spaces, zeros in front up to 8 characters: 8 digits
     // exactly when that text is not empty, at most 8 long and all digits.
@@ -74,19 +78,19 @@ bool IsValidLintroveAccountNumber(const char* narrowText)
     return true;
 }
 
-bool IsValidLintrovePayeeName(const char* narrowText)
+bool IsValidLintrovePayeeName(std::string_view narrowText)
 {
     return IsAllowedText(narrowText) && LengthWithoutTrailingSpaces(narrowText) > 0;
 }
 
-bool IsPayableAmount(double amount, const char* amountText)
+bool IsPayableAmount(double amount, std::string_view amountText)
 {
-    return std::isfinite(amount) && amount > 0 && std::strcmp(amountText, "0.00") != 0;
+    return std::isfinite(amount) && amount > 0 && amountText != "0.00";
 }
 
-bool FitsLintroveAmountField(const char* amountText)
+bool FitsLintroveAmountField(std::string_view amountText)
 {
-    return std::strlen(amountText) <= 11;
+    return amountText.size() <= 11;
 }
 
 bool IsValidRtiReference(const char* text)

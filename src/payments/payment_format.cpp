@@ -114,10 +114,59 @@ int CopyText(const char* from, char (&to)[kAmountTextSize])
     return static_cast<int>(length);
 }
 
+// An amount of normal magnitude below 2^53, as every real one is, written straight from its bits:
+// no library call and no long-number arithmetic. False for any other amount.
+bool FormatUsualAmount(double amount, char (&text)[kAmountTextSize], int* length)
+{
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &amount, sizeof bits);
+    const int biasedExponent = static_cast<int>((bits >> 52) & 0x7FF);
+    // Zero and the subnormals (0), and 2^53 up, infinity and NaN, go the general way.
+    if (biasedExponent == 0 || biasedExponent >= 1023 + 53)
+        return false;
+    // amount = mantissa * 2^exponent exactly, the mantissa of 53 bits, the exponent at most 0.
+    const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const int shift = 1075 - biasedExponent;
+    const std::uint64_t scaled = mantissa * 100;  // below 2^60
+    std::uint64_t whole = 0;
+    if (shift == 0) {
+        whole = scaled;
+    } else if (shift < 62) {
+        // To nearest, ties to even.
+        whole = scaled >> shift;
+        const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        if (rest > half || (rest == half && (whole & 1)))
+            ++whole;
+    }
+    char reversed[24];
+    int count = 0;
+    do {
+        reversed[count++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    while (count < 3)
+        reversed[count++] = '0';
+    int at = 0;
+    if (bits >> 63)
+        text[at++] = '-';
+    for (int i = count - 1; i >= 2; --i)
+        text[at++] = reversed[i];
+    text[at++] = '.';
+    text[at++] = reversed[1];
+    text[at++] = reversed[0];
+    text[at] = '\0';
+    *length = at;
+    return true;
+}
+
 }  // namespace
 
 int FormatAmountInto(double amount, char (&text)[kAmountTextSize])
 {
+    int usualLength = 0;
+    if (FormatUsualAmount(amount, text, &usualLength))
+        return usualLength;
     if (std::isnan(amount))
         return CopyText("nan", text);
     if (std::isinf(amount))

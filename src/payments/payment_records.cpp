@@ -1,6 +1,7 @@
 #include "payments/payment_records.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "payments/payment_checks.h"
 #include "payments/payment_format.h"
@@ -57,6 +58,7 @@ public:
 
     const char* Text() const { return text_; }
     std::size_t Length() const { return length_; }
+    std::string_view View() const { return {text_, length_}; }
     void UpperCase()
     {
         for (std::size_t i = 0; i < length_; ++i) {
@@ -223,7 +225,7 @@ void AddLintroveLastField(RecordWriter& record, PaymentValues& payment, ResultKe
     FieldText field = FieldText::Narrow(details);
     constexpr std::size_t kDetailsLength = 80;
     field.Cut(kDetailsLength);
-    result.Require(!HoldsFieldBreak(field.Text()) && !details.LosesCharactersInFirst(kDetailsLength), kInvalidDetails);
+    result.Require(!HoldsFieldBreak(field.View()) && !details.LosesCharactersInFirst(kDetailsLength), kInvalidDetails);
     record.AddField(field);
 }
 
@@ -250,7 +252,7 @@ void AddLedgerwayAccount(RecordWriter& record, PaymentValues& payment, ResultKee
 
     const GivenText sortCode(payment, account.SortCode);
     const FieldText sortDigits = FieldText::Digits(sortCode);
-    result.Require(IsValidSortCode(sortDigits.Text()) && !sortCode.HoldsNul(), account.InvalidSortCode);
+    result.Require(IsValidSortCode(sortDigits.View()) && !sortCode.HoldsNul(), account.InvalidSortCode);
     record.AddField(sortDigits);
     record.Add(",", 1);
 }
@@ -270,17 +272,17 @@ bool WriteLintroveRecord(PaymentFileWriter& file, PaymentValues& payment)
 
     const GivenText sortCode(payment, PaymentText::PayeeSortCode);
     const FieldText sortDigits = FieldText::Digits(sortCode);
-    result.Require(IsValidSortCode(sortDigits.Text()) && !sortCode.HoldsNul(), kInvalidPayeeSortCode);
+    result.Require(IsValidSortCode(sortDigits.View()) && !sortCode.HoldsNul(), kInvalidPayeeSortCode);
     record.AddField(sortDigits);
     record.Add(",", 1);
 
     const GivenText account(payment, PaymentText::PayeeAccountNumber);
     const FieldText accountText = FieldText::Narrow(account);
-    if (!result.Require(IsValidLintroveAccountNumber(accountText.Text()) && !account.LosesCharacters(),
+    if (!result.Require(IsValidLintroveAccountNumber(accountText.View()) && !account.LosesCharacters(),
                         kInvalidPayeeAccountNumber))
         Trace("Invalid Account Number Length or Invalid Characters");
     // Trailing spaces dropped, zeros in front up to 8 characters.
-    record.AddZeroPadded(accountText.Text(), LengthWithoutTrailingSpaces(accountText.Text()), 8);
+    record.AddZeroPadded(accountText.Text(), LengthWithoutTrailingSpaces(accountText.View()), 8);
     record.Add(",", 1);
 
     const GivenText name(payment, PaymentText::PayeeAccountName);
@@ -288,14 +290,15 @@ bool WriteLintroveRecord(PaymentFileWriter& file, PaymentValues& payment)
     nameText.UpperCase();
     record.AddFirst(nameText, 18);
     record.Add(",", 1);
-    if (!result.Require(IsValidLintrovePayeeName(nameText.Text()) && !name.LosesCharacters(), kInvalidPayeeAccountName))
+    if (!result.Require(IsValidLintrovePayeeName(nameText.View()) && !name.LosesCharacters(), kInvalidPayeeAccountName))
         Trace("Account Name cannot be empty");
 
     const double amount = payment.ReadAmount();
     char amountText[kAmountTextSize];
     const int amountLength = FormatAmountInto(amount, amountText);
-    result.Require(IsPayableAmount(amount, amountText), kInvalidAmount);
-    result.Require(FitsLintroveAmountField(amountText), kInvalidAmount);
+    const std::string_view amountView(amountText, static_cast<std::size_t>(amountLength));
+    result.Require(IsPayableAmount(amount, amountView), kInvalidAmount);
+    result.Require(FitsLintroveAmountField(amountView), kInvalidAmount);
     record.AddAmount(amountText, static_cast<std::size_t>(amountLength < 11 ? amountLength : 11));
     record.Add(",", 1);
 
@@ -308,7 +311,7 @@ bool WriteLintroveRecord(PaymentFileWriter& file, PaymentValues& payment)
     referenceText.UpperCase();
     record.AddFirst(referenceText, 18);
     record.Add(",", 1);
-    if (!result.Require(IsAllowedText(referenceText.Text()) && !reference.LosesCharacters(),
+    if (!result.Require(IsAllowedText(referenceText.View()) && !reference.LosesCharacters(),
                         fromRollNumber ? kInvalidPayeeRollNumber : kInvalidPayeeBacsReference))
         Trace("Bacs Reference not valid");
 
@@ -322,7 +325,7 @@ bool WriteLedgerwayRecord(PaymentFileWriter& file, PaymentValues& payment, const
 {
     ResultKeeper result(payment);
     RecordWriter record(file);
-    record.Add(debitDateText);
+    record.Add(debitDateText, static_cast<std::size_t>(debitDateText.GetLength()));
     record.Add(",", 1);
 
     const GivenText bankRef(payment, PaymentText::PayeeBacsReference);
@@ -338,7 +341,7 @@ bool WriteLedgerwayRecord(PaymentFileWriter& file, PaymentValues& payment, const
 
     const GivenText name(payment, PaymentText::PayeeAccountName);
     const FieldText nameText = FieldText::Narrow(name);
-    result.Require(!HoldsFieldBreak(nameText.Text()) && !name.LosesCharacters(), kInvalidPayeeAccountName);
+    result.Require(!HoldsFieldBreak(nameText.View()) && !name.LosesCharacters(), kInvalidPayeeAccountName);
     record.AddField(nameText);
     record.Add(",", 1);
 
@@ -354,7 +357,7 @@ bool WriteLedgerwayRecord(PaymentFileWriter& file, PaymentValues& payment, const
         benRef.UpperCase();
     constexpr std::size_t kBenRefLength = 18;
     benRef.Cut(kBenRefLength);
-    result.Require(!HoldsFieldBreak(benRef.Text()) && !benRefSource.LosesCharactersInFirst(kBenRefLength),
+    result.Require(!HoldsFieldBreak(benRef.View()) && !benRefSource.LosesCharactersInFirst(kBenRefLength),
                    fromRollNumber ? kInvalidPayeeRollNumber : kInvalidPayerAccountName);
     record.AddField(benRef);
     record.Add(",", 1);
@@ -362,7 +365,8 @@ bool WriteLedgerwayRecord(PaymentFileWriter& file, PaymentValues& payment, const
     const double amount = payment.ReadAmount();
     char amountText[kAmountTextSize];
     const int amountLength = FormatAmountInto(amount, amountText);
-    result.Require(IsPayableAmount(amount, amountText), kInvalidAmount);
+    result.Require(IsPayableAmount(amount, std::string_view(amountText, static_cast<std::size_t>(amountLength))),
+                   kInvalidAmount);
     record.AddAmount(amountText, static_cast<std::size_t>(amountLength));
     record.Add(",", 1);
 

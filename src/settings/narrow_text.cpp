@@ -23,9 +23,17 @@ std::size_t CarriedUnits(const platform::WideChar* text, std::size_t length)
 // rather than left to the C library, whose result depends on the process's locale.
 std::size_t ToNarrowTextInto(const platform::WideChar* text, std::size_t length, char (&out)[kNarrowTextMaxChars + 1])
 {
-    const std::size_t carried = CarriedUnits(text, length);
-    for (std::size_t i = 0; i < carried; ++i)
-        out[i] = static_cast<char>(static_cast<unsigned char>(text[i]));
+    // As CarriedUnits, copying on the way.
+    std::size_t carried = 0;
+    if (text) {
+        const std::size_t most = length < kNarrowTextMaxChars ? length : kNarrowTextMaxChars;
+        for (; carried < most; ++carried) {
+            const unsigned long unit = static_cast<unsigned long>(text[carried]);
+            if (unit == 0 || unit > 0xFF)
+                break;
+            out[carried] = static_cast<char>(unit);
+        }
+    }
     out[carried] = '\0';
     return carried;
 }

@@ -95,6 +95,28 @@ TEST(AmountText, LargestValuesAreWrittenInFull)
     EXPECT_EQ("18014398509481984.00", Amount(18014398509481984.0));
 }
 
+// Amounts below 2^53 are written from their bits, others the long way: both sides of every edge
+// agree with the C library.
+TEST(AmountText, TheEdgesOfTheUsualAmountsAgreeWithTheCLibrary)
+{
+    const double edges[] = {9007199254740991.0,
+                            9007199254740992.0,
+                            std::nextafter(9007199254740992.0, 0.0),
+                            4503599627370495.5,
+                            std::numeric_limits<double>::min(),
+                            std::nextafter(std::numeric_limits<double>::min(), 0.0),
+                            0.005000000000000001,
+                            std::ldexp(1.0, -61),
+                            std::ldexp(1.0, -62),
+                            0.01,
+                            1.0,
+                            0.5};
+    for (const double edge : edges) {
+        EXPECT_EQ(ReferenceAmount(edge), Amount(edge)) << edge;
+        EXPECT_EQ(ReferenceAmount(-edge), Amount(-edge)) << -edge;
+    }
+}
+
 TEST(AmountText, AgreesWithTheCLibraryOverManyValues)
 {
     std::mt19937_64 random(20260712);
