@@ -179,7 +179,8 @@ bool ExportSummary::Confirm(const wchar_t* path, HWND owner)
     if (lane_ && check_ && history_) {
         PayeeHistoryRead* history = history_.get();
         const PayeeCheck* check = check_.get();
-        lane_->Post([history, check] { MergeAhead(*history, check->Remembered()); });
+        const std::wstring* path = &historyPath_;
+        lane_->Post([history, check, path] { MergeAhead(*history, check->Remembered(), *path); });
     }
     const bool payeesToCheck = facts_.Payees == SummaryFacts::Check::Compared && facts_.PayeesToCheckCount > 0;
     if (!showAlways_ && !payeesToCheck)

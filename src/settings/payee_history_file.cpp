@@ -138,15 +138,26 @@ Handle TakeLock(const std::wstring& path, DWORD* error)
     }
 }
 
-DWORD WriteWhole(const std::wstring& path, const PayeeHistory& history)
+// Writes the history whole to a new unfinished copy beside path, flushed to the disk; its path in
+// *unfinished. On failure nothing is left.
+DWORD WriteCopy(const std::wstring& path, const PayeeHistory& history, std::wstring* unfinished)
 {
-    wchar_t suffix[48] = {};
-    _snwprintf(suffix, 47, L".%lu-%lu.partial", GetCurrentProcessId(), GetCurrentThreadId());
-    const std::wstring unfinished = path + suffix;
-    Handle file =
-        Own(CreateFileW(unfinished.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return GetLastError();
+    // Each copy a name of its own: the process, the thread and a number it counts up.
+    Handle file;
+    for (unsigned int attempt = 0; !file && attempt < 100; ++attempt) {
+        wchar_t suffix[64] = {};
+        _snwprintf(suffix, 63, L".%lu-%lu-%u.partial", GetCurrentProcessId(), GetCurrentThreadId(), attempt);
+        *unfinished = path + suffix;
+        file = Own(
+            CreateFileW(unfinished->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file && GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    if (!file) {
+        const DWORD error = GetLastError();
+        unfinished->clear();
+        return error != ERROR_SUCCESS ? error : ERROR_FILE_EXISTS;
+    }
     DWORD error = ERROR_SUCCESS;
     history.Write([&](const std::string& piece) {
         DWORD written = 0;
@@ -159,19 +170,38 @@ DWORD WriteWhole(const std::wstring& path, const PayeeHistory& history)
     if (error == ERROR_SUCCESS && !FlushFileBuffers(file.get()))
         error = GetLastError();
     file.reset();
-    for (int attempt = 0; error == ERROR_SUCCESS && attempt < kMoveAttempts; ++attempt) {
+    if (error != ERROR_SUCCESS) {
+        DeleteFileW(unfinished->c_str());
+        unfinished->clear();
+    }
+    return error;
+}
+
+// Moves the unfinished copy over path; a scanner holding the new file a moment is waited for.
+DWORD MoveIntoPlace(const std::wstring& unfinished, const std::wstring& path)
+{
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
         if (attempt > 0)
             Sleep(kMoveRetryMs);
         if (MoveFileExW(unfinished.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return ERROR_SUCCESS;
-        const DWORD moveError = GetLastError();
-        if (moveError != ERROR_SHARING_VIOLATION && moveError != ERROR_LOCK_VIOLATION &&
-            moveError != ERROR_ACCESS_DENIED)
-            error = moveError;
-        else if (attempt + 1 == kMoveAttempts)
-            error = moveError;
+        error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION && error != ERROR_ACCESS_DENIED)
+            break;
     }
-    DeleteFileW(unfinished.c_str());
+    return error;
+}
+
+DWORD WriteWhole(const std::wstring& path, const PayeeHistory& history)
+{
+    std::wstring unfinished;
+    DWORD error = WriteCopy(path, history, &unfinished);
+    if (error != ERROR_SUCCESS)
+        return error;
+    error = MoveIntoPlace(unfinished, path);
+    if (error != ERROR_SUCCESS)
+        DeleteFileW(unfinished.c_str());
     return error;
 }
 
@@ -230,7 +260,24 @@ PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& no
     return read;
 }
 
-void MergeAhead(PayeeHistoryRead& earlier, const PayeeLines& lines)
+PreparedHistoryCopy::~PreparedHistoryCopy()
+{
+    if (!path_.empty())
+        DeleteFileW(path_.c_str());
+}
+
+PreparedHistoryCopy& PreparedHistoryCopy::operator=(PreparedHistoryCopy&& other) noexcept
+{
+    if (this != &other) {
+        if (!path_.empty())
+            DeleteFileW(path_.c_str());
+        path_ = std::move(other.path_);
+        other.path_.clear();
+    }
+    return *this;
+}
+
+void MergeAhead(PayeeHistoryRead& earlier, const PayeeLines& lines, const std::wstring& path)
 {
     if (earlier.Merged ||
         (earlier.Outcome != PayeeHistoryRead::State::Read && earlier.Outcome != PayeeHistoryRead::State::Missing))
@@ -238,6 +285,10 @@ void MergeAhead(PayeeHistoryRead& earlier, const PayeeLines& lines)
     // The lines' places were found in this reading by the check that made them.
     earlier.History.Remember(lines, true);
     earlier.Merged = true;
+    // A copy that cannot be written now is written by the save, which says why when it fails.
+    std::wstring unfinished;
+    if (!path.empty() && WriteCopy(path, earlier.History, &unfinished) == ERROR_SUCCESS)
+        earlier.Prepared = PreparedHistoryCopy(std::move(unfinished));
 }
 
 bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const SYSTEMTIME& now,
@@ -287,6 +338,11 @@ bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const S
     text.shrink_to_fit();
     if (!merged)
         history.Remember(lines);
+    // The copy written ahead holds this history: it only has to take the file's place.
+    if (merged && earlier->Prepared.Ready() && MoveIntoPlace(earlier->Prepared.Path(), path) == ERROR_SUCCESS) {
+        earlier->Prepared.Release();
+        return true;
+    }
     error = WriteWhole(path, history);
     if (error != ERROR_SUCCESS) {
         if (problem)

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "settings/payee_history.h"
@@ -26,6 +27,26 @@ struct PayeeHistoryStamp {
     bool Known = false;
 };
 
+// An unfinished copy of the history written ahead of its save: deleted with its holder unless the
+// save moved it into place (Release).
+class PreparedHistoryCopy {
+public:
+    PreparedHistoryCopy() = default;
+    explicit PreparedHistoryCopy(std::wstring path) : path_(std::move(path)) {}
+    ~PreparedHistoryCopy();
+    PreparedHistoryCopy(PreparedHistoryCopy&& other) noexcept : path_(std::move(other.path_)) { other.path_.clear(); }
+    PreparedHistoryCopy& operator=(PreparedHistoryCopy&& other) noexcept;
+    PreparedHistoryCopy(const PreparedHistoryCopy&) = delete;
+    PreparedHistoryCopy& operator=(const PreparedHistoryCopy&) = delete;
+
+    bool Ready() const { return !path_.empty(); }
+    const std::wstring& Path() const { return path_; }
+    void Release() { path_.clear(); }
+
+private:
+    std::wstring path_;
+};
+
 struct PayeeHistoryRead {
     enum class State { Missing, Read, Damaged, Unreadable };
     State Outcome = State::Missing;
@@ -35,8 +56,10 @@ struct PayeeHistoryRead {
     std::string Problem;
     // Damaged: the dated name it is kept under when this run saves.
     std::wstring SetAsidePath;
-    // Read or Missing: History holds this run's payees already (MergeAhead).
+    // Read or Missing: History holds this run's payees already (MergeAhead), and Prepared, when
+    // ready, is a copy of it on the disk.
     bool Merged = false;
+    PreparedHistoryCopy Prepared;
 };
 
 // The history's path; false when the settings folder cannot be determined.
@@ -45,10 +68,11 @@ bool PayeeHistoryPath(const SettingsLocation& where, std::wstring* path);
 // Reads the history. A damaged one is left where it is until the next save.
 PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& now);
 
-// Merges the entries into a history read (or found missing) ahead of the save, which writes it as
-// it is when the file is still the one read (still missing); a history damaged or unreadable is
-// left as it is.
-void MergeAhead(PayeeHistoryRead& earlier, const PayeeLines& lines);
+// Merges the entries into a history read (or found missing) ahead of the save, and writes it to an
+// unfinished copy beside path (none when path is empty): the save moves that copy into place when
+// the file is still the one read (still missing). The lines' places (KnownAt) must come from this
+// reading. A history damaged or unreadable is left as it is.
+void MergeAhead(PayeeHistoryRead& earlier, const PayeeLines& lines, const std::wstring& path = std::wstring());
 
 // Merges the entries (lines as PayeeLine gives them) into the history on the disk (see above). A history found damaged is moved to
 // setAsidePath (or a dated name of now when empty) and a new one begins. False, with why in

@@ -250,9 +250,10 @@ TEST(PayeeHistoryFile, ASaveTakesOverItsReadingOnlyWhileTheFileIsUnchanged)
               ReadBytes(file));
 }
 
-// The run merges its payees into its reading while the user reads the summary: the save writes
-// that as it is while the file is unchanged (or still missing), and merges again into the file as
-// it is now when another run saved in between.
+// The run merges its payees into its reading and writes it beside the file while the user reads
+// the summary: the save moves that copy into place while the file is unchanged (or still missing),
+// and merges again into the file as it is now when another run saved in between. A copy no save
+// takes goes with its reading.
 TEST(PayeeHistoryFile, AHistoryMergedAheadIsWrittenOnlyWhileTheFileIsAsRead)
 {
     TemporaryFolder folder("payee-history-ahead-" + std::to_string(GetCurrentProcessId()));
@@ -263,26 +264,35 @@ TEST(PayeeHistoryFile, AHistoryMergedAheadIsWrittenOnlyWhileTheFileIsAsRead)
     auto lines = [](const char* name, const char* number) {
         return PayeeLines(std::vector<std::string>{PayeeLine(Entry("A", name, number))});
     };
+    auto entries = [&] { return FolderEntries(Wide(folder.Path())); };
 
     PayeeHistoryRead missing = ReadPayeeHistory(path, now);
     ASSERT_EQ(PayeeHistoryRead::State::Missing, missing.Outcome);
     const PayeeLines ann = lines("Ann", "11111111");
-    MergeAhead(missing, ann);
+    MergeAhead(missing, ann, path);
     EXPECT_TRUE(missing.Merged);
+    ASSERT_TRUE(missing.Prepared.Ready());
+    EXPECT_EQ(1u, entries().size());  // the copy, where no file is yet
     ASSERT_TRUE(SavePayeeHistory(path, ann, now, L"", &problem, &missing)) << problem;
     EXPECT_TRUE(missing.History.Empty());  // taken over, not merged twice
+    EXPECT_FALSE(missing.Prepared.Ready());
+    EXPECT_EQ(std::vector<std::wstring>{L"PAYEEHISTORY.TXT"}, entries());
 
     PayeeHistoryRead unchanged = ReadPayeeHistory(path, now);
     const PayeeLines bob = lines("Bob", "22222222");
-    MergeAhead(unchanged, bob);
+    MergeAhead(unchanged, bob, path);
     ASSERT_TRUE(SavePayeeHistory(path, bob, now, L"", &problem, &unchanged)) << problem;
     EXPECT_TRUE(unchanged.History.Empty());
+    EXPECT_EQ(std::vector<std::wstring>{L"PAYEEHISTORY.TXT"}, entries());
 
-    PayeeHistoryRead stale = ReadPayeeHistory(path, now);
-    const PayeeLines dee = lines("Dee", "44444444");
-    MergeAhead(stale, dee);
-    ASSERT_TRUE(SavePayeeHistory(path, lines("Cy", "33333333"), now, L"", &problem)) << problem;
-    ASSERT_TRUE(SavePayeeHistory(path, dee, now, L"", &problem, &stale)) << problem;
+    {
+        PayeeHistoryRead stale = ReadPayeeHistory(path, now);
+        const PayeeLines dee = lines("Dee", "44444444");
+        MergeAhead(stale, dee, path);
+        ASSERT_TRUE(SavePayeeHistory(path, lines("Cy", "33333333"), now, L"", &problem)) << problem;
+        ASSERT_TRUE(SavePayeeHistory(path, dee, now, L"", &problem, &stale)) << problem;
+    }
+    EXPECT_EQ(std::vector<std::wstring>{L"PAYEEHISTORY.TXT"}, entries());
 
     EXPECT_EQ("Payee history 1\r\n"
               "A\tANN\tAnn\t123456\t11111111\t\t2026-12-07\r\n"
@@ -292,12 +302,22 @@ TEST(PayeeHistoryFile, AHistoryMergedAheadIsWrittenOnlyWhileTheFileIsAsRead)
               "End 4\r\n",
               ReadBytes(file));
 
+    // Cancelled: the copy goes with the reading, and the file stays as it was.
+    {
+        PayeeHistoryRead cancelled = ReadPayeeHistory(path, now);
+        MergeAhead(cancelled, lines("Eve", "55555555"), path);
+        EXPECT_EQ(2u, entries().size());
+    }
+    EXPECT_EQ(std::vector<std::wstring>{L"PAYEEHISTORY.TXT"}, entries());
+    EXPECT_EQ(4u, ReadPayeeHistory(path, now).History.Size());
+
     // A history found damaged is not merged into: the save begins a new one.
     WriteBytes(file, "not a history\r\n");
     PayeeHistoryRead damaged = ReadPayeeHistory(path, now);
     ASSERT_EQ(PayeeHistoryRead::State::Damaged, damaged.Outcome);
-    MergeAhead(damaged, ann);
+    MergeAhead(damaged, ann, path);
     EXPECT_FALSE(damaged.Merged);
+    EXPECT_FALSE(damaged.Prepared.Ready());
 }
 
 TEST(SummaryMoney, PenceAreShownWithThousandsAndTwoDecimals)
