@@ -128,8 +128,9 @@ public:
             Raise(E_OUTOFMEMORY);
         return copy;
     }
-    // Length in UTF-16 units; 0 for a null BSTR.
-    UINT Length() const { return text_ ? SysStringLen(text_) : 0; }
+    // Length in UTF-16 units; 0 for a null BSTR. Read from the byte count before the text, as
+    // SysStringLen does, without the call for every text of every payment.
+    UINT Length() const { return text_ ? reinterpret_cast<const UINT*>(text_)[-1] / sizeof(OLECHAR) : 0; }
     // Never null: a null BSTR reads as the empty text.
     const wchar_t* Text() const { return text_ ? text_ : L""; }
 

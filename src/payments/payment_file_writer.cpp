@@ -84,6 +84,12 @@ void PaymentFileWriter::NoteAmount(const char* text, std::size_t length)
     totals_.TotalPence = pence;
 }
 
+void PaymentFileWriter::WriteRecordLine(const char* bytes, std::size_t count, bool passed)
+{
+    Put(bytes, count);
+    EndRecord(passed);
+}
+
 void PaymentFileWriter::EndRecord(bool passed)
 {
     EndLine();

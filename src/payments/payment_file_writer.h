@@ -45,6 +45,11 @@ public:
     void Write(const char* bytes, std::size_t count);
     // Ends the current line with CR LF, whatever the platform's own line end.
     void EndLine();
+    // Bytes of a record, which hold no line feed (the record writers make every line break in a
+    // field a space): written as they are, without a search for one.
+    void WriteRecordBytes(const char* bytes, std::size_t count) { Put(bytes, count); }
+    // The last of them, then the record's CR LF; counted as EndRecord counts it.
+    void WriteRecordLine(const char* bytes, std::size_t count, bool passed);
     // The current record's amount field, as written.
     void NoteAmount(const char* text, std::size_t length);
     // Ends the current record's line and counts the record (failed when a check failed).

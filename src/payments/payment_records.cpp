@@ -123,8 +123,8 @@ public:
     // Writes what is left of the record and ends its line.
     void Finish(bool valid)
     {
-        Flush();
-        file_.EndRecord(valid);
+        file_.WriteRecordLine(buffer_, used_, valid);
+        used_ = 0;
     }
 
 private:
@@ -149,7 +149,7 @@ private:
     }
     void Flush()
     {
-        file_.Write(buffer_, used_);
+        file_.WriteRecordBytes(buffer_, used_);
         used_ = 0;
     }
 

@@ -145,6 +145,23 @@ TEST_F(LintroveRecordTest, RtiReferenceIsPaddedToFourCharacters)
     EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,    \r\n", Lintrove(payment).Bytes);
 }
 
+// The one field without a bound: a record longer than the writer gathers goes out in pieces, still
+// one line, its line breaks spaces, and is counted once.
+TEST_F(LintroveRecordTest, ARecordLongerThanTheWritersBufferIsOneLine)
+{
+    PaymentData payment = LintroveExample();
+    payment.OffersRti = true;
+    payment.IsRti = 1;
+    payment.RtiReference = L"/" + std::wstring(6000, L'R') + L"\r\n" + std::wstring(3000, L'S');
+    const WrittenRecord written = Lintrove(payment);
+    EXPECT_EQ("123456,01234567,J. SMITH & CO,1234.50,INV 1001,/" + std::string(6000, 'R') + "  " +
+                  std::string(3000, 'S') + "\r\n",
+              written.Bytes);
+    EXPECT_FALSE(written.Valid);
+    EXPECT_EQ(1, written.Totals.Records);
+    EXPECT_EQ(1, written.Totals.FailedRecords);
+}
+
 TEST_F(LintroveRecordTest, RtiReferenceTheCodePageCannotHoldIsInvalid)
 {
     PaymentData payment = LintroveExample();
