@@ -111,12 +111,13 @@ void ExportSummary::Add(long index, bool passed)
             loaded.LoadString(platform::ResourceModule(), IDS_RESULT_BASE + static_cast<unsigned int>(code));
             text = resultTexts_.emplace(code, std::string(static_cast<const char*>(loaded))).first;
         }
-        facts_.Failures.push_back(SummaryFailure{index + 1, note.Payee.Name, text->second});
+        facts_.Failures.push_back(SummaryFailure{index + 1, Utf8FromWide(note.PayeeName), text->second});
     }
     if (!check_)
         return;
     if (!batched) {
-        check_->Add(note.Payee, passed);
+        PayeeOf(note, payee_);
+        check_->Add(payee_, passed);
         return;
     }
     batch.Passed[batch.Used] = passed;
@@ -130,9 +131,12 @@ void ExportSummary::SendBatch()
     if (batch.Used == 0)
         return;
     PayeeCheck* check = check_.get();
-    batch.Ticket = lane_->Post([check, &batch, count = batch.Used] {
-        for (std::size_t i = 0; i < count; ++i)
-            check->Add(batch.Notes[i].Payee, batch.Passed[i]);
+    NotedPayee* payee = &payee_;
+    batch.Ticket = lane_->Post([check, payee, &batch, count = batch.Used] {
+        for (std::size_t i = 0; i < count; ++i) {
+            PayeeOf(batch.Notes[i], *payee);
+            check->Add(*payee, batch.Passed[i]);
+        }
     });
     batch.Used = 0;
     filling_ = (filling_ + 1) % batches_.size();

@@ -90,4 +90,6 @@ private:
     std::size_t filling_ = 0;
     // Without a lane (or a check), every payment is noted here.
     PaymentNote note_;
+    // The payee the check compares, made from each note in turn (in the lane while there is one).
+    NotedPayee payee_;
 };

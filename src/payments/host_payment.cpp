@@ -90,10 +90,10 @@ public:
     NotingValues(PaymentValues& payment, PaymentNote& note) : payment_(payment), note_(note)
     {
         // Cleared, not replaced: the texts keep their room from payment to payment.
-        note_.Payee.Name.clear();
-        note_.Payee.Details.SortCode.clear();
-        note_.Payee.Details.AccountNumber.clear();
-        note_.Payee.Details.RollNumber.clear();
+        note_.PayeeName.clear();
+        note_.PayeeSortCode.clear();
+        note_.PayeeAccountNumber.clear();
+        note_.PayeeRollNumber.clear();
         note_.Amount = 0;
         note_.ResultCode = 0;
         note_.RtiResultCode = 0;
@@ -104,33 +104,17 @@ public:
         const PaymentTextView view = payment_.Read(which);
         switch (which) {
         case PaymentText::PayeeAccountName:
-            Utf8FromWideInto({view.Text, view.Length}, &note_.Payee.Name);
+            note_.PayeeName.assign(view.Text, view.Length);
             break;
         case PaymentText::PayeeSortCode:
-            note_.Payee.Details.SortCode.clear();
-            for (std::size_t i = 0; i < view.Length; ++i) {
-                if (view.Text[i] >= L'0' && view.Text[i] <= L'9')
-                    note_.Payee.Details.SortCode += static_cast<char>(view.Text[i]);
-            }
+            note_.PayeeSortCode.assign(view.Text, view.Length);
             break;
         case PaymentText::PayeeAccountNumber:
-            Utf8FromWideInto({view.Text, view.Length}, &scratch_);
-            NormalAccountNumberInto(scratch_, note_.Payee.Details.AccountNumber);
+            note_.PayeeAccountNumber.assign(view.Text, view.Length);
             break;
-        case PaymentText::PayeeRollNumber: {
-            Utf8FromWideInto({view.Text, view.Length}, &scratch_);
-            for (char& c : scratch_) {
-                if (c >= 'a' && c <= 'z')
-                    c = static_cast<char>(c - 'a' + 'A');
-            }
-            const std::size_t first = scratch_.find_first_not_of(' ');
-            const std::size_t last = scratch_.find_last_not_of(' ');
-            if (first == std::string::npos)
-                note_.Payee.Details.RollNumber.clear();
-            else
-                note_.Payee.Details.RollNumber.assign(scratch_, first, last - first + 1);
+        case PaymentText::PayeeRollNumber:
+            note_.PayeeRollNumber.assign(view.Text, view.Length);
             break;
-        }
         default:
             break;
         }
@@ -156,10 +140,34 @@ public:
 private:
     PaymentValues& payment_;
     PaymentNote& note_;
-    std::string scratch_;
 };
 
 }  // namespace
+
+void PayeeOf(const PaymentNote& note, NotedPayee& payee)
+{
+    Utf8FromWideInto(note.PayeeName, &payee.Name);
+    payee.Details.SortCode.clear();
+    for (const wchar_t unit : note.PayeeSortCode) {
+        if (unit >= L'0' && unit <= L'9')
+            payee.Details.SortCode += static_cast<char>(unit);
+    }
+    std::string& text = payee.Details.RollNumber;  // room for the account number's UTF-8 first
+    Utf8FromWideInto(note.PayeeAccountNumber, &text);
+    NormalAccountNumberInto(text, payee.Details.AccountNumber);
+    Utf8FromWideInto(note.PayeeRollNumber, &text);
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        text.clear();
+        return;
+    }
+    text.erase(text.find_last_not_of(' ') + 1);
+    text.erase(0, first);
+}
 
 bool WriteLintroveRecord(PaymentFileWriter& file, ITolvarBankPayment* payment, PaymentNote& note)
 {

@@ -307,6 +307,22 @@ TEST_F(PaymentSummaryTest, FailedPaymentsAreListedWithTheirTextsAndOnlyThoseThat
     EXPECT_EQ("1", fields[8]);
 }
 
+// The payee is kept as the history compares it: the sort code's digits, a short account number
+// with zeros in front, the roll number in capitals without the spaces at its ends.
+TEST_F(PaymentSummaryTest, PayeesAreRememberedInTheFormTheyAreComparedIn)
+{
+    const ModuleRun run = Run({Payee(L"Northern Water", L"30 40 50", L"2222333 ", 1250, L"  ab 7  ")});
+
+    EXPECT_EQ(0, run.Status);
+    EXPECT_EQ("Payee history 1\r\n" + HistoryLine("NORTHERNWATER", "Northern Water", "304050\t02222333\tAB 7") +
+                  "End 1\r\n",
+              ReadBytes(HistoryPath()));
+    // Paid again as the host gives it: known and unchanged.
+    const ModuleRun again = Run({Payee(L"Northern Water", L"30-40-50", L"2222333", 1250, L"AB 7")});
+    ASSERT_EQ(1u, again.Summaries.size());
+    EXPECT_EQ(std::string::npos, again.Summaries[0].find("Payees to check")) << again.Summaries[0];
+}
+
 TEST_F(PaymentSummaryTest, TheLedgerwaySummaryGivesTheDebitDate)
 {
     const ModuleRun run = Run(ThreePayees(), ExportLayout::Ledgerway);
