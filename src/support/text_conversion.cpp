@@ -119,12 +119,16 @@ void Utf8FromWideInto(std::wstring_view wide, std::string* utf8)
 {
     utf8->clear();
     // Most texts are plain ASCII, which is its own UTF-8.
+    // Written into the text's own room: the export's payee check converts every payee's texts
+    // beside the payment loop, and an allocation there would take the heap's lock from the loop.
     if (IsAscii(wide)) {
         try {
-            utf8->assign(wide.begin(), wide.end());
+            utf8->resize(wide.size());
         } catch (const std::bad_alloc&) {
             Raise(E_OUTOFMEMORY);
         }
+        for (std::size_t i = 0; i < wide.size(); ++i)
+            (*utf8)[i] = static_cast<char>(wide[i]);
         return;
     }
     const int length = Units(wide.size());
