@@ -177,6 +177,38 @@ DWORD WriteCopy(const std::wstring& path, const PayeeHistory& history, std::wstr
     return error;
 }
 
+// Unfinished copies beside path that a run stopped midway left behind (their names carry the
+// process that wrote them, and it no longer runs): they are no history and would stay for good.
+// This process's own copies may be another run's in flight.
+void RemoveLeftCopies(const std::wstring& path)
+{
+    const std::wstring folder = path.substr(0, path.rfind(L'\\') + 1);
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((path + L".*.partial").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    const std::wstring prefix = FileName(path) + L".";
+    do {
+        const std::wstring name = found.cFileName;
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const DWORD writer = static_cast<DWORD>(std::wcstoul(name.c_str() + prefix.size(), nullptr, 10));
+        if (writer == 0 || writer == GetCurrentProcessId())
+            continue;
+        if (const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, writer)) {
+            DWORD exitCode = 0;
+            const bool running = GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
+            CloseHandle(process);
+            if (running)
+                continue;
+        } else if (GetLastError() != ERROR_INVALID_PARAMETER) {
+            continue;  // it runs, under another user: not this run's to judge
+        }
+        DeleteFileW((folder + name).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
 // Moves the unfinished copy over path; a scanner holding the new file a moment is waited for.
 DWORD MoveIntoPlace(const std::wstring& unfinished, const std::wstring& path)
 {
@@ -302,6 +334,7 @@ bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const S
                 "the payee history " + Utf8FromWide(path) + " could not be locked: " + SystemErrorText(error) + ".";
         return false;
     }
+    RemoveLeftCopies(path);
     // Read again under the lock: another run may have saved since this one read.
     const bool readBefore = earlier && earlier->Outcome == PayeeHistoryRead::State::Read;
     PayeeHistory history;

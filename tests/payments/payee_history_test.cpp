@@ -320,6 +320,28 @@ TEST(PayeeHistoryFile, AHistoryMergedAheadIsWrittenOnlyWhileTheFileIsAsRead)
     EXPECT_FALSE(damaged.Prepared.Ready());
 }
 
+// A save stopped midway (its process ended) leaves an unfinished copy; the next save removes it,
+// and leaves alone the copies of a process that still runs, this one's among them.
+TEST(PayeeHistoryFile, ASaveRemovesTheCopiesStoppedRunsLeft)
+{
+    TemporaryFolder folder("payee-history-left-" + std::to_string(GetCurrentProcessId()));
+    const std::string file = folder.File("PAYEEHISTORY.TXT");
+    const std::string ours = file + "." + std::to_string(GetCurrentProcessId()) + "-1-0.partial";
+    WriteBytes(file + ".4000000000-7-0.partial", "Payee history 1\r\nA\tHALF");
+    WriteBytes(ours, "Payee history 1\r\n");
+    WriteBytes(file + ".notes.partial", "someone's");
+    SYSTEMTIME now{};
+    std::string problem;
+    ASSERT_TRUE(SavePayeeHistory(Wide(file), std::vector<std::string>{PayeeLine(Entry("A", "Ann", "11111111"))}, now,
+                                 L"", &problem))
+        << problem;
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"PAYEEHISTORY.TXT",
+                                   Wide("PAYEEHISTORY.TXT." + std::to_string(GetCurrentProcessId()) + "-1-0.partial"),
+                                   L"PAYEEHISTORY.TXT.notes.partial"}),
+        FolderEntries(Wide(folder.Path())));
+}
+
 TEST(SummaryMoney, PenceAreShownWithThousandsAndTwoDecimals)
 {
     EXPECT_EQ("0.00", FormatPence(0));
