@@ -100,3 +100,25 @@ TEST(TextConversionTest, FailuresAreRaisedAsHresults)
     std::string exact;
     EXPECT_EQ(E_OUTOFMEMORY, RaisedBy([&] { ExactAnsiFromWide(wide, &exact); }));
 }
+
+// A text converted into one that has the room allocates nothing: the payee check converts every
+// payee's name beside the payment loop, which an allocation would hold up at the heap's lock.
+TEST(TextConversionTest, AConversionIntoATextWithRoomAllocatesNothing)
+{
+    std::string utf8;
+    std::string ascii;
+    ascii.reserve(64);
+    Utf8FromWideInto(L"Northern Timber Merchants Limited", &utf8);
+    Utf8FromWideInto(L"Caf\u00E9 of the Northern Timber Merchants", &utf8);
+    bool refused = false;
+    {
+        AllocationsFail counting(1);  // Refused() once one allocation is made
+        Utf8FromWideInto(L"Green-Field Farms and Timber Merchants", &utf8);
+        ascii = utf8;  // within the room reserved above
+        Utf8FromWideInto(L"Caf\u00E9 Rouge", &utf8);
+        refused = AllocationsFail::Refused();
+    }
+    EXPECT_FALSE(refused);
+    EXPECT_EQ("Green-Field Farms and Timber Merchants", ascii);
+    EXPECT_EQ("Caf\xC3\xA9 Rouge", utf8);
+}
