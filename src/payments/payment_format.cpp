@@ -81,6 +81,20 @@ size_t DecimalDigits(std::uint64_t number, char (&digits)[kDigitCapacity])
     return count;
 }
 
+// value / 2^shift (shift at least 0) rounded to nearest, ties to even. From 62 bits of shift on, a
+// value below 2^60 is under a half and rounds to zero.
+std::uint64_t ShiftedRightRounded(std::uint64_t value, int shift)
+{
+    if (shift == 0)
+        return value;
+    if (shift >= 62)
+        return 0;
+    const std::uint64_t whole = value >> shift;
+    const std::uint64_t rest = value & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    return rest > half || (rest == half && (whole & 1)) ? whole + 1 : whole;
+}
+
 // The amount in hundredths, rounded to nearest with ties to even, as decimal digits; returns how many.
 size_t Hundredths(double magnitude, char (&digits)[kDigitCapacity])
 {
@@ -94,17 +108,7 @@ size_t Hundredths(double magnitude, char (&digits)[kDigitCapacity])
     if (exponent >= 0)
         return DecimalDigits(ShiftedLeft(scaled, exponent), digits);
 
-    const int shift = -exponent;
-    std::uint64_t whole = 0;
-    if (shift < 62) {
-        whole = scaled >> shift;
-        const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
-        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-        if (rest > half || (rest == half && (whole & 1)))
-            ++whole;
-    }
-    // From 62 bits of shift on, the value is below half a hundredth and rounds to zero.
-    return DecimalDigits(whole, digits);
+    return DecimalDigits(ShiftedRightRounded(scaled, -exponent), digits);
 }
 
 int CopyText(const char* from, char (&to)[kAmountTextSize])
@@ -128,17 +132,7 @@ bool FormatUsualAmount(double amount, char (&text)[kAmountTextSize], int* length
     const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
     const int shift = 1075 - biasedExponent;
     const std::uint64_t scaled = mantissa * 100;  // below 2^60
-    std::uint64_t whole = 0;
-    if (shift == 0) {
-        whole = scaled;
-    } else if (shift < 62) {
-        // To nearest, ties to even.
-        whole = scaled >> shift;
-        const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
-        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-        if (rest > half || (rest == half && (whole & 1)))
-            ++whole;
-    }
+    std::uint64_t whole = ShiftedRightRounded(scaled, shift);
     char reversed[24];
     int count = 0;
     do {
