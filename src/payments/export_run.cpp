@@ -148,10 +148,10 @@ bool WriteRecords(PaymentFileWriter& writer, ITolvarBankPayments* payments, long
         ComPtr<ITolvarBankPayment> payment;
         if (FAILED(payments->Item(index, payment.Put())) || !payment)
             return false;
-        PaymentNote& note = summary.NextNote();
+        PaymentNotes& notes = summary.NextNote();
         const bool passed = options.UseLedgerwayLayout
-                                ? WriteLedgerwayRecord(writer, payment.Get(), debitDateText, remittanceCharacter, note)
-                                : WriteLintroveRecord(writer, payment.Get(), note);
+                                ? WriteLedgerwayRecord(writer, payment.Get(), debitDateText, remittanceCharacter, notes)
+                                : WriteLintroveRecord(writer, payment.Get(), notes);
         summary.Add(index, passed);
     }
     return true;
@@ -172,7 +172,7 @@ HRESULT WriteAndCommit(long& status, ITolvarBankPayments* payments, const RunOpt
     // The payee check and the file's hash run beside the loop that asks the host for payments.
     BackgroundLane lane;
     const long count = CountOf(payments);
-    summary.Begin(&lane, count);
+    summary.Begin(lane, count);
     Sha256 digest(&lane);
     PaymentFileWriter writer(file.Get(), &digest);
     const bool wholeBatch = WriteRecords(writer, payments, count, options, summary);

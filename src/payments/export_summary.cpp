@@ -46,9 +46,9 @@ ExportSummary::ExportSummary(SettingsLocation settings, std::string accountKey, 
 
 ExportSummary::~ExportSummary() = default;
 
-void ExportSummary::Begin(BackgroundLane* lane, long payments)
+void ExportSummary::Begin(BackgroundLane& lane, long payments)
 {
-    lane_ = lane;
+    lane_ = &lane;
     int flag = 1;
     if (ReadSettingFlag(settings_, kShowSummaryKey, &flag))
         showAlways_ = flag != 0;
@@ -84,25 +84,28 @@ void ExportSummary::Begin(BackgroundLane* lane, long payments)
     }
 }
 
-PaymentNote& ExportSummary::NextNote()
+PaymentNotes& ExportSummary::NextNote()
 {
-    if (!lane_ || !check_)
-        return note_;
-    NoteBatch& batch = batches_[filling_];
-    if (batch.Used == 0 && batch.Ticket != 0)
-        lane_->WaitFor(batch.Ticket);
-    if (batch.Notes.size() == batch.Used) {
-        batch.Notes.emplace_back();
-        batch.Passed.push_back(false);
+    if (!check_) {
+        unchecked_.Clear();
+        unchecked_.Start();
+        return unchecked_;
     }
-    return batch.Notes[batch.Used];
+    NoteBatch& batch = batches_[filling_];
+    if (batch.Ticket != 0) {
+        lane_->WaitFor(batch.Ticket);
+        batch.Ticket = 0;
+        batch.Notes.Clear();
+    }
+    batch.Notes.Start();
+    return batch.Notes;
 }
 
 void ExportSummary::Add(long index, bool passed)
 {
-    const bool batched = lane_ && check_;
-    NoteBatch& batch = batches_[filling_];
-    const PaymentNote& note = batched ? batch.Notes[batch.Used] : note_;
+    PaymentNotes& notes = check_ ? batches_[filling_].Notes : unchecked_;
+    PaymentNote& note = notes.Last();
+    note.Passed = passed;
     if (!passed && facts_.Failures.size() < kSummaryListLimit) {
         const long code = note.ResultCode != 0 ? note.ResultCode : note.RtiResultCode;
         auto text = resultTexts_.find(code);
@@ -111,41 +114,33 @@ void ExportSummary::Add(long index, bool passed)
             loaded.LoadString(platform::ResourceModule(), IDS_RESULT_BASE + static_cast<unsigned int>(code));
             text = resultTexts_.emplace(code, std::string(static_cast<const char*>(loaded))).first;
         }
-        facts_.Failures.push_back(SummaryFailure{index + 1, Utf8FromWide(note.PayeeName), text->second});
+        facts_.Failures.push_back(
+            SummaryFailure{index + 1, Utf8FromWide(notes.Text(note, PaymentNote::PayeeName)), text->second});
     }
-    if (!check_)
-        return;
-    if (!batched) {
-        PayeeOf(note, payee_);
-        check_->Add(payee_, passed);
-        return;
-    }
-    batch.Passed[batch.Used] = passed;
-    if (++batch.Used == kBatchNotes)
+    if (check_ && notes.Size() == kBatchNotes)
         SendBatch();
 }
 
 void ExportSummary::SendBatch()
 {
     NoteBatch& batch = batches_[filling_];
-    if (batch.Used == 0)
+    if (batch.Notes.Size() == 0 || batch.Ticket != 0)
         return;
     PayeeCheck* check = check_.get();
     NotedPayee* payee = &payee_;
-    batch.Ticket = lane_->Post([check, payee, &batch, count = batch.Used] {
+    const PaymentNotes* notes = &batch.Notes;
+    batch.Ticket = lane_->Post([check, payee, notes] {
+        const std::size_t count = notes->Size();
         for (std::size_t i = 0; i < count; ++i) {
-            PayeeOf(batch.Notes[i], *payee);
-            check->Add(*payee, batch.Passed[i]);
+            PayeeOf(*notes, i, *payee);
+            check->Add(*payee, (*notes)[i].Passed);
         }
     });
-    batch.Used = 0;
     filling_ = (filling_ + 1) % batches_.size();
 }
 
 void ExportSummary::EndPayments()
 {
-    if (!lane_)
-        return;
     if (check_) {
         SendBatch();
         lane_->Wait();
@@ -180,7 +175,7 @@ bool ExportSummary::Confirm(const wchar_t* path, HWND owner)
 {
     const std::string text = Text(path);
     // The save then only writes it, when the file is still the one read.
-    if (lane_ && check_ && history_) {
+    if (check_ && history_) {
         PayeeHistoryRead* history = history_.get();
         const PayeeCheck* check = check_.get();
         const std::wstring* path = &historyPath_;
@@ -199,12 +194,10 @@ void ExportSummary::Saved(const wchar_t* writtenPath, const std::string& sha256)
         // The save takes over this run's reading when the file is unchanged; else it reads it again.
         std::string problem = "the payees could not be merged into it.";
         bool merged = true;
-        if (lane_) {
-            try {
-                lane_->Wait();
-            } catch (...) {
-                merged = false;
-            }
+        try {
+            lane_->Wait();
+        } catch (...) {
+            merged = false;
         }
         if (!merged ||
             !SavePayeeHistory(historyPath_, check_->Remembered(), now_, setAsidePath_, &problem, history_.get()))

@@ -33,13 +33,12 @@ public:
     ExportSummary(const ExportSummary&) = delete;
     ExportSummary& operator=(const ExportSummary&) = delete;
 
-    // Reads the settings and the paying account's payee history. The payees are checked in lane
-    // (null: at once, in Add), where the history to save is also made while the summary is shown;
-    // the lane must last until Saved, or until the run ends without it.
-    // payments: the batch's size, as the host gave it.
-    void Begin(BackgroundLane* lane = nullptr, long payments = 0);
-    // Where the next payment is noted as it is written; Add then takes it.
-    PaymentNote& NextNote();
+    // Reads the settings and the paying account's payee history. The payees are checked in lane,
+    // where the history to save is also made while the summary is shown; the lane must last until
+    // Saved, or until the run ends without it. payments: the batch's size, as the host gave it.
+    void Begin(BackgroundLane& lane, long payments);
+    // Where the next payment is noted as it is written (in the note last started); Add then takes it.
+    PaymentNotes& NextNote();
     // The payment noted in NextNote, as written; index 0 is the batch's first.
     void Add(long index, bool passed);
     // After the last payment: waits until every payee is checked, and raises what failed there.
@@ -76,11 +75,10 @@ private:
 
     // The payments' notes, on their way to the lane's payee check a batch at a time: one is
     // filled while the others are checked, enough of them to ride out a moment when the lane falls
-    // behind. Their texts keep their room from batch to batch.
-    struct NoteBatch {
-        std::vector<PaymentNote> Notes;
-        std::vector<bool> Passed;
-        std::size_t Used = 0;
+    // behind. They keep their room from batch to batch.
+    // Each on cache lines of its own: the loop writes one while the lane reads another.
+    struct alignas(64) NoteBatch {
+        PaymentNotes Notes;
         BackgroundLane::Ticket Ticket = 0;
     };
     static constexpr std::size_t kBatchNotes = 1024;
@@ -88,8 +86,8 @@ private:
     BackgroundLane* lane_ = nullptr;
     std::array<NoteBatch, 8> batches_;
     std::size_t filling_ = 0;
-    // Without a lane (or a check), every payment is noted here.
-    PaymentNote note_;
+    // With the payee check off, each payment is noted here in turn, for the failures' names.
+    PaymentNotes unchecked_;
     // The payee the check compares, made from each note in turn (in the lane while there is one).
     NotedPayee payee_;
 };

@@ -1,5 +1,8 @@
 #include "payments/host_payment.h"
 
+#include <cstdint>
+#include <new>
+
 #include "core/com_ptr.h"
 #include "support/hresult.h"
 #include "support/text_conversion.h"
@@ -87,33 +90,23 @@ private:
 // Passes everything through to the payment and keeps what the summary needs.
 class NotingValues final : public PaymentValues {
 public:
-    NotingValues(PaymentValues& payment, PaymentNote& note) : payment_(payment), note_(note)
-    {
-        // Cleared, not replaced: the texts keep their room from payment to payment.
-        note_.PayeeName.clear();
-        note_.PayeeSortCode.clear();
-        note_.PayeeAccountNumber.clear();
-        note_.PayeeRollNumber.clear();
-        note_.Amount = 0;
-        note_.ResultCode = 0;
-        note_.RtiResultCode = 0;
-    }
+    NotingValues(PaymentValues& payment, PaymentNotes& notes) : payment_(payment), notes_(notes) {}
 
     PaymentTextView Read(PaymentText which) override
     {
         const PaymentTextView view = payment_.Read(which);
         switch (which) {
         case PaymentText::PayeeAccountName:
-            note_.PayeeName.assign(view.Text, view.Length);
+            notes_.Keep(PaymentNote::PayeeName, view.Text, view.Length);
             break;
         case PaymentText::PayeeSortCode:
-            note_.PayeeSortCode.assign(view.Text, view.Length);
+            notes_.Keep(PaymentNote::PayeeSortCode, view.Text, view.Length);
             break;
         case PaymentText::PayeeAccountNumber:
-            note_.PayeeAccountNumber.assign(view.Text, view.Length);
+            notes_.Keep(PaymentNote::PayeeAccountNumber, view.Text, view.Length);
             break;
         case PaymentText::PayeeRollNumber:
-            note_.PayeeRollNumber.assign(view.Text, view.Length);
+            notes_.Keep(PaymentNote::PayeeRollNumber, view.Text, view.Length);
             break;
         default:
             break;
@@ -122,40 +115,65 @@ public:
     }
     double ReadAmount() override
     {
-        note_.Amount = payment_.ReadAmount();
-        return note_.Amount;
+        const double amount = payment_.ReadAmount();
+        notes_.Last().Amount = amount;
+        return amount;
     }
     bool IsRtiPayment() override { return payment_.IsRtiPayment(); }
     void PutResultCode(long code) override
     {
-        note_.ResultCode = code;
+        notes_.Last().ResultCode = code;
         payment_.PutResultCode(code);
     }
     void PutRtiResultCode(long code) override
     {
-        note_.RtiResultCode = code;
+        notes_.Last().RtiResultCode = code;
         payment_.PutRtiResultCode(code);
     }
 
 private:
     PaymentValues& payment_;
-    PaymentNote& note_;
+    PaymentNotes& notes_;
 };
 
 }  // namespace
 
-void PayeeOf(const PaymentNote& note, NotedPayee& payee)
+PaymentNote& PaymentNotes::Start()
 {
-    Utf8FromWideInto(note.PayeeName, &payee.Name);
+    if (used_ == notes_.size())
+        notes_.emplace_back();
+    PaymentNote& note = notes_[used_++];
+    note = PaymentNote();
+    return note;
+}
+
+void PaymentNotes::MakeRoom(std::size_t length)
+{
+    if (length > SIZE_MAX / sizeof(wchar_t) - textUsed_)
+        throw std::bad_alloc();
+    std::size_t room = textRoom_ < 4096 ? 4096 : textRoom_;
+    while (room - textUsed_ < length)
+        room = room > SIZE_MAX / sizeof(wchar_t) / 2 ? textUsed_ + length : room * 2;
+    std::unique_ptr<wchar_t[]> texts(new wchar_t[room]);
+    if (textUsed_ > 0)
+        std::memcpy(texts.get(), texts_.get(), textUsed_ * sizeof(wchar_t));
+    texts_ = std::move(texts);
+    textRoom_ = room;
+}
+
+void PayeeOf(const PaymentNotes& notes, std::size_t at, NotedPayee& payee)
+{
+    const PaymentNote& note = notes[at];
+    Utf8FromWideInto(notes.Text(note, PaymentNote::PayeeName), &payee.Name);
     payee.Details.SortCode.clear();
-    for (const wchar_t unit : note.PayeeSortCode) {
+    for (const wchar_t unit : notes.Text(note, PaymentNote::PayeeSortCode)) {
         if (unit >= L'0' && unit <= L'9')
             payee.Details.SortCode += static_cast<char>(unit);
     }
     std::string& text = payee.Details.RollNumber;  // room for the account number's UTF-8 first
-    Utf8FromWideInto(note.PayeeAccountNumber, &text);
+    Utf8FromWideInto(notes.Text(note, PaymentNote::PayeeAccountNumber), &text);
     NormalAccountNumberInto(text, payee.Details.AccountNumber);
-    Utf8FromWideInto(note.PayeeRollNumber, &text);
+    Utf8FromWideInto(notes.Text(note, PaymentNote::PayeeRollNumber), &text);
     for (char& c : text) {
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
@@ -169,18 +187,18 @@ void PayeeOf(const PaymentNote& note, NotedPayee& payee)
     text.erase(0, first);
 }
 
-bool WriteLintroveRecord(PaymentFileWriter& file, ITolvarBankPayment* payment, PaymentNote& note)
+bool WriteLintroveRecord(PaymentFileWriter& file, ITolvarBankPayment* payment, PaymentNotes& notes)
 {
     HostPaymentValues values(payment);
-    NotingValues noting(values, note);
+    NotingValues noting(values, notes);
     return WriteLintroveRecord(file, noting);
 }
 
 bool WriteLedgerwayRecord(PaymentFileWriter& file, ITolvarBankPayment* payment, const CString& debitDateText,
-                          char remittanceCharacter, PaymentNote& note)
+                          char remittanceCharacter, PaymentNotes& notes)
 {
     HostPaymentValues values(payment);
-    NotingValues noting(values, note);
+    NotingValues noting(values, notes);
     return WriteLedgerwayRecord(file, noting, debitDateText, remittanceCharacter);
 }
 

@@ -442,3 +442,55 @@ TEST_F(LedgerwayRecordTest, OnlyTheBenRefThatGoesIntoTheFileIsChecked)
     payment.PayerAccountName = std::wstring(17, L'A') + L"\u0141";
     EXPECT_NE(0, Ledgerway(payment).ResultCode);
 }
+
+// The notes the summary keeps of each payment written: every payment's texts as the host gave
+// them, however long, whatever they hold, when the notes' block had to grow between them.
+TEST(PaymentNotesTest, EachPaymentKeepsItsOwnTextsAcrossGrowthAndClearing)
+{
+    PaymentNotes notes;
+    const std::wstring awkward(L"A, B\r\nC\0D\x7f", 10);
+    const std::wstring longName(9000, L'\x00e9');  // more than the first room, twice over
+    for (int round = 0; round < 2; ++round) {
+        notes.Clear();
+        notes.Start();
+        notes.Keep(PaymentNote::PayeeName, awkward.data(), awkward.size());
+        notes.Keep(PaymentNote::PayeeSortCode, L"12-34-56", 8);
+        notes.Last().Amount = 0.1;
+        notes.Last().ResultCode = 7;
+        notes.Start();
+        notes.Keep(PaymentNote::PayeeName, longName.data(), longName.size());
+        notes.Keep(PaymentNote::PayeeRollNumber, L"", 0);
+        notes.Start();
+        notes.Keep(PaymentNote::PayeeAccountNumber, longName.data(), longName.size());
+        notes.Keep(PaymentNote::PayeeName, L"Last", 4);
+
+        ASSERT_EQ(3u, notes.Size());
+        EXPECT_EQ(awkward, notes.Text(notes[0], PaymentNote::PayeeName));
+        EXPECT_EQ(L"12-34-56", notes.Text(notes[0], PaymentNote::PayeeSortCode));
+        EXPECT_EQ(L"", notes.Text(notes[0], PaymentNote::PayeeAccountNumber));  // never read: empty
+        EXPECT_EQ(0.1, notes[0].Amount);
+        EXPECT_EQ(7, notes[0].ResultCode);
+        EXPECT_EQ(longName, notes.Text(notes[1], PaymentNote::PayeeName));
+        EXPECT_EQ(0, notes[1].ResultCode);  // a started note keeps nothing of the one before
+        EXPECT_EQ(L"", notes.Text(notes[1], PaymentNote::PayeeRollNumber));
+        EXPECT_EQ(longName, notes.Text(notes[2], PaymentNote::PayeeAccountNumber));
+        EXPECT_EQ(L"Last", notes.Text(notes[2], PaymentNote::PayeeName));
+    }
+}
+
+TEST(PaymentNotesTest, ThePayeeOfANoteIsWhatTheCheckCompares)
+{
+    PaymentNotes notes;
+    notes.Start();
+    const std::wstring name = L"Caf\x00e9 Ltd";
+    notes.Keep(PaymentNote::PayeeName, name.data(), name.size());
+    notes.Keep(PaymentNote::PayeeSortCode, L"12-34 56", 8);
+    notes.Keep(PaymentNote::PayeeAccountNumber, L"1234567", 7);
+    notes.Keep(PaymentNote::PayeeRollNumber, L"  ab/12 c ", 10);
+    NotedPayee payee;
+    PayeeOf(notes, 0, payee);
+    EXPECT_EQ("Caf\xc3\xa9 Ltd", payee.Name);
+    EXPECT_EQ("123456", payee.Details.SortCode);
+    EXPECT_EQ("01234567", payee.Details.AccountNumber);
+    EXPECT_EQ("AB/12 C", payee.Details.RollNumber);
+}
