@@ -158,9 +158,10 @@ void ExportSummary::UseTotals(const PaymentFileTotals& totals)
 std::string ExportSummary::Text(const wchar_t* path)
 {
     facts_.FilePath = Utf8(path);
-    if (check_) {
+    // The check lists its payees once: they are the summary's from then on.
+    if (check_ && facts_.PayeesToCheck.empty()) {
         facts_.PayeesToCheckCount = check_->Count();
-        facts_.PayeesToCheck = check_->Listed();
+        facts_.PayeesToCheck = check_->TakeListed();
     }
     facts_.LogProblem.clear();
     std::string problem;
@@ -202,8 +203,17 @@ void ExportSummary::Saved(const wchar_t* writtenPath, const std::string& sha256)
         if (!merged ||
             !SavePayeeHistory(historyPath_, check_->Remembered(), now_, setAsidePath_, &problem, history_.get()))
             Trace("Payee history not kept: " + problem);
-        check_.reset();
-        history_.reset();
+        // A history of many payees takes a moment to let go: the lane does it beside the log line.
+        std::shared_ptr<PayeeCheck> check(std::move(check_));
+        std::shared_ptr<PayeeHistoryRead> history(std::move(history_));
+        try {
+            lane_->Post([check = std::move(check), history = std::move(history)]() mutable {
+                check.reset();
+                history.reset();
+            });
+        } catch (...) {
+            // An earlier job's failure, already told: they go here instead.
+        }
     }
 
     if (logPath_.empty())

@@ -32,7 +32,6 @@ public:
     bool KnowsAccount() const { return knowsAccount_; }
     long Count() const { return count_; }
     // The first kSummaryListLimit payees to check; each payee once.
-    const std::vector<PayeeToCheck>& Listed() const { return listed_; }
     std::vector<PayeeToCheck> TakeListed() { return std::move(listed_); }
     // The history lines of this file's payees that passed their checks, each payee once.
     const PayeeLines& Remembered() const { return remembered_; }

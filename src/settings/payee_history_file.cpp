@@ -319,8 +319,13 @@ void MergeAhead(PayeeHistoryRead& earlier, const PayeeLines& lines, const std::w
     earlier.Merged = true;
     // A copy that cannot be written now is written by the save, which says why when it fails.
     std::wstring unfinished;
-    if (!path.empty() && WriteCopy(path, earlier.History, &unfinished) == ERROR_SUCCESS)
+    if (path.empty())
+        return;
+    if (WriteCopy(path, earlier.History, &unfinished) == ERROR_SUCCESS)
         earlier.Prepared = PreparedHistoryCopy(std::move(unfinished));
+    // Copies of stopped runs are no one's: the save need not look for them again.
+    RemoveLeftCopies(path);
+    earlier.LeftCopiesRemoved = true;
 }
 
 bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const SYSTEMTIME& now,
@@ -334,7 +339,8 @@ bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const S
                 "the payee history " + Utf8FromWide(path) + " could not be locked: " + SystemErrorText(error) + ".";
         return false;
     }
-    RemoveLeftCopies(path);
+    if (!earlier || !earlier->LeftCopiesRemoved)
+        RemoveLeftCopies(path);
     // Read again under the lock: another run may have saved since this one read.
     const bool readBefore = earlier && earlier->Outcome == PayeeHistoryRead::State::Read;
     PayeeHistory history;
@@ -345,6 +351,12 @@ bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const S
         read == ReadResult::Missing && earlier && earlier->Outcome == PayeeHistoryRead::State::Missing;
     bool merged = false;
     if (read == ReadResult::Unchanged || stillMissing) {
+        // The copy written ahead holds this history: it only has to take the file's place.
+        if (earlier->Merged && earlier->Prepared.Ready() &&
+            MoveIntoPlace(earlier->Prepared.Path(), path) == ERROR_SUCCESS) {
+            earlier->Prepared.Release();
+            return true;
+        }
         history = std::move(earlier->History);
         merged = earlier->Merged;
     }
@@ -371,11 +383,6 @@ bool SavePayeeHistory(const std::wstring& path, const PayeeLines& lines, const S
     text.shrink_to_fit();
     if (!merged)
         history.Remember(lines);
-    // The copy written ahead holds this history: it only has to take the file's place.
-    if (merged && earlier->Prepared.Ready() && MoveIntoPlace(earlier->Prepared.Path(), path) == ERROR_SUCCESS) {
-        earlier->Prepared.Release();
-        return true;
-    }
     error = WriteWhole(path, history);
     if (error != ERROR_SUCCESS) {
         if (problem)

@@ -60,6 +60,8 @@ struct PayeeHistoryRead {
     // ready, is a copy of it on the disk.
     bool Merged = false;
     PreparedHistoryCopy Prepared;
+    // The unfinished copies of stopped runs were removed (by MergeAhead).
+    bool LeftCopiesRemoved = false;
 };
 
 // The history's path; false when the settings folder cannot be determined.
@@ -71,7 +73,8 @@ PayeeHistoryRead ReadPayeeHistory(const std::wstring& path, const SYSTEMTIME& no
 // Merges the entries into a history read (or found missing) ahead of the save, and writes it to an
 // unfinished copy beside path (none when path is empty): the save moves that copy into place when
 // the file is still the one read (still missing). The lines' places (KnownAt) must come from this
-// reading. A history damaged or unreadable is left as it is.
+// reading. A history damaged or unreadable is left as it is. With a path, the unfinished copies
+// that stopped runs left beside it are removed, as the save would.
 void MergeAhead(PayeeHistoryRead& earlier, const PayeeLines& lines, const std::wstring& path = std::wstring());
 
 // Merges the entries (lines as PayeeLine gives them) into the history on the disk (see above). A history found damaged is moved to

@@ -274,7 +274,7 @@ TEST(PayeeHistoryFile, AHistoryMergedAheadIsWrittenOnlyWhileTheFileIsAsRead)
     ASSERT_TRUE(missing.Prepared.Ready());
     EXPECT_EQ(1u, entries().size());  // the copy, where no file is yet
     ASSERT_TRUE(SavePayeeHistory(path, ann, now, L"", &problem, &missing)) << problem;
-    EXPECT_TRUE(missing.History.Empty());  // taken over, not merged twice
+    EXPECT_EQ(1u, missing.History.Size());  // the copy took the file's place: not merged again
     EXPECT_FALSE(missing.Prepared.Ready());
     EXPECT_EQ(std::vector<std::wstring>{L"PAYEEHISTORY.TXT"}, entries());
 
@@ -282,7 +282,7 @@ TEST(PayeeHistoryFile, AHistoryMergedAheadIsWrittenOnlyWhileTheFileIsAsRead)
     const PayeeLines bob = lines("Bob", "22222222");
     MergeAhead(unchanged, bob, path);
     ASSERT_TRUE(SavePayeeHistory(path, bob, now, L"", &problem, &unchanged)) << problem;
-    EXPECT_TRUE(unchanged.History.Empty());
+    EXPECT_EQ(2u, unchanged.History.Size());
     EXPECT_EQ(std::vector<std::wstring>{L"PAYEEHISTORY.TXT"}, entries());
 
     {
@@ -335,6 +335,20 @@ TEST(PayeeHistoryFile, ASaveRemovesTheCopiesStoppedRunsLeft)
     ASSERT_TRUE(SavePayeeHistory(Wide(file), std::vector<std::string>{PayeeLine(Entry("A", "Ann", "11111111"))}, now,
                                  L"", &problem))
         << problem;
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"PAYEEHISTORY.TXT",
+                                   Wide("PAYEEHISTORY.TXT." + std::to_string(GetCurrentProcessId()) + "-1-0.partial"),
+                                   L"PAYEEHISTORY.TXT.notes.partial"}),
+        FolderEntries(Wide(folder.Path())));
+
+    // Merging ahead of the save removes them as well, and the save does not look again.
+    WriteBytes(file + ".4000000000-8-0.partial", "Payee history 1\r\nA\tHALF");
+    PayeeHistoryRead reading = ReadPayeeHistory(Wide(file), now);
+    const PayeeLines bob(std::vector<std::string>{PayeeLine(Entry("A", "Bob", "22222222"))});
+    MergeAhead(reading, bob, Wide(file));
+    EXPECT_TRUE(reading.LeftCopiesRemoved);
+    EXPECT_EQ(4u, FolderEntries(Wide(folder.Path())).size());  // the file, ours, the notes, the copy ahead
+    ASSERT_TRUE(SavePayeeHistory(Wide(file), bob, now, L"", &problem, &reading)) << problem;
     EXPECT_EQ(
         (std::vector<std::wstring>{L"PAYEEHISTORY.TXT",
                                    Wide("PAYEEHISTORY.TXT." + std::to_string(GetCurrentProcessId()) + "-1-0.partial"),
