@@ -92,6 +92,8 @@ PaymentNotes& ExportSummary::NextNote()
         return unchecked_;
     }
     NoteBatch& batch = batches_[filling_];
+    if (batch.Notes.Size() == 0)
+        batch.Notes.Reserve(kBatchNotes);
     if (batch.Ticket != 0) {
         lane_->WaitFor(batch.Ticket);
         batch.Ticket = 0;

@@ -12,6 +12,7 @@
 #include "TolvarBankPayments.h"
 #include "payments/payee_check.h"
 #include "payments/payment_records.h"
+#include "support/copy_bytes.h"
 #include "support/cstring.h"
 
 bool WriteLintroveRecord(PaymentFileWriter& file, ITolvarBankPayment* payment);
@@ -35,6 +36,8 @@ struct PaymentNote {
 // when another thread has just read the notes before. Cleared, the notes keep their room.
 class PaymentNotes {
 public:
+    // Room for this many notes, taken at once rather than grown into.
+    void Reserve(std::size_t notes) { notes_.reserve(notes); }
     // Starts the next payment's note, empty.
     PaymentNote& Start();
     void Keep(PaymentNote::Text which, const wchar_t* text, std::size_t length)
@@ -44,7 +47,7 @@ public:
         PaymentNote& note = Last();
         note.Start[which] = textUsed_;
         note.Length[which] = length;
-        std::memcpy(texts_.get() + textUsed_, text, length * sizeof(wchar_t));
+        CopyBytes(texts_.get() + textUsed_, text, length * sizeof(wchar_t));
         textUsed_ += length;
     }
     PaymentNote& Last() { return notes_[used_ - 1]; }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "support/copy_bytes.h"
 #include "support/hresult.h"
 
 PaymentFileWriter::PaymentFileWriter(std::FILE* file, WrittenBytesObserver* observer) : file_(file), observer_(observer)
@@ -40,7 +41,7 @@ void PaymentFileWriter::Put(const char* bytes, std::size_t count)
     }
     while (count > 0 && error_ == 0) {
         const std::size_t piece = count < kBlockSize - blockUsed_ ? count : kBlockSize - blockUsed_;
-        std::memcpy(block_.get() + blockUsed_, bytes, piece);
+        CopyBytes(block_.get() + blockUsed_, bytes, piece);
         blockUsed_ += piece;
         bytes += piece;
         count -= piece;

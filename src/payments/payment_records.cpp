@@ -6,6 +6,7 @@
 #include "payments/payment_checks.h"
 #include "payments/payment_format.h"
 #include "settings/narrow_text.h"
+#include "support/copy_bytes.h"
 #include "support/hresult.h"
 
 const char kLedgerwayHeader[] =
@@ -135,7 +136,7 @@ private:
                 Flush();
             const std::size_t room = sizeof buffer_ - used_;
             const std::size_t piece = length < room ? length : room;
-            std::memcpy(buffer_ + used_, text, piece);
+            CopyBytes(buffer_ + used_, text, piece);
             if (field) {
                 for (std::size_t i = used_; i < used_ + piece; ++i) {
                     if (IsFieldBreak(buffer_[i]))
