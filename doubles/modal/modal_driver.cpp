@@ -15,8 +15,9 @@ thread_local ModalDriver* activeDriver = nullptr;
 
 const char kDialogClass[] = "#32770";
 
-// Ticks a window may stay hidden before it is driven anyway (a dialog shows itself when its loop
-// first goes idle, which is before the first tick; this only guards dialogs that never show).
+// Ticks a window may stay hidden, or without its caption, before it is driven anyway (a dialog
+// shows itself when its loop first goes idle, which is before the first tick; this only guards
+// dialogs that never show, or are read before their caption is set on a busy machine).
 constexpr int kReadyTicks = 20;
 // Ticks a window gets to close after its last step, before the driver cancels it.
 constexpr int kGraceTicks = 5;
@@ -388,7 +389,10 @@ void ModalDriver::Begin(Tracked& tracked)
 void ModalDriver::Drive(Tracked& tracked)
 {
     if (!tracked.Begun) {
-        if (!IsWindowVisible(tracked.Window) && ++tracked.Waited < kReadyTicks)
+        // A message box gets its caption in its first message, after the hook saw it created: a
+        // window is read once it is shown with its caption (or has had its time to be).
+        const bool ready = IsWindowVisible(tracked.Window) && GetWindowTextLengthW(tracked.Window) > 0;
+        if (!ready && ++tracked.Waited < kReadyTicks)
             return;
         Begin(tracked);
     }
