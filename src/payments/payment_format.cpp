@@ -118,6 +118,27 @@ int CopyText(const char* from, char (&to)[kAmountTextSize])
     return static_cast<int>(length);
 }
 
+// The text of an amount from its hundredths (count decimal digits, the most significant first):
+// the sign, at least one digit before the point and the two after it.
+int AmountText(bool negative, const char* digits, size_t count, char (&text)[kAmountTextSize])
+{
+    const size_t zeros = count < 3 ? 3 - count : 0;
+    const size_t total = count + zeros;
+    auto digitAt = [&](size_t at) { return at < zeros ? '0' : digits[at - zeros]; };
+    size_t length = 0;
+    if (negative)
+        text[length++] = '-';
+    // The largest double has 309 digits before the point, so the whole part always fits.
+    const size_t whole = total - 2 < kAmountTextSize - 5 ? total - 2 : kAmountTextSize - 5;
+    for (size_t at = 0; at < whole; ++at)
+        text[length++] = digitAt(at);
+    text[length++] = '.';
+    text[length++] = digitAt(total - 2);
+    text[length++] = digitAt(total - 1);
+    text[length] = '\0';
+    return static_cast<int>(length);
+}
+
 // An amount of normal magnitude below 2^53, as every real one is, written straight from its bits:
 // no library call and no long-number arithmetic. False for any other amount.
 bool FormatUsualAmount(double amount, char (&text)[kAmountTextSize], int* length)
@@ -132,25 +153,9 @@ bool FormatUsualAmount(double amount, char (&text)[kAmountTextSize], int* length
     const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
     const int shift = 1075 - biasedExponent;
     const std::uint64_t scaled = mantissa * 100;  // below 2^60
-    std::uint64_t whole = ShiftedRightRounded(scaled, shift);
-    char reversed[24];
-    int count = 0;
-    do {
-        reversed[count++] = static_cast<char>('0' + whole % 10);
-        whole /= 10;
-    } while (whole != 0);
-    while (count < 3)
-        reversed[count++] = '0';
-    int at = 0;
-    if (bits >> 63)
-        text[at++] = '-';
-    for (int i = count - 1; i >= 2; --i)
-        text[at++] = reversed[i];
-    text[at++] = '.';
-    text[at++] = reversed[1];
-    text[at++] = reversed[0];
-    text[at] = '\0';
-    *length = at;
+    char digits[kDigitCapacity];
+    const size_t count = DecimalDigits(ShiftedRightRounded(scaled, shift), digits);
+    *length = AmountText((bits >> 63) != 0, digits, count, text);
     return true;
 }
 
@@ -168,25 +173,7 @@ int FormatAmountInto(double amount, char (&text)[kAmountTextSize])
 
     char digits[kDigitCapacity];
     const size_t count = Hundredths(std::fabs(amount), digits);
-    // At least one digit before the point and the two after it.
-    char padded[kDigitCapacity + 3];
-    const size_t zeros = count < 3 ? 3 - count : 0;
-    std::memset(padded, '0', zeros);
-    std::memcpy(padded + zeros, digits, count);
-    const size_t total = count + zeros;
-
-    size_t length = 0;
-    if (std::signbit(amount))
-        text[length++] = '-';
-    // The largest double has 309 digits before the point, so the whole part always fits.
-    const size_t whole = total - 2 < kAmountTextSize - 5 ? total - 2 : kAmountTextSize - 5;
-    std::memcpy(text + length, padded, whole);
-    length += whole;
-    text[length++] = '.';
-    text[length++] = padded[total - 2];
-    text[length++] = padded[total - 1];
-    text[length] = '\0';
-    return static_cast<int>(length);
+    return AmountText(std::signbit(amount), digits, count, text);
 }
 
 CString FormatDebitDate(double date)

@@ -10,41 +10,42 @@
 #include <cstdint>
 #include <cstring>
 
+namespace copy_bytes_detail {
+
+struct Sixteen {
+    std::uint64_t Halves[2];
+};
+
+// The first and the last sizeof(Word) bytes of count (at least that many): the two moves overlap
+// where count is not twice the word. Both read before either writes, so the ranges may not
+// overlap each other (as memcpy's may not).
+template <class Word>
+inline void CopyEnds(unsigned char* target, const unsigned char* source, std::size_t count)
+{
+    Word head, tail;
+    std::memcpy(&head, source, sizeof(Word));
+    std::memcpy(&tail, source + count - sizeof(Word), sizeof(Word));
+    std::memcpy(target, &head, sizeof(Word));
+    std::memcpy(target + count - sizeof(Word), &tail, sizeof(Word));
+}
+
+}  // namespace copy_bytes_detail
+
 inline void CopyBytes(void* to, const void* from, std::size_t count)
 {
+    using namespace copy_bytes_detail;
     auto* target = static_cast<unsigned char*>(to);
     const auto* source = static_cast<const unsigned char*>(from);
-    if (count > 32) {
+    if (count > 32)
         std::memcpy(target, source, count);
-        return;
-    }
-    // Each pair of moves overlaps where the count is not a power of two: both read before either
-    // writes, so the ranges may not overlap each other (as memcpy's may not).
-    if (count >= 16) {
-        std::uint64_t head[2], tail[2];
-        std::memcpy(head, source, 16);
-        std::memcpy(tail, source + count - 16, 16);
-        std::memcpy(target, head, 16);
-        std::memcpy(target + count - 16, tail, 16);
-    } else if (count >= 8) {
-        std::uint64_t head, tail;
-        std::memcpy(&head, source, 8);
-        std::memcpy(&tail, source + count - 8, 8);
-        std::memcpy(target, &head, 8);
-        std::memcpy(target + count - 8, &tail, 8);
-    } else if (count >= 4) {
-        std::uint32_t head, tail;
-        std::memcpy(&head, source, 4);
-        std::memcpy(&tail, source + count - 4, 4);
-        std::memcpy(target, &head, 4);
-        std::memcpy(target + count - 4, &tail, 4);
-    } else if (count >= 2) {
-        std::uint16_t head, tail;
-        std::memcpy(&head, source, 2);
-        std::memcpy(&tail, source + count - 2, 2);
-        std::memcpy(target, &head, 2);
-        std::memcpy(target + count - 2, &tail, 2);
-    } else if (count == 1) {
+    else if (count >= 16)
+        CopyEnds<Sixteen>(target, source, count);
+    else if (count >= 8)
+        CopyEnds<std::uint64_t>(target, source, count);
+    else if (count >= 4)
+        CopyEnds<std::uint32_t>(target, source, count);
+    else if (count >= 2)
+        CopyEnds<std::uint16_t>(target, source, count);
+    else if (count == 1)
         *target = *source;
-    }
 }
